@@ -1,0 +1,30 @@
+// Enumeration of the controllers and selection of the one target that a
+// single-controller action works on.
+#ifndef VXSROM_DEVICE_TARGET_H_
+#define VXSROM_DEVICE_TARGET_H_
+
+#include <stdint.h>
+
+struct Context;
+
+/// Image revision meaning "no firmware revision to check".
+const uint8_t NO_REVISION = 255;
+
+/// Enumerates the controllers into DeviceList / DeviceCount (count, then
+/// fill, again while the count changes).  @return 0, -2 or -6.
+int LoadDeviceList(Context& ctx);
+
+/// Chooses, checks and opens the target controller with the geometry in
+/// use; returns 0 at once when one is already selected.
+/// @param image_revision chip revision of the image, or NO_REVISION.
+/// @return 0, -1, -2, -6, -16 or -17.
+int OpenTarget(Context& ctx, uint8_t image_revision);
+
+/// CloseDevice with OpenAddress, then no controller is selected.
+void CloseTarget(Context& ctx);
+
+/// The end step of the single-controller actions: closes the selected
+/// controller, if any.
+void CloseSelected(Context& ctx);
+
+#endif  // VXSROM_DEVICE_TARGET_H_

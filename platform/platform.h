@@ -1,0 +1,65 @@
+// The thin layer between the program and its operating system.  Each
+// function has a POSIX and a Windows implementation, chosen by the build.
+#ifndef VXSROM_PLATFORM_PLATFORM_H_
+#define VXSROM_PLATFORM_PLATFORM_H_
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+/// True where an absolute path begins with "/", so that a word in path
+/// position may look like an option.
+extern const bool kSlashStartsPaths;
+
+/// Sets the locale and console mode so wide output prints any character.
+void InitConsole();
+
+/// Wide formatted output to standard output.
+void Print(const wchar_t* format, ...);
+
+/// Flushes standard output, so progress shows live in a pipe too.
+void Flush();
+
+/// Diagnostics that are not the program's own messages go to stderr.
+void PrintError(const wchar_t* format, ...);
+
+#ifndef _WIN32
+/// Decodes argv with the locale; prints the reason and returns false when
+/// an argument is not valid text.
+bool DecodeArguments(int argc, char** argv, std::vector<std::wstring>* args);
+#endif
+
+/// Full path of the running executable.
+bool ExecutablePath(std::wstring* path);
+
+/// Reads the OriginalFilename that the executable at path records about
+/// itself.  @return 0, -1 (missing or unreadable) or -2 (no memory).
+int RecordedOriginalFilename(const std::wstring& path, std::wstring* name);
+
+/// Opens path for appending ("a+"), shared with no other opener.
+/// @return the stream, or null with the C library's error number set.
+FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number);
+
+/// Writes text to a log stream in the platform's log encoding.
+bool WriteLogText(FILE* stream, const std::wstring& text);
+
+/// Waits milliseconds.
+void SleepMilliseconds(uint32_t milliseconds);
+
+/// Loads the controller library vxctl from beside the executable or the
+/// normal search path.  @return a handle, or null with *reason set.
+void* LoadControllerLibrary(std::wstring* reason);
+
+/// The operation exported at ordinal (Windows) or under name (POSIX).
+void* LibraryOperation(void* handle, int ordinal, const char* name);
+
+/// Unloads a library loaded by LoadControllerLibrary.
+void UnloadControllerLibrary(void* handle);
+
+}  // namespace platform
+
+#endif  // VXSROM_PLATFORM_PLATFORM_H_

@@ -1,0 +1,88 @@
+# Helpers for the end-to-end cases.  Each helper fails the case (non-zero
+# return under set -e) with a message that shows what differed.
+set -e
+
+# Every case starts from the same environment, whatever the caller had.
+e2e_clean_env() {
+  unset VXCTL_SIM_MACHINE LANGUAGE LC_ALL LC_CTYPE LC_MESSAGES
+  export LANG=C.UTF-8
+  export HOME="$PWD/home" XDG_STATE_HOME="$PWD/home/state"
+  mkdir -p "$HOME"
+  set -e
+}
+
+# True when the program under test is the Windows build.
+is_windows() { case "$VXSROM" in *.exe*) return 0;; esac; return 1; }
+
+# machine: writes the simulated machine description from stdin to
+# machine.txt and selects it.
+machine() {
+  cat > machine.txt
+  export VXCTL_SIM_MACHINE=machine.txt
+}
+
+# vxsrom ARGS...: runs the program; stdout in out.txt (Windows line ends
+# made Unix), stderr in err.txt, exit status in $status (0-255).
+vxsrom() {
+  set +e
+  $VXSROM "$@" > out.raw 2> err.txt
+  status=$?
+  set -e
+  if is_windows; then sed 's/\r$//' out.raw > out.txt; else cp out.raw out.txt; fi
+}
+
+# vxsim ARGS...: runs the simulator's tool; fails the case when it fails.
+vxsim() {
+  $VXSIM "$@"
+}
+
+fail() { echo "$*" >&2; return 1; }
+
+# expect_status N: the exit status, N signed (-4 means 252).
+expect_status() {
+  local want=$(( ($1 + 256) % 256 ))
+  [ "$status" -eq "$want" ] || fail "exit status $status, expected $want ($1)"
+}
+
+# expect_out: stdout equals stdin exactly.
+expect_out() {
+  cat > expected.txt
+  cmp -s out.txt expected.txt || { diff -u expected.txt out.txt >&2 || true; fail "stdout differs"; }
+}
+
+# expect_outf FORMAT ARGS...: stdout equals printf FORMAT ARGS (for text
+# with carriage returns or without a final line feed).
+expect_outf() {
+  printf "$@" > expected.txt
+  cmp -s out.txt expected.txt || { diff -u expected.txt out.txt | cat -A >&2 || true; fail "stdout differs"; }
+}
+
+# expect_out_has TEXT: stdout holds TEXT as a whole line.
+expect_out_has() {
+  grep -qxF -- "$1" out.txt || { cat out.txt >&2; fail "stdout lacks: $1"; }
+}
+
+# expect_err_has TEXT: stderr mentions TEXT.
+expect_err_has() {
+  grep -qF -- "$1" err.txt || { cat err.txt >&2; fail "stderr lacks: $1"; }
+}
+
+# expect_file PATH: PATH holds stdin exactly (Windows line ends made Unix).
+expect_file() {
+  [ -f "$1" ] || fail "no file $1"
+  cat > expected.txt
+  sed 's/\r$//' "$1" > actual.txt
+  cmp -s actual.txt expected.txt || { diff -u expected.txt actual.txt >&2 || true; fail "$1 differs"; }
+}
+
+# expect_no_file PATH
+expect_no_file() {
+  [ ! -e "$1" ] || fail "$1 exists"
+}
+
+# expect_size PATH BYTES
+expect_size() {
+  [ -f "$1" ] || fail "no file $1"
+  local n; n=$(wc -c < "$1")
+  [ "$n" -eq "$2" ] || fail "$1 has $n bytes, expected $2"
+}
