@@ -21,6 +21,9 @@ void InitConsole();
 /// Wide formatted output to standard output.
 void Print(const wchar_t* format, ...);
 
+/// Writes text to a console stream (stdout or stderr) in its encoding.
+void WriteConsoleText(FILE* stream, const std::wstring& text);
+
 /// Flushes standard output, so progress shows live in a pipe too.
 void Flush();
 
@@ -36,9 +39,9 @@ bool DecodeArguments(int argc, char** argv, std::vector<std::wstring>* args);
 /// Full path of the running executable.
 bool ExecutablePath(std::wstring* path);
 
-/// Reads the OriginalFilename that the executable at path records about
+/// Reads the OriginalFilename that the running executable records about
 /// itself.  @return 0, -1 (missing or unreadable) or -2 (no memory).
-int RecordedOriginalFilename(const std::wstring& path, std::wstring* name);
+int RecordedOriginalFilename(std::wstring* name);
 
 /// Opens path for appending ("a+"), shared with no other opener.
 /// @return the stream, or null with the C library's error number set.

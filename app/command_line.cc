@@ -1,0 +1,253 @@
+#include "app/command_line.h"
+
+#include <wchar.h>
+
+#include "device/rom_types.h"
+#include "platform/platform.h"
+
+namespace {
+
+/// One keyword of the option table.
+struct OptionSpec {
+  const wchar_t* keyword;
+  uint32_t bit;
+  uint32_t conflicts;  ///< Rejected if any of these is already set.
+  bool takes_words;
+  bool complete_at_once;  ///< No required word follows.
+  bool takes_path;        ///< Its words are paths (may start with "/").
+};
+
+/// Marks the help options, whose conflict mask is "anything, unless last".
+const uint32_t kUnlessLast = 0xFFFFFFFF;
+
+const OptionSpec kOptions[] = {
+    {L"/write", OPT_WRITE, 0x13fd, true, false, true},
+    {L"/writeall", OPT_WRITEALL, 0x13fd, true, false, true},
+    {L"/log", OPT_LOG, 0, true, true, true},
+    {L"/address", OPT_ADDRESS, 0x1200, true, false, false},
+    {L"/erase", OPT_ERASE, 0x11c2, false, true, false},
+    {L"/noerase", OPT_NOERASE, 0x11c2, false, true, false},
+    {L"/imagegen", OPT_IMAGEGEN, 0x13ff, true, false, true},
+    {L"/dump", OPT_DUMP, 0x13ff, true, false, true},
+    {L"/verify", OPT_VERIFY, 0x13ff, true, false, true},
+    {L"/srom", OPT_SROM, OPT_SROMINFO, true, false, false},
+    {L"/srominfo", OPT_SROMINFO, OPT_SROM, true, false, false},
+    {L"/fout", OPT_FOUT, 0x13e2, true, false, true},
+    {L"/norev", OPT_NOREV, 0, false, true, false},
+    {L"/?", OPT_HELP, kUnlessLast, false, true, false},
+    {L"/???", OPT_HELP_EXT, kUnlessLast, false, true, false},
+};
+
+/// Compares folding only the ASCII letters A to Z.
+bool EqualsFolded(const std::wstring& a, const wchar_t* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i]; ++i) {
+    wchar_t x = a[i], y = b[i];
+    if (x >= L'A' && x <= L'Z') x = x - L'A' + L'a';
+    if (y >= L'A' && y <= L'Z') y = y - L'A' + L'a';
+    if (x != y) return false;
+  }
+  return i == a.size() && !b[i];
+}
+
+const OptionSpec* FindOption(const std::wstring& arg) {
+  for (const OptionSpec& option : kOptions) {
+    if (EqualsFolded(arg, option.keyword)) return &option;
+  }
+  return nullptr;
+}
+
+/// Converts all of text as wcstoul does with base; false when nothing or
+/// not everything was converted.
+bool ConvertWhole(const wchar_t* text, int base, unsigned long* value) {
+  wchar_t* end = nullptr;
+  *value = wcstoul(text, &end, base);
+  return end != text && *end == L'\0';
+}
+
+int Reject(const std::wstring& arg) {
+  platform::Print(L"Parameter error = \"%ls\"\n", arg.c_str());
+  return -4;
+}
+
+int TooLong(const std::wstring& arg) {
+  platform::Print(L"Parameter too long = \"%ls\"\n", arg.c_str());
+  return -4;
+}
+
+/// Reads "bus-device-function" in hexadecimal into *address.
+bool ParseAddress(const std::wstring& word, uint16_t* address) {
+  if (word.size() > 8) return false;
+  wchar_t buffer[9] = {};
+  word.copy(buffer, word.size());
+  const wchar_t* rest = buffer;
+  unsigned long value;
+  const unsigned long kLimits[2] = {256, 32};
+  const int kShifts[2] = {8, 3};
+  *address = 0;
+  for (int field = 0; field < 2; ++field) {
+    while (*rest == L'-') ++rest;
+    const wchar_t* dash = wcschr(rest, L'-');
+    std::wstring text(rest, dash ? dash - rest : wcslen(rest));
+    if (text.empty() || !dash) return false;
+    if (!ConvertWhole(text.c_str(), 16, &value) || value >= kLimits[field])
+      return false;
+    *address |= static_cast<uint16_t>(value << kShifts[field]);
+    rest = dash + 1;
+  }
+  if (!*rest || !ConvertWhole(rest, 16, &value) || value >= 8) return false;
+  *address |= static_cast<uint16_t>(value);
+  return true;
+}
+
+/// Parsing state of one command line.
+struct Parser {
+  CommandLine* options;
+  RomTypeTable* table;
+  const OptionSpec* pending = nullptr;
+  unsigned count = 0;
+  bool complete = true;
+
+  /// Handles one word of the pending option; 0 or -4.
+  int Word(const std::wstring& word) {
+    uint32_t bit = pending->bit;
+    if (bit == OPT_WRITE || bit == OPT_WRITEALL || bit == OPT_VERIFY) {
+      if (count >= 3) return Reject(word);
+      if (word.size() > kMaxPathLength) return TooLong(word);
+      std::wstring* slots[] = {&options->firmware_path, &options->config_path,
+                               &options->eui64_path};
+      *slots[count] = word;
+      if (count == 0) complete = true;
+    } else if (bit == OPT_IMAGEGEN) {
+      if (count >= 4) return Reject(word);
+      if (word.size() > kMaxPathLength) return TooLong(word);
+      std::wstring* slots[] = {&options->image_path, &options->firmware_path,
+                               &options->config_path, &options->eui64_path};
+      *slots[count] = word;
+      if (count == 2) complete = true;
+    } else if (bit == OPT_DUMP || bit == OPT_FOUT) {
+      if (count >= 1) return Reject(word);
+      if (word.size() > kMaxPathLength) return TooLong(word);
+      options->image_path = word;
+      complete = true;
+    } else if (bit == OPT_LOG) {
+      if (count >= 1) return Reject(word);
+      if (word.size() > kMaxPathLength) return TooLong(word);
+      options->log_path = word;
+    } else if (bit == OPT_ADDRESS) {
+      if (count >= 1 || !ParseAddress(word, &options->target_address))
+        return Reject(word);
+      complete = true;
+    } else if (bit == OPT_SROM) {
+      if (count >= 1) return Reject(word);
+      if (word == L"?") {
+        options->rom_type_selector = kRomTypeQuery;
+      } else {
+        unsigned long value;
+        if (!ConvertWhole(word.c_str(), 0, &value)) return Reject(word);
+        if (value <= 4) {
+          options->rom_type_selector = static_cast<uint32_t>(value);
+        } else if (value == 255) {
+          options->rom_type_selector = kRomType255;
+        } else {
+          platform::Print(L"Unknown Serial ROM Type = \"%ls\"\n", word.c_str());
+          return -4;
+        }
+      }
+      complete = true;
+    } else if (bit == OPT_SROMINFO) {
+      unsigned long value;
+      if (count >= 3 || !ConvertWhole(word.c_str(), 0, &value))
+        return Reject(word);
+      RomGeometry& custom = table->rows[kRomTypeCustom];
+      if (count == 0) {
+        if (value > 0x8000) return Reject(word);
+        custom.mem_size = value == 0 ? 0x8000 : static_cast<uint32_t>(value);
+      } else if (count == 1) {
+        if (value != 0 && (value > 0xffff || value > custom.mem_size))
+          return Reject(word);
+        custom.page_size = value == 0 ? 0x80 : static_cast<uint16_t>(value);
+      } else {
+        if (value > 0xffff) return Reject(word);
+        custom.dev_code = static_cast<uint16_t>(value);
+        options->rom_type_selector = kRomTypeCustom;
+        complete = true;
+      }
+    }
+    ++count;
+    return 0;
+  }
+
+  /// Handles one option keyword; 0 or -4.
+  int Option(const std::wstring& arg, bool last) {
+    if (!complete) return Reject(arg);
+    complete = false;
+    pending = nullptr;
+    count = 0;
+    const OptionSpec* option = FindOption(arg);
+    if (!option) return Reject(arg);
+    uint32_t conflicts = option->conflicts;
+    if (conflicts == kUnlessLast && last) conflicts = 0;
+    if (options->flags & conflicts) return Reject(arg);
+    options->flags |= option->bit;
+    if (option->bit == OPT_LOG) options->log_path = L"log.txt";
+    if (option->takes_words) pending = option;
+    if (option->complete_at_once) complete = true;
+    return 0;
+  }
+
+  /// The checks of the whole combination; 0 or -4.
+  int Final() {
+    uint32_t flags = options->flags;
+    if (!(flags & 0xffffff)) {
+      options->flags |= OPT_LIST;
+      return 0;
+    }
+    const wchar_t* message = nullptr;
+    if (!(flags & 0xd3ff)) {
+      message = L"Command action not found!\n";
+    } else if ((flags & OPT_NOERASE) && !(flags & 0x23d)) {
+      message = L"Parameter error = \"/noerase\"\n";
+    } else if (options->rom_type_selector == kRomTypeQuery) {
+      message = L"Parameter error = \"/srom ?\"\n";
+    } else if ((flags & 0x37f) && !(flags & (OPT_SROM | OPT_SROMINFO))) {
+      message = L"Please specify \"/srom\" option.\n";
+    } else if ((flags & OPT_FOUT) && (flags & 0x13e2)) {
+      message = L"Parameter error = \"/fout\"\n";
+    } else if ((flags & OPT_ADDRESS) && (flags & 0x1200)) {
+      message = L"Parameter error = \"/address\"\n";
+    }
+    if (!message) return 0;
+    platform::Print(message);
+    return -4;
+  }
+};
+
+}  // namespace
+
+int ParseCommandLine(const std::vector<std::wstring>& args,
+                     CommandLine* options, RomTypeTable* table) {
+  *options = CommandLine();
+  Parser parser{options, table};
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::wstring& arg = args[i];
+    bool is_option = !arg.empty() && arg[0] == L'/';
+    // Where absolute paths start with "/", a path word that is no keyword
+    // is still a word.
+    if (is_option && platform::kSlashStartsPaths && parser.pending &&
+        parser.pending->takes_path && !FindOption(arg)) {
+      is_option = false;
+    }
+    int result;
+    if (is_option) {
+      result = parser.Option(arg, i + 1 == args.size());
+    } else if (!parser.pending) {
+      result = Reject(arg);
+    } else {
+      result = parser.Word(arg);
+    }
+    if (result != 0) return result;
+  }
+  if (!parser.complete) return Reject(args.back());
+  return parser.Final();
+}

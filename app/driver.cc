@@ -1,0 +1,133 @@
+#include "app/driver.h"
+
+#include "app/command_line.h"
+#include "app/context.h"
+#include "app/help.h"
+#include "app/run_log.h"
+#include "device/library_loader.h"
+#include "device/listing.h"
+#include "platform/platform.h"
+#include "rom/actions.h"
+
+namespace {
+
+/// ProgramName's capacity, terminator excluded.
+const size_t kMaxProgramName = 255;
+
+/// The file-name component of path without directory and extension.
+std::wstring BaseNameWithoutExtension(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"/\\");
+  std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+  size_t dot = name.rfind(L'.');
+  if (dot != std::wstring::npos) name.erase(dot);
+  return name.substr(0, kMaxProgramName);
+}
+
+bool EqualFoldingAsciiLetters(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    wchar_t x = a[i], y = b[i];
+    if (x >= L'A' && x <= L'Z') x += L'a' - L'A';
+    if (y >= L'A' && y <= L'Z') y += L'a' - L'A';
+    if (x != y) return false;
+  }
+  return true;
+}
+
+/// Loads the library and starts it; prints why not.  @return 0 or -1.
+int InitializeLibrary(LoadedLibrary& library, Context& ctx) {
+  std::wstring reason;
+  LibraryStatus status = -1;
+  if (library.Load(&reason)) {
+    status = library.operations().InitializeLibrary();
+  } else {
+    platform::PrintError(L"vxsrom: %ls\n", reason.c_str());
+  }
+  if (status != 0) {
+    platform::Print(L"vxctl Library Initilize Error! (%d)\n",
+                    static_cast<int>(status));
+    return -1;
+  }
+  ctx.library = &library.operations();
+  return 0;
+}
+
+/// Stops the library; a failure turns a success into -1.
+int TerminateLibrary(LoadedLibrary& library, Context& ctx, int exit_code) {
+  LibraryStatus status = library.operations().TerminateLibrary();
+  ctx.library = nullptr;
+  library.Unload();
+  if (status != 0) {
+    platform::Print(L"vxctl Library Terminate Error! (%d)\n",
+                    static_cast<int>(status));
+    if (exit_code == 0) return -1;
+  }
+  return exit_code;
+}
+
+/// Runs the one action that the flags name, first in the fixed order.
+int RunAction(Context& ctx) {
+  const CommandLine& options = ctx.options;
+  if (options.has(OPT_WRITE)) return WriteAction(ctx);
+  if (options.has(OPT_ERASE)) return EraseSrom(ctx, 0);
+  if (options.has(OPT_DUMP)) return DumpAction(ctx);
+  if (options.has(OPT_IMAGEGEN)) return ImageGenAction(ctx);
+  if (options.has(OPT_VERIFY)) return VerifyAction(ctx);
+  if (options.has(OPT_WRITEALL)) return WriteAllAction(ctx);
+  return ListControllers(ctx);
+}
+
+/// Everything after the identity check.
+int RunCommandLine(Context& ctx, const std::vector<std::wstring>& args) {
+  ctx.command_line_echo = BuildCommandLineEcho(args);
+  if (ParseCommandLine(args, &ctx.options, &ctx.rom_types) != 0) return -4;
+  if (ctx.options.has(OPT_HELP)) {
+    PrintHelp(ctx.program_name, false, true);
+    return 0;
+  }
+  if (ctx.options.has(OPT_HELP_EXT)) {
+    PrintHelp(ctx.program_name, true, true);
+    return 0;
+  }
+  LoadedLibrary library;
+  if (InitializeLibrary(library, ctx) != 0) return -1;
+  RunLog log;
+  bool logging = ctx.options.has(OPT_LOG) && OpenRunLog(log, ctx.options.log_path);
+  int exit_code = RunAction(ctx);
+  exit_code = TerminateLibrary(library, ctx, exit_code);
+  if (logging) {
+    WriteLogRecord(log, ctx.command_line_echo, exit_code,
+                   ctx.devices.open_address);
+    CloseRunLog(log);
+  }
+  return exit_code;
+}
+
+}  // namespace
+
+int CheckProgramIdentity(Context& ctx) {
+  std::wstring path;
+  if (platform::ExecutablePath(&path)) {
+    ctx.program_name = BaseNameWithoutExtension(path);
+  }
+  std::wstring recorded;
+  int result = platform::RecordedOriginalFilename(&recorded);
+  if (result != 0) {
+    platform::Print(L"Get Original Application name error!\n");
+    return result;
+  }
+  if (!EqualFoldingAsciiLetters(recorded, ctx.program_name)) {
+    platform::Print(L"Application name and version are mismatch!\n");
+    return -3;
+  }
+  return 0;
+}
+
+int RunProgram(const std::vector<std::wstring>& args) {
+  Context ctx;
+  int exit_code = CheckProgramIdentity(ctx);
+  if (exit_code == 0) exit_code = RunCommandLine(ctx, args);
+  ctx.devices.list.reset();
+  platform::Flush();
+  return exit_code;
+}

@@ -1,0 +1,20 @@
+// Entry point: a thin shell over the driver, which the tests link too.
+#include <string>
+#include <vector>
+
+#include "app/driver.h"
+#include "platform/platform.h"
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  platform::InitConsole();
+  return RunProgram(std::vector<std::wstring>(argv, argv + argc));
+}
+#else
+int main(int argc, char** argv) {
+  platform::InitConsole();
+  std::vector<std::wstring> args;
+  if (!platform::DecodeArguments(argc, argv, &args)) return -4;
+  return RunProgram(args);
+}
+#endif

@@ -1,0 +1,33 @@
+// Loading of the controller library at run time, so the stand-in and the
+// maker's library are interchangeable without a rebuild.
+#ifndef VXSROM_DEVICE_LIBRARY_LOADER_H_
+#define VXSROM_DEVICE_LIBRARY_LOADER_H_
+
+#include <string>
+
+#include "device/controller_library.h"
+
+/// The controller library, loaded and bound for one run.
+class LoadedLibrary {
+ public:
+  LoadedLibrary() = default;
+  LoadedLibrary(const LoadedLibrary&) = delete;
+  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+  ~LoadedLibrary();
+
+  /// Loads vxctl and binds all sixteen operations.
+  /// @return false with *reason when it cannot be loaded or lacks one.
+  bool Load(std::wstring* reason);
+
+  /// The bound operations; valid after Load succeeded.
+  const ControllerLibrary& operations() const { return operations_; }
+
+  /// Releases the library.
+  void Unload();
+
+ private:
+  void* handle_ = nullptr;
+  ControllerLibrary operations_ = {};
+};
+
+#endif  // VXSROM_DEVICE_LIBRARY_LOADER_H_

@@ -1,0 +1,48 @@
+// Formatted console output shared by both platforms: the text is formatted
+// wide, then each platform writes it in its console's encoding.
+#include <stdarg.h>
+#include <stdio.h>
+#include <wchar.h>
+
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace {
+
+std::wstring Format(const wchar_t* format, va_list args) {
+  std::vector<wchar_t> buffer(512);
+  for (;;) {
+    va_list copy;
+    va_copy(copy, args);
+    int n = vswprintf(buffer.data(), buffer.size(), format, copy);
+    va_end(copy);
+    if (n >= 0 && static_cast<size_t>(n) < buffer.size())
+      return std::wstring(buffer.data(), n);
+    // vswprintf reports truncation only as failure: grow until it fits.
+    if (buffer.size() >= (1u << 22)) return std::wstring();
+    buffer.resize(buffer.size() * 4);
+  }
+}
+
+}  // namespace
+
+namespace platform {
+
+void Print(const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  WriteConsoleText(stdout, Format(format, args));
+  va_end(args);
+}
+
+void PrintError(const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  WriteConsoleText(stderr, Format(format, args));
+  va_end(args);
+}
+
+void Flush() { fflush(stdout); }
+
+}  // namespace platform

@@ -1,0 +1,234 @@
+// POSIX implementation of the platform layer.
+#include <dlfcn.h>
+#include <elf.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <locale.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/file.h>
+#include <time.h>
+#include <unistd.h>
+#include <wchar.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace {
+
+/// Owner and type of the note that records the executable's name.
+const char kNoteOwner[] = "VXSROM";
+const uint32_t kNoteOriginalFilename = 1;
+
+/// Decodes bytes with the locale; false when they are not valid text.
+bool Decode(const char* text, std::wstring* wide) {
+  mbstate_t state = {};
+  const char* source = text;
+  size_t length = mbsrtowcs(nullptr, &source, 0, &state);
+  if (length == static_cast<size_t>(-1)) return false;
+  std::vector<wchar_t> buffer(length + 1);
+  state = mbstate_t();
+  source = text;
+  mbsrtowcs(buffer.data(), &source, length + 1, &state);
+  wide->assign(buffer.data(), length);
+  return true;
+}
+
+/// Encodes with the locale; characters it cannot represent become "?".
+std::string Encode(const std::wstring& wide) {
+  std::string bytes;
+  char buffer[MB_LEN_MAX];
+  mbstate_t state = {};
+  for (wchar_t c : wide) {
+    size_t n = wcrtomb(buffer, c, &state);
+    if (n == static_cast<size_t>(-1)) {
+      bytes += '?';
+      state = mbstate_t();
+    } else {
+      bytes.append(buffer, n);
+    }
+  }
+  return bytes;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  std::string bytes;
+  for (wchar_t w : wide) {
+    uint32_t c = static_cast<uint32_t>(w);
+    if (c < 0x80) {
+      bytes += static_cast<char>(c);
+    } else if (c < 0x800) {
+      bytes += static_cast<char>(0xC0 | (c >> 6));
+      bytes += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      bytes += static_cast<char>(0xE0 | (c >> 12));
+      bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      bytes += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x110000) {
+      bytes += static_cast<char>(0xF0 | (c >> 18));
+      bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      bytes += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      bytes += '?';
+    }
+  }
+  return bytes;
+}
+
+bool ReadAt(int fd, uint64_t offset, void* buffer, size_t size) {
+  return pread(fd, buffer, size, static_cast<off_t>(offset)) ==
+         static_cast<ssize_t>(size);
+}
+
+/// Looks for the identity note in one SHT_NOTE section's bytes.
+int FindNameInNotes(const std::vector<char>& notes, std::string* name) {
+  size_t at = 0;
+  while (at + 12 <= notes.size()) {
+    uint32_t header[3];
+    memcpy(header, &notes[at], sizeof header);
+    uint64_t name_size = header[0], desc_size = header[1];
+    uint64_t name_at = at + 12;
+    uint64_t desc_at = name_at + ((name_size + 3) & ~3ull);
+    uint64_t next = desc_at + ((desc_size + 3) & ~3ull);
+    if (next > notes.size()) return -1;  // malformed
+    if (name_size == sizeof kNoteOwner &&
+        memcmp(&notes[name_at], kNoteOwner, sizeof kNoteOwner) == 0 &&
+        header[2] == kNoteOriginalFilename) {
+      const char* desc = &notes[desc_at];
+      size_t length = strnlen(desc, desc_size);
+      if (length == desc_size || length >= 256) return -1;
+      name->assign(desc, length);
+      return 0;
+    }
+    at = next;
+  }
+  return 1;  // not in this section
+}
+
+}  // namespace
+
+namespace platform {
+
+const bool kSlashStartsPaths = true;
+
+void InitConsole() {
+  const char* ctype = setlocale(LC_ALL, "");
+  if (!ctype || !strcmp(ctype, "C") || !strcmp(ctype, "POSIX")) {
+    // The C locale knows only ASCII; prefer its UTF-8 form when present.
+    setlocale(LC_CTYPE, "C.UTF-8");
+  }
+}
+
+void WriteConsoleText(FILE* stream, const std::wstring& text) {
+  std::string bytes = Encode(text);
+  fwrite(bytes.data(), 1, bytes.size(), stream);
+}
+
+bool DecodeArguments(int argc, char** argv, std::vector<std::wstring>* args) {
+  args->clear();
+  for (int i = 0; i < argc; ++i) {
+    std::wstring arg;
+    if (!Decode(argv[i], &arg)) {
+      PrintError(L"vxsrom: argument %d is not valid text in this locale\n", i);
+      return false;
+    }
+    args->push_back(arg);
+  }
+  return true;
+}
+
+bool ExecutablePath(std::wstring* path) {
+  std::vector<char> buffer(4096);
+  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (n <= 0) return false;
+  buffer[n] = '\0';
+  return Decode(buffer.data(), path);
+}
+
+int RecordedOriginalFilename(std::wstring* name) {
+  int fd = open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  int result = -1;
+  Elf64_Ehdr header;
+  if (ReadAt(fd, 0, &header, sizeof header) &&
+      memcmp(header.e_ident, ELFMAG, SELFMAG) == 0 &&
+      header.e_ident[EI_CLASS] == ELFCLASS64 &&
+      header.e_shentsize == sizeof(Elf64_Shdr) && header.e_shnum < 4096) {
+    std::vector<Elf64_Shdr> sections(header.e_shnum);
+    if (ReadAt(fd, header.e_shoff, sections.data(),
+               sections.size() * sizeof(Elf64_Shdr))) {
+      for (const Elf64_Shdr& section : sections) {
+        if (section.sh_type != SHT_NOTE || section.sh_size > (1u << 20))
+          continue;
+        std::vector<char> notes(section.sh_size);
+        std::string recorded;
+        if (!ReadAt(fd, section.sh_offset, notes.data(), notes.size())) break;
+        int found = FindNameInNotes(notes, &recorded);
+        if (found == 1) continue;
+        if (found == 0 && Decode(recorded.c_str(), name)) result = 0;
+        break;
+      }
+    }
+  }
+  close(fd);
+  return result;
+}
+
+FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number) {
+  FILE* stream = fopen(Encode(path).c_str(), "a+");
+  if (!stream) {
+    *error_number = errno;
+    return nullptr;
+  }
+  // Another run holding the file is refused as access denied, as the
+  // exclusive open of Windows refuses it.
+  if (flock(fileno(stream), LOCK_EX | LOCK_NB) != 0) {
+    *error_number = errno == EWOULDBLOCK ? EACCES : errno;
+    fclose(stream);
+    return nullptr;
+  }
+  return stream;
+}
+
+bool WriteLogText(FILE* stream, const std::wstring& text) {
+  std::string bytes = Utf8(text);
+  return fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+}
+
+void SleepMilliseconds(uint32_t milliseconds) {
+  struct timespec delay = {static_cast<time_t>(milliseconds / 1000),
+                           static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
+  }
+}
+
+void* LoadControllerLibrary(std::wstring* reason) {
+  std::string beside = "libvxctl.so";
+  std::vector<char> buffer(4096);
+  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (n > 0) {
+    std::string exe(buffer.data(), n);
+    std::string candidate = exe.substr(0, exe.rfind('/') + 1) + "libvxctl.so";
+    if (access(candidate.c_str(), F_OK) == 0) beside = candidate;
+  }
+  void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    const char* error = dlerror();
+    if (!Decode(error ? error : "cannot load libvxctl.so", reason))
+      *reason = L"cannot load libvxctl.so";
+  }
+  return handle;
+}
+
+void* LibraryOperation(void* handle, int, const char* name) {
+  return dlsym(handle, name);
+}
+
+void UnloadControllerLibrary(void* handle) { dlclose(handle); }
+
+}  // namespace platform
