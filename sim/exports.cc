@@ -1,11 +1,10 @@
-// The sixteen exported operations.
-#include <stdio.h>
-#include <stdlib.h>
+// The sixteen exported operations: each forwards to the one library
+// instance, and no exception ever crosses into the caller.
+#include <mutex>
+#include <new>
 
-#include <fstream>
-#include <sstream>
-
-#include "sim/machine.h"
+#include "sim/library.h"
+#include "sim/status.h"
 
 #ifdef _WIN32
 #define VXCTL_EXPORT extern "C" __declspec(dllexport)
@@ -14,40 +13,89 @@
 #endif
 
 namespace {
-sim::Machine g_machine;
 
-LibraryStatus Injected(const char* op) {
-  auto it = g_machine.faults.find(op);
-  return it == g_machine.faults.end() ? 0 : it->second.status;
+sim::Library& Instance() {
+  static sim::Library* library = new sim::Library;  // Never destroyed: no
+  return *library;                                   // teardown-order surprises.
 }
+
+std::mutex& Lock() {
+  static std::mutex* mutex = new std::mutex;
+  return *mutex;
+}
+
+template <typename Call>
+LibraryStatus Guarded(Call call) {
+  try {
+    std::lock_guard<std::mutex> hold(Lock());
+    return call(Instance());
+  } catch (const std::bad_alloc&) {
+    return sim::kOutOfMemory;
+  } catch (...) {
+    return -1;
+  }
+}
+
 }  // namespace
 
 VXCTL_EXPORT LibraryStatus InitializeLibrary(void) {
-  g_machine = sim::Machine();
-  if (const char* path = getenv("VXCTL_SIM_MACHINE")) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string error;
-    if (!sim::ParseMachine(text.str(), &g_machine, &error)) return -1;
-  }
-  return Injected("InitializeLibrary");
+  return Guarded([](sim::Library& l) { return l.InitializeLibrary(); });
 }
-VXCTL_EXPORT LibraryStatus TerminateLibrary(void) { return Injected("TerminateLibrary"); }
-VXCTL_EXPORT LibraryStatus EnumerateDevices(uint32_t, uint32_t, DeviceRecord*, uint32_t, uint32_t* count) {
-  *count = 0;
-  return Injected("EnumerateDevices");
+VXCTL_EXPORT LibraryStatus TerminateLibrary(void) {
+  return Guarded([](sim::Library& l) { return l.TerminateLibrary(); });
 }
-VXCTL_EXPORT LibraryStatus OpenDevice(PciAddress, uint32_t, const RomGeometry*) { return -11; }
-VXCTL_EXPORT LibraryStatus CloseDevice(PciAddress) { return 0; }
-VXCTL_EXPORT LibraryStatus GetSromInfo(PciAddress, RomGeometry*) { return -11; }
-VXCTL_EXPORT LibraryStatus GetDeviceInfo(PciAddress, DeviceInfo*) { return -11; }
-VXCTL_EXPORT LibraryStatus StartSromRead(PciAddress, uint32_t, uint32_t, uint32_t, void*, uint32_t) { return -11; }
-VXCTL_EXPORT LibraryStatus PollSromRead(PciAddress, uint32_t, uint8_t*, uint32_t*) { return -11; }
-VXCTL_EXPORT LibraryStatus StartSromWrite(PciAddress, uint32_t, const uint8_t*, uint32_t) { return -11; }
-VXCTL_EXPORT LibraryStatus StartSromErase(PciAddress, uint32_t) { return -11; }
-VXCTL_EXPORT LibraryStatus PollSromProgress(PciAddress, uint32_t*) { return -11; }
-VXCTL_EXPORT LibraryStatus MakeSromImage(const wchar_t*, const wchar_t*, const wchar_t*, const RomGeometry*, uint8_t*) { return -41; }
-VXCTL_EXPORT LibraryStatus GetSromImageInfo(const uint8_t*, uint32_t, ImageInfo*) { return -51; }
-VXCTL_EXPORT LibraryStatus PatchSromImage(uint8_t*, uint32_t, uint32_t, uint32_t, void*, const RomGeometry*, void*, uint32_t) { return 0; }
-VXCTL_EXPORT LibraryStatus UpdateSromImage(const wchar_t*, const wchar_t*, const wchar_t*, const RomGeometry*, uint8_t*) { return -41; }
+VXCTL_EXPORT LibraryStatus EnumerateDevices(uint32_t zero1, uint32_t zero2, DeviceRecord* records,
+                                            uint32_t capacity, uint32_t* count) {
+  return Guarded([&](sim::Library& l) { return l.EnumerateDevices(zero1, zero2, records, capacity, count); });
+}
+VXCTL_EXPORT LibraryStatus OpenDevice(PciAddress address, uint32_t two, const RomGeometry* geometry) {
+  return Guarded([&](sim::Library& l) { return l.OpenDevice(address, two, geometry); });
+}
+VXCTL_EXPORT LibraryStatus CloseDevice(PciAddress address) {
+  return Guarded([&](sim::Library& l) { return l.CloseDevice(address); });
+}
+VXCTL_EXPORT LibraryStatus GetSromInfo(PciAddress address, RomGeometry* geometry) {
+  return Guarded([&](sim::Library& l) { return l.GetSromInfo(address, geometry); });
+}
+VXCTL_EXPORT LibraryStatus GetDeviceInfo(PciAddress address, DeviceInfo* info) {
+  return Guarded([&](sim::Library& l) { return l.GetDeviceInfo(address, info); });
+}
+VXCTL_EXPORT LibraryStatus StartSromRead(PciAddress address, uint32_t offset, uint32_t size,
+                                         uint32_t zero, void* reserved, uint32_t one) {
+  return Guarded([&](sim::Library& l) { return l.StartSromRead(address, offset, size, zero, reserved, one); });
+}
+VXCTL_EXPORT LibraryStatus PollSromRead(PciAddress address, uint32_t size, uint8_t* buffer,
+                                        uint32_t* progress) {
+  return Guarded([&](sim::Library& l) { return l.PollSromRead(address, size, buffer, progress); });
+}
+VXCTL_EXPORT LibraryStatus StartSromWrite(PciAddress address, uint32_t size, const uint8_t* image,
+                                          uint32_t one) {
+  return Guarded([&](sim::Library& l) { return l.StartSromWrite(address, size, image, one); });
+}
+VXCTL_EXPORT LibraryStatus StartSromErase(PciAddress address, uint32_t one) {
+  return Guarded([&](sim::Library& l) { return l.StartSromErase(address, one); });
+}
+VXCTL_EXPORT LibraryStatus PollSromProgress(PciAddress address, uint32_t* progress) {
+  return Guarded([&](sim::Library& l) { return l.PollSromProgress(address, progress); });
+}
+VXCTL_EXPORT LibraryStatus MakeSromImage(const wchar_t* firmware, const wchar_t* config,
+                                         const wchar_t* eui64, const RomGeometry* geometry,
+                                         uint8_t* image) {
+  return Guarded([&](sim::Library& l) { return l.MakeSromImage(firmware, config, eui64, geometry, image); });
+}
+VXCTL_EXPORT LibraryStatus GetSromImageInfo(const uint8_t* image, uint32_t size, ImageInfo* info) {
+  return Guarded([&](sim::Library& l) { return l.GetSromImageInfo(image, size, info); });
+}
+VXCTL_EXPORT LibraryStatus PatchSromImage(uint8_t* image, uint32_t size, uint32_t zero1,
+                                          uint32_t zero2, void* reserved1,
+                                          const RomGeometry* geometry, void* reserved2,
+                                          uint32_t four) {
+  return Guarded([&](sim::Library& l) {
+    return l.PatchSromImage(image, size, zero1, zero2, reserved1, geometry, reserved2, four);
+  });
+}
+VXCTL_EXPORT LibraryStatus UpdateSromImage(const wchar_t* firmware, const wchar_t* config,
+                                           const wchar_t* eui64, const RomGeometry* geometry,
+                                           uint8_t* image) {
+  return Guarded([&](sim::Library& l) { return l.UpdateSromImage(firmware, config, eui64, geometry, image); });
+}

@@ -1,26 +1,204 @@
 #include "sim/machine.h"
 
+#include <ctype.h>
+#include <errno.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+
 #include <sstream>
 
-namespace sim {
+#include "sim/sim_platform.h"
 
-bool ParseMachine(const std::string& text, Machine* machine, std::string* error) {
+namespace sim {
+namespace {
+
+bool ParseInteger(const std::string& text, long long min, long long max,
+                  long long* value) {
+  if (text.empty()) return false;
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  errno = 0;
+  long long v = strtoll(begin, &end, 0);
+  if (errno != 0 || end == begin || *end != '\0' || v < min || v > max) return false;
+  *value = v;
+  return true;
+}
+
+bool ParseStatus(const std::string& text, LibraryStatus* status) {
+  long long v;
+  if (!ParseInteger(text, INT32_MIN, INT32_MAX, &v)) return false;
+  *status = static_cast<LibraryStatus>(v);
+  return true;
+}
+
+bool ParseSpeed(const std::string& text, double* speed) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  double v = strtod(text.c_str(), &end);
+  if (*end != '\0' || !(v >= 0.0) || v > 1e6) return false;
+  *speed = v;
+  return true;
+}
+
+std::string Resolve(const std::string& dir, const std::string& name) {
+  return IsAbsolutePath(name) ? name : dir + name;
+}
+
+// Reads the rest of a fault line: STATUS [call N].
+bool ParseFaultTail(std::istringstream& words, FaultRule* rule, std::string* why) {
+  std::string status, word, n;
+  if (!(words >> status) || !ParseStatus(status, &rule->status)) {
+    *why = "fault needs a status (a signed integer)";
+    return false;
+  }
+  if (words >> word) {
+    long long call;
+    if (word != "call" || !(words >> n) || !ParseInteger(n, 1, UINT32_MAX, &call)) {
+      *why = "fault ... STATUS may only be followed by 'call N' (N >= 1)";
+      return false;
+    }
+    rule->call = static_cast<uint32_t>(call);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsOperationName(const std::string& name) {
+#define VXCTL_NAME_MATCH(op, ordinal) if (name == #op) return true;
+  VXCTL_OPERATIONS(VXCTL_NAME_MATCH)
+#undef VXCTL_NAME_MATCH
+  return false;
+}
+
+bool ParsePciAddress(const std::string& text, PciAddress* address) {
+  unsigned bus, device, function;
+  char colon, dot, extra;
+  if (text.size() < 6 || text.size() > 7) return false;
+  for (char c : text) {
+    if (!isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.') return false;
+  }
+  if (sscanf(text.c_str(), "%2x%c%2x%c%1x%c", &bus, &colon, &device, &dot, &function, &extra) != 5 ||
+      colon != ':' || dot != '.' || bus > 0xFF || device > 0x1F || function > 7) {
+    return false;
+  }
+  *address = static_cast<PciAddress>(bus << 8 | device << 3 | function);
+  return true;
+}
+
+std::string FormatPciAddress(PciAddress address) {
+  char text[16];
+  snprintf(text, sizeof text, "%02X:%02X.%X", address >> 8, (address >> 3) & 0x1F, address & 7);
+  return text;
+}
+
+bool ParseMachine(const std::string& text, const std::string& dir,
+                  Machine* machine, std::string* error) {
+  *machine = Machine();
   std::istringstream in(text);
   std::string line;
   int number = 0;
+  std::string why;
+  auto fail = [&](const std::string& reason) {
+    *error = "line " + std::to_string(number) + ": " + reason;
+    return false;
+  };
   while (std::getline(in, line)) {
     ++number;
+    if (line.find('\0') != std::string::npos) return fail("NUL character");
     std::istringstream words(line.substr(0, line.find('#')));
     std::string keyword;
     if (!(words >> keyword)) continue;
-    if (keyword == "fault") {
-      std::string op;
-      long status;
-      if (!(words >> op >> status)) {
-        *error = "line " + std::to_string(number) + ": fault OPERATION STATUS";
-        return false;
+    ControllerSpec* current = machine->controllers.empty() ? nullptr : &machine->controllers.back();
+    std::string extra;
+    if (keyword == "speed") {
+      std::string value;
+      if (!(words >> value) || !ParseSpeed(value, &machine->speed) || (words >> extra)) {
+        return fail("speed needs one factor >= 0 (0 = instant, 1 = real time)");
       }
-      machine->faults[op].status = static_cast<LibraryStatus>(status);
+    } else if (keyword == "trace") {
+      std::string name;
+      if (!(words >> name) || (words >> extra)) return fail("trace needs one file name");
+      machine->trace_path = Resolve(dir, name);
+    } else if (keyword == "fault") {
+      FaultRule rule;
+      if (!(words >> rule.operation) || !IsOperationName(rule.operation)) {
+        return fail("fault needs an operation name such as OpenDevice");
+      }
+      if (!ParseFaultTail(words, &rule, &why)) return fail(why);
+      (current ? current->faults : machine->faults).push_back(rule);
+    } else if (keyword == "poll-fault") {
+      PollFault rule;
+      std::string kind, status, at, amount;
+      if (!current) return fail("poll-fault belongs after a controller line");
+      if (!(words >> kind >> status >> at >> amount) || at != "at" || (words >> extra)) {
+        return fail("poll-fault erase|write|read STATUS at BYTES[%]");
+      }
+      if (kind == "erase") rule.kind = LongKind::kErase;
+      else if (kind == "write") rule.kind = LongKind::kWrite;
+      else if (kind == "read") rule.kind = LongKind::kRead;
+      else return fail("poll-fault kind must be erase, write or read");
+      if (!ParseStatus(status, &rule.status) || rule.status >= 0) {
+        return fail("poll-fault status must be negative");
+      }
+      long long v;
+      if (!amount.empty() && amount.back() == '%') {
+        rule.percent = true;
+        amount.pop_back();
+        if (!ParseInteger(amount, 0, 100, &v)) return fail("poll-fault percentage 0-100");
+      } else if (!ParseInteger(amount, 0, 0x10000, &v)) {
+        return fail("poll-fault bytes 0-65536");
+      }
+      rule.at = static_cast<uint32_t>(v);
+      current->poll_faults.push_back(rule);
+    } else if (keyword == "stuck") {
+      std::string offset, value;
+      long long o, v;
+      if (!current) return fail("stuck belongs after a controller line");
+      if (!(words >> offset >> value) || (words >> extra) ||
+          !ParseInteger(offset, 0, current->part->size - 1, &o) ||
+          !ParseInteger(value, 0, 255, &v)) {
+        return fail("stuck OFFSET VALUE: an offset inside the ROM and a byte value");
+      }
+      current->stuck.push_back({static_cast<uint32_t>(o), static_cast<uint8_t>(v)});
+    } else if (keyword == "enumerate") {
+      std::string word, value;
+      if (!(words >> word) || word != "counts") return fail("enumerate counts N [N ...]");
+      machine->enumerate_counts.clear();
+      while (words >> value) {
+        long long v;
+        if (!ParseInteger(value, 0, 1000, &v)) return fail("enumerate counts: numbers 0-1000");
+        machine->enumerate_counts.push_back(static_cast<uint32_t>(v));
+      }
+      if (machine->enumerate_counts.empty()) return fail("enumerate counts needs at least one count");
+    } else if (keyword == "controller") {
+      std::string address, k1, revision, k2, part, k3, rom;
+      ControllerSpec spec;
+      long long rev;
+      if (!(words >> address >> k1 >> revision >> k2 >> part >> k3 >> rom) ||
+          k1 != "revision" || k2 != "part" || k3 != "rom" || (words >> extra)) {
+        return fail("controller BB:DD.F revision N part PARTNAME rom FILE");
+      }
+      if (!ParsePciAddress(address, &spec.address)) return fail("bad PCI address '" + address + "' (BB:DD.F)");
+      if (!ParseInteger(revision, 0, 255, &rev)) return fail("revision must be 0-255");
+      spec.revision = static_cast<uint8_t>(rev);
+      spec.part = FindPart(part);
+      if (!spec.part) return fail("unknown part '" + part + "' (vxsim parts lists them)");
+      spec.rom_path = Resolve(dir, rom);
+      for (const ControllerSpec& other : machine->controllers) {
+        if (other.address == spec.address) return fail("controller " + address + " given twice");
+        if (other.rom_path == spec.rom_path) return fail("ROM file " + rom + " shared by two controllers");
+      }
+      machine->controllers.push_back(spec);
+    } else {
+      return fail("unknown keyword '" + keyword + "'");
+    }
+  }
+  number = 0;
+  for (uint32_t count : machine->enumerate_counts) {
+    if (count > machine->controllers.size()) {
+      return fail("enumerate counts: " + std::to_string(count) + " is more than the controllers described");
     }
   }
   return true;

@@ -1,0 +1,124 @@
+// POSIX services of the simulator.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "sim/sim_platform.h"
+
+namespace sim {
+
+FILE* OpenFile(const std::string& path, const char* mode) {
+  return fopen(path.c_str(), mode);
+}
+
+std::string WideToUtf8(const wchar_t* text) {
+  std::string out;
+  if (!text) return out;
+  for (; *text; ++text) {
+    uint32_t c = static_cast<uint32_t>(*text);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+bool ReplaceFileAtomically(const std::string& path,
+                           const std::vector<uint8_t>& data) {
+  std::string temp = path + ".tmp" + std::to_string(getpid());
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  bool ok = done == data.size() && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  if (ok) ok = rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) unlink(temp.c_str());
+  return ok;
+}
+
+bool PathExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+bool MakeDirectories(const std::string& path) {
+  for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+    std::string prefix = path.substr(0, slash);
+    if (!prefix.empty() && mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) break;
+  }
+  return PathExists(path);
+}
+
+bool GetEnvironment(const char* name, std::string* value) {
+  const char* text = getenv(name);
+  if (!text) return false;
+  *value = text;
+  return true;
+}
+
+std::string UserStateDirectory() {
+  std::string base;
+  if (GetEnvironment("XDG_STATE_HOME", &base) && IsAbsolutePath(base)) return base;
+  std::string home;
+  if (!GetEnvironment("HOME", &home) || home.empty()) return "";
+  return home + "/.local/state";
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+bool IsAbsolutePath(const std::string& path) {
+  return !path.empty() && path[0] == '/';
+}
+
+ProcessLock::~ProcessLock() { Release(); }
+
+int ProcessLock::TryAcquire(const std::string& path) {
+  if (held()) return 0;
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  // A record lock dies with its process, so a killed run frees the
+  // controller without any cleanup.
+  struct flock lock = {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  if (fcntl(fd, F_SETLK, &lock) != 0) {
+    int error = errno;
+    close(fd);
+    return (error == EACCES || error == EAGAIN) ? 1 : -1;
+  }
+  handle_ = fd;
+  return 0;
+}
+
+void ProcessLock::Release() {
+  if (!held()) return;
+  close(static_cast<int>(handle_));
+  handle_ = kNone;
+}
+
+}  // namespace sim

@@ -1,0 +1,115 @@
+// Windows services of the simulator.
+#include <windows.h>
+
+#include <stdlib.h>
+
+#include "sim/sim_platform.h"
+
+namespace sim {
+namespace {
+
+std::wstring Utf8ToWide(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(n > 0 ? n : 0, L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+  return out;
+}
+
+}  // namespace
+
+FILE* OpenFile(const std::string& path, const char* mode) {
+  return _wfopen(Utf8ToWide(path).c_str(), Utf8ToWide(mode).c_str());
+}
+
+std::string WideToUtf8(const wchar_t* text) {
+  if (!text || !*text) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string out(n, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+  out.resize(n - 1);
+  return out;
+}
+
+bool ReplaceFileAtomically(const std::string& path,
+                           const std::vector<uint8_t>& data) {
+  std::wstring target = Utf8ToWide(path);
+  std::wstring temp = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
+  HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = data.empty() ||
+            (WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+             written == data.size());
+  ok = FlushFileBuffers(file) && ok;
+  ok = CloseHandle(file) && ok;
+  if (ok) {
+    ok = MoveFileExW(temp.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  }
+  if (!ok) DeleteFileW(temp.c_str());
+  return ok;
+}
+
+bool PathExists(const std::string& path) {
+  return GetFileAttributesW(Utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MakeDirectories(const std::string& path) {
+  if (path.empty() || PathExists(path)) return true;
+  std::string trimmed = path;
+  while (!trimmed.empty() && (trimmed.back() == '/' || trimmed.back() == '\\')) trimmed.pop_back();
+  std::string parent = DirectoryOf(trimmed);
+  if (parent.size() > 3) MakeDirectories(parent);
+  return CreateDirectoryW(Utf8ToWide(trimmed).c_str(), nullptr) ||
+         GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool GetEnvironment(const char* name, std::string* value) {
+  const wchar_t* text = _wgetenv(Utf8ToWide(name).c_str());
+  if (!text) return false;
+  *value = WideToUtf8(text);
+  return true;
+}
+
+std::string UserStateDirectory() {
+  std::string base;
+  if (GetEnvironment("LOCALAPPDATA", &base) && !base.empty()) return base;
+  return "";
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+bool IsAbsolutePath(const std::string& path) {
+  if (path.size() >= 1 && (path[0] == '/' || path[0] == '\\')) return true;
+  return path.size() >= 3 && path[1] == ':' && (path[2] == '/' || path[2] == '\\');
+}
+
+ProcessLock::~ProcessLock() { Release(); }
+
+int ProcessLock::TryAcquire(const std::string& path) {
+  if (held()) return 0;
+  // No sharing: a second opener fails until this handle closes, which
+  // Windows does for us when the process ends.
+  HANDLE file = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    return (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) ? 1 : -1;
+  }
+  handle_ = reinterpret_cast<intptr_t>(file);
+  return 0;
+}
+
+void ProcessLock::Release() {
+  if (!held()) return;
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = kNone;
+}
+
+}  // namespace sim

@@ -1,0 +1,30 @@
+// The parts of the platform layer that the C library covers everywhere.
+#include "sim/sim_platform.h"
+
+namespace sim {
+
+bool ReadWholeFile(const std::string& path, size_t max_bytes,
+                   std::vector<uint8_t>* data, bool* too_large) {
+  data->clear();
+  *too_large = false;
+  FILE* file = OpenFile(path, "rb");
+  if (!file) return false;
+  uint8_t chunk[4096];
+  bool ok = true;
+  for (;;) {
+    size_t n = fread(chunk, 1, sizeof chunk, file);
+    if (n == 0) {
+      ok = !ferror(file);
+      break;
+    }
+    if (data->size() + n > max_bytes) {
+      *too_large = true;
+      break;
+    }
+    data->insert(data->end(), chunk, chunk + n);
+  }
+  fclose(file);
+  return ok;
+}
+
+}  // namespace sim

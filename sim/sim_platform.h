@@ -1,0 +1,77 @@
+// The few operating-system services the simulator needs: file locks held
+// for the life of a process, atomic file replacement, the user's state
+// directory and wide/narrow path conversion.  One implementation per OS.
+#ifndef VXSROM_SIM_SIM_PLATFORM_H_
+#define VXSROM_SIM_SIM_PLATFORM_H_
+
+#include <stdint.h>
+#include <stdio.h>
+#include <wchar.h>
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+/// Opens a file named by a UTF-8 path with an fopen mode.
+FILE* OpenFile(const std::string& path, const char* mode);
+
+/// UTF-8 form of a wide path from the caller (UTF-16 or UTF-32).
+std::string WideToUtf8(const wchar_t* text);
+
+/// Reads a whole file, at most max_bytes (more → *too_large).  @return
+/// false when the file can't be opened or read.
+bool ReadWholeFile(const std::string& path, size_t max_bytes,
+                   std::vector<uint8_t>* data, bool* too_large);
+
+/// Replaces path's contents with data so that readers see either the old
+/// or the new file, never a torn one.  @return false on failure.
+bool ReplaceFileAtomically(const std::string& path,
+                           const std::vector<uint8_t>& data);
+
+/// True when the path names an existing file or directory.
+bool PathExists(const std::string& path);
+
+/// Creates a directory and its parents; true when it exists afterwards.
+bool MakeDirectories(const std::string& path);
+
+/// The environment variable as UTF-8; false when unset.
+bool GetEnvironment(const char* name, std::string* value);
+
+/// The per-user directory for program state (XDG_STATE_HOME or
+/// ~/.local/state; %LOCALAPPDATA%).  Empty when unknown.
+std::string UserStateDirectory();
+
+/// The directory part of a path ("" for a bare name), with its separator.
+std::string DirectoryOf(const std::string& path);
+
+/// True for an absolute path on this platform.
+bool IsAbsolutePath(const std::string& path);
+
+/// An exclusive lock on a file, held by this process until released or
+/// until the process ends (however it ends).
+class ProcessLock {
+ public:
+  ProcessLock() = default;
+  ~ProcessLock();
+  ProcessLock(const ProcessLock&) = delete;
+  ProcessLock& operator=(const ProcessLock&) = delete;
+
+  /// Takes the lock on path (created if absent) without waiting.
+  /// @return 0, 1 when another process holds it, -1 on other failure.
+  int TryAcquire(const std::string& path);
+
+  /// Releases the lock if held.
+  void Release();
+
+  /// True while held.
+  bool held() const { return handle_ != kNone; }
+
+ private:
+  static const intptr_t kNone = -1;
+  intptr_t handle_ = kNone;
+};
+
+}  // namespace sim
+
+#endif  // VXSROM_SIM_SIM_PLATFORM_H_
