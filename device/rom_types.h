@@ -34,4 +34,11 @@ struct RomTypeTable {
 /// Bytes of every image and read buffer for a geometry: min(MemSize, 32 KiB).
 uint32_t ImageSize(const RomGeometry& geometry);
 
+struct Context;
+
+/// Asks the open controller at address for its ROM's geometry, keeps it in
+/// row 0 and prints the listed type it equals (rows 1 to 4, all 8 bytes).
+/// @return 0 (listed), -17 (unsupported or unlisted) or -1 (query failed).
+int IdentifySrom(Context& ctx, PciAddress address);
+
 #endif  // VXSROM_DEVICE_ROM_TYPES_H_

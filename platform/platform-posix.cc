@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 #include <wchar.h>
@@ -198,6 +199,60 @@ FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number) {
 bool WriteLogText(FILE* stream, const std::wstring& text) {
   std::string bytes = Utf8(text);
   return fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+}
+
+bool CreateOutputFile(const std::wstring& path, OutputFile* file,
+                      int* error_number) {
+  std::string target = Encode(path);
+  struct stat info;
+  if (stat(target.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) {
+      *error_number = EISDIR;
+      return false;
+    }
+    if (access(target.c_str(), W_OK) != 0) {
+      *error_number = errno;
+      return false;
+    }
+  }
+  std::string temporary = target + ".XXXXXX";
+  int fd = mkstemp(&temporary[0]);
+  if (fd < 0) {
+    *error_number = errno;
+    return false;
+  }
+  // mkstemp's 0600 would make the image private; give it what "wb" gives.
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  file->stream = fdopen(fd, "wb");
+  if (!file->stream) {
+    *error_number = errno;
+    close(fd);
+    unlink(temporary.c_str());
+    return false;
+  }
+  file->path = path;
+  Decode(temporary.c_str(), &file->temporary);
+  return true;
+}
+
+bool CommitOutputFile(OutputFile* file) {
+  if (!file->stream) return false;
+  std::string temporary = Encode(file->temporary);
+  bool ok = fsync(fileno(file->stream)) == 0;
+  ok = fclose(file->stream) == 0 && ok;
+  file->stream = nullptr;
+  ok = ok && rename(temporary.c_str(), Encode(file->path).c_str()) == 0;
+  if (!ok) unlink(temporary.c_str());
+  return ok;
+}
+
+void DiscardOutputFile(OutputFile* file) {
+  if (!file->stream) return;
+  fclose(file->stream);
+  file->stream = nullptr;
+  unlink(Encode(file->temporary).c_str());
 }
 
 void SleepMilliseconds(uint32_t milliseconds) {

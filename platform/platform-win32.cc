@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
+#include <sys/stat.h>
 #include <stdio.h>
 #include <wchar.h>
 
@@ -111,6 +112,59 @@ bool WriteLogText(FILE* stream, const std::wstring& text) {
   WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
                       &bytes[0], size, "?", nullptr);
   return fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+}
+
+bool CreateOutputFile(const std::wstring& path, OutputFile* file,
+                      int* error_number) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+    *error_number = EACCES;  // what "wb" reports for either
+    return false;
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::wstring temporary = path + L"." +
+                             std::to_wstring(GetCurrentProcessId()) + L"-" +
+                             std::to_wstring(attempt) + L".tmp";
+    int fd = -1;
+    errno_t error = _wsopen_s(&fd, temporary.c_str(),
+                              _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+                              _SH_DENYRW, _S_IREAD | _S_IWRITE);
+    if (error == EEXIST) continue;
+    if (error != 0) {
+      *error_number = error;
+      return false;
+    }
+    file->stream = _wfdopen(fd, L"wb");
+    if (!file->stream) {
+      *error_number = errno;
+      _close(fd);
+      _wremove(temporary.c_str());
+      return false;
+    }
+    file->path = path;
+    file->temporary = temporary;
+    return true;
+  }
+  *error_number = EEXIST;
+  return false;
+}
+
+bool CommitOutputFile(OutputFile* file) {
+  if (!file->stream) return false;
+  bool ok = fclose(file->stream) == 0;
+  file->stream = nullptr;
+  ok = ok && MoveFileExW(file->temporary.c_str(), file->path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!ok) _wremove(file->temporary.c_str());
+  return ok;
+}
+
+void DiscardOutputFile(OutputFile* file) {
+  if (!file->stream) return;
+  fclose(file->stream);
+  file->stream = nullptr;
+  _wremove(file->temporary.c_str());
 }
 
 void SleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }

@@ -50,6 +50,30 @@ FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number);
 /// Writes text to a log stream in the platform's log encoding.
 bool WriteLogText(FILE* stream, const std::wstring& text);
 
+/// An output file that appears at its path only once it is complete: it
+/// is written to a temporary file beside the path and moved over it.
+struct OutputFile {
+  FILE* stream = nullptr;   ///< Open for binary writing while pending.
+  std::wstring path;        ///< Where the file will appear.
+  std::wstring temporary;   ///< Where it is written meanwhile.
+};
+
+/// Opens an output file for path, refusing as "wb" would (a directory, a
+/// read-only file, a missing directory).  @return false with the C
+/// library's error number.
+bool CreateOutputFile(const std::wstring& path, OutputFile* file,
+                      int* error_number);
+
+/// Writes all of data; false when the write did not complete.
+bool WriteOutputFile(OutputFile* file, const void* data, size_t size);
+
+/// Puts the complete file in place of path; false when that failed, in
+/// which case the previous file at path is untouched.
+bool CommitOutputFile(OutputFile* file);
+
+/// Abandons a pending output file (no-op when none is pending).
+void DiscardOutputFile(OutputFile* file);
+
 /// Waits milliseconds.
 void SleepMilliseconds(uint32_t milliseconds);
 

@@ -1,7 +1,6 @@
 // Actions whose modules are not in this build yet.
 #include "platform/platform.h"
 #include "rom/actions.h"
-#include "device/listing.h"
 
 namespace {
 int NotYet(const wchar_t* action) {
@@ -17,4 +16,3 @@ int DumpAction(Context&) { return NotYet(L"/dump"); }
 int VerifyAction(Context&) { return NotYet(L"/verify"); }
 int ImageGenAction(Context&) { return NotYet(L"/imagegen"); }
 int WriteAllAction(Context&) { return NotYet(L"/writeall"); }
-int ListControllers(Context&) { return NotYet(L"the listing"); }

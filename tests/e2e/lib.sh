@@ -86,3 +86,46 @@ expect_size() {
   local n; n=$(wc -c < "$1")
   [ "$n" -eq "$2" ] || fail "$1 has $n bytes, expected $2"
 }
+
+# The program's file, and the command (wine or nothing) that runs it.
+program_file() { echo "${VXSROM##* }"; }
+program_runner() { case "$VXSROM" in *" "*) echo "${VXSROM% *}";; esac; }
+
+# copy_program DIR NAME: copies the program into DIR under NAME (with .exe
+# on Windows) and prints the command that runs the copy.
+copy_program() {
+  local file ext=""
+  file=$(program_file)
+  is_windows && ext=.exe
+  mkdir -p "$1"
+  cp "$file" "$1/$2$ext"
+  echo "$(program_runner) $1/$2$ext" | sed 's/^ //'
+}
+
+# copy_library FROM DIR: puts the controller library found in FROM beside
+# a copied program in DIR.
+copy_library() {
+  if is_windows; then cp "$1/vxctl.dll" "$2/"; else cp "$1/libvxctl.so" "$2/"; fi
+}
+
+# run CMD ARGS...: like vxsrom, for another command line of the program.
+run() {
+  local cmd=$1; shift
+  set +e
+  $cmd "$@" > out.raw 2> err.txt
+  status=$?
+  set -e
+  if is_windows; then sed 's/\r$//' out.raw > out.txt; else cp out.raw out.txt; fi
+}
+
+# hold PATH: another process opens PATH as the run log does and keeps it
+# until release PATH.
+hold() {
+  local runner file=$VXSROM_BUILD_DIR/hold_file
+  runner=$(program_runner)
+  is_windows && file=$file.exe
+  $runner "$file" "$1" &
+  for _ in $(seq 300); do [ -e "$1.held" ] && return 0; sleep 0.1; done
+  fail "could not hold $1"
+}
+release() { : > "$1.release"; wait; }

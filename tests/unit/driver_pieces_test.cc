@@ -42,3 +42,26 @@ TEST(RunLogRecord, PrefixByOpenAddress) {
 }
 
 }  // namespace
+
+#include "app/help.h"
+
+namespace {
+
+TEST(Help, ProgramNameIsAnArgumentNeverAFormat) {
+  testing::internal::CaptureStdout();
+  PrintHelp(L"v%sx%d", false, false);
+  fflush(stdout);
+  std::string text = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(
+      "Serial ROM Utility for VX5130 & VX5130A\n"
+      "Usage::\n"
+      "v%sx%d [ /? | /srom romtype | /write file1 [file2] [file3] | /dump file1 | \n"
+      "          /erase | /noerase | /log [file4] | /address deviceaddress |\n"
+      "          /fout file5 | /verify file1 [file2] [file3] |\n"
+      "          /writeall file1 [file2] [file3] ]\n"
+      "\nExample::\n"
+      "\t>v%sx%d /srom 1 /write Fxxxxxx.MEM CFG.INI\n",
+      text);
+}
+
+}  // namespace

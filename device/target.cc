@@ -1,0 +1,157 @@
+#include "device/target.h"
+
+#include <new>
+
+#include "app/context.h"
+#include "platform/platform.h"
+
+namespace {
+
+const uint8_t kVx5130 = 3;
+const uint8_t kVx5130A = 4;
+
+unsigned Bus(PciAddress a) { return a >> 8; }
+unsigned Device(PciAddress a) { return (a >> 3) & 0x1F; }
+unsigned Function(PciAddress a) { return a & 7; }
+
+/// Opens the target with the geometry in use or, in auto mode, with none
+/// and then learns the ROM's geometry.
+int OpenSelected(Context& ctx) {
+  const ControllerLibrary& lib = *ctx.library;
+  PciAddress address = ctx.devices.open_address;
+  bool automatic = ctx.options.rom_type_selector == kRomTypeAuto;
+  LibraryStatus status =
+      lib.OpenDevice(address, 2, automatic ? nullptr : &ctx.geometry());
+  if (status != 0) {
+    platform::Print(L"Can't open device! (%d)\n", static_cast<int>(status));
+    return -1;
+  }
+  if (!automatic) return 0;
+  RomGeometry reported = {};
+  status = lib.GetSromInfo(address, &reported);
+  if (status == 0) {
+    ctx.rom_types.rows[kRomTypeAuto] = reported;
+    return 0;
+  }
+  if (status == -55) {
+    platform::Print(L"Unsupported Serial ROM!\n");
+  } else {
+    platform::Print(L"Can't get Serial ROM Information (%d)\n",
+                    static_cast<int>(status));
+  }
+  CloseTarget(ctx);
+  return status == -55 ? -17 : -1;
+}
+
+}  // namespace
+
+int LoadDeviceList(Context& ctx) {
+  DeviceState& devices = ctx.devices;
+  devices.list.reset();
+  devices.count = 0;
+  uint32_t capacity = 0;
+  uint32_t count = 0;
+  for (;;) {
+    LibraryStatus status = ctx.library->EnumerateDevices(
+        0, 0, devices.list.get(), capacity, &count);
+    if (status != 0) {
+      platform::Print(L"Device Enumration Error! (%d)\n",
+                      static_cast<int>(status));
+      return -6;
+    }
+    if (count == 0 || count == capacity) {
+      devices.count = count;
+      return 0;
+    }
+    // The count changed since the array was sized: size it anew and fill
+    // it again, until the library reports as many as it holds.
+    devices.list.reset();
+    devices.list.reset(new (std::nothrow) DeviceRecord[count]);
+    if (!devices.list) {
+      platform::Print(L"Memory allocate error = %d\n",
+                      static_cast<int>(count * sizeof(DeviceRecord)));
+      return -2;
+    }
+    capacity = count;
+  }
+}
+
+int OpenTarget(Context& ctx, uint8_t image_revision) {
+  DeviceState& devices = ctx.devices;
+  const CommandLine& options = ctx.options;
+  if (devices.selected_index >= 0 &&
+      static_cast<uint32_t>(devices.selected_index) < devices.count) {
+    if (options.has(OPT_ADDRESS) &&
+        devices.list[devices.selected_index].address != options.target_address)
+      return -1;
+    return 0;
+  }
+  devices.selected_index = -1;
+  int result = LoadDeviceList(ctx);
+  if (result != 0) return result;
+  if (devices.count == 0) {
+    platform::Print(L"Device not found!\n");
+    return -6;
+  }
+  if (options.has(OPT_ADDRESS)) {
+    for (uint32_t i = 0; i < devices.count; ++i) {
+      if (devices.list[i].address == options.target_address) {
+        devices.selected_index = static_cast<int32_t>(i);
+        break;
+      }
+    }
+    if (devices.selected_index < 0) {
+      platform::Print(
+          L"Specified device by \"/address\" option isn't VX5130 or VX5130A!\n");
+      return -6;
+    }
+  } else if (devices.count != 1) {
+    platform::Print(
+        L"%d device was found! Please select device by \"/address\" option.\n",
+        static_cast<int>(devices.count));
+    return -6;
+  } else {
+    devices.selected_index = 0;
+  }
+  const DeviceRecord& target = devices.list[devices.selected_index];
+  PciAddress address = target.address;
+  uint8_t chip = target.chip_revision;
+  if (!options.has(OPT_NOREV)) {
+    if (chip != kVx5130 && chip != kVx5130A) {
+      platform::Print(L"[Target Device]  Bus:0x%02X Device:0x%02X Function:0x%02X\n",
+                      Bus(address), Device(address), Function(address));
+      platform::Print(L"This chip revision is %d.\n", chip);
+      platform::Print(L"This tool is for VX5130(Revision %d) and VX5130A(Revision %d).\n",
+                      kVx5130, kVx5130A);
+      platform::Print(L"Vesmark Electronics release appropriate tool for this chip revision.\n");
+      devices.selected_index = -1;
+      return -16;
+    }
+    if (image_revision < 16 && image_revision != chip) {
+      // The target stays selected though nothing is open: the caller's end
+      // step then closes OpenAddress, as it stands.
+      platform::Print(L"This firmware revision is %x.\n", image_revision);
+      platform::Print(L"This chip revision is %x.\n", chip);
+      platform::Print(L"Revision is mismatch.\n");
+      return -16;
+    }
+  }
+  platform::Print(L"[Target Device]Bus:0x%02X Device:0x%02X Function:0x%02X\n",
+                  Bus(address), Device(address), Function(address));
+  if (chip == kVx5130) {
+    platform::Print(L"This Device is VX5130(Revision %d).\n", kVx5130);
+  } else if (chip == kVx5130A) {
+    platform::Print(L"This Device is VX5130A(Revision %d).\n", kVx5130A);
+  }
+  devices.open_address = address;
+  return OpenSelected(ctx);
+}
+
+void CloseTarget(Context& ctx) {
+  ctx.library->CloseDevice(ctx.devices.open_address);
+  ctx.devices.selected_index = -1;
+}
+
+void CloseSelected(Context& ctx) {
+  if (ctx.devices.selected_index >= 0) CloseTarget(ctx);
+}

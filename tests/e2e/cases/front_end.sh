@@ -1,0 +1,134 @@
+# Help, identity check and command-line errors: none of them starts the
+# controller library or touches the run log.
+
+expected="$(dirname "${BASH_SOURCE[0]}")/../expected"
+
+test_help_normal_and_extended() {
+  vxsrom '/?'
+  expect_status 0
+  cmp out.txt "$expected/help-normal.txt" || fail "/? differs"
+  vxsrom '/???'
+  expect_status 0
+  cmp out.txt "$expected/help-extended.txt" || fail "/??? differs"
+}
+
+test_help_wins_over_everything_accepted_with_it() {
+  machine <<'M'
+fault InitializeLibrary -12
+M
+  vxsrom '/?' /srom 1 /write a.mem /log
+  expect_status 0
+  cmp out.txt "$expected/help-normal.txt" || fail "help differs"
+  vxsrom /log '/???'
+  expect_status 0
+  cmp out.txt "$expected/help-extended.txt" || fail "help differs"
+  vxsrom '/?' '/???'
+  cmp out.txt "$expected/help-normal.txt" || fail "both: normal help"
+  expect_no_file log.txt
+}
+
+test_parser_messages() {
+  check() {
+    local want=$1; shift
+    vxsrom "$@" /log
+    [ "$status" -eq 252 ] || fail "status $status for $*"
+    printf '%s\n' "$want" > want.txt
+    cmp -s out.txt want.txt || { cat out.txt; fail "for $*: expected $want"; }
+  }
+  check 'Parameter error = "/bogus"' /bogus
+  check 'Parameter error = "-write"' -write
+  check 'Parameter error = "/write"' /write
+  check 'Parameter error = "/erase"' /srom 1 /dump /erase
+  check 'Parameter error = "d.eui"' /srom 1 /write a b c d.eui
+  check 'Parameter error = "0-0-8"' /srom 1 /erase /address 0-0-8
+  check 'Parameter error = "abc"' /srom abc
+  check 'Parameter error = "0x2000"' /srominfo 0x1000 0x2000 1
+  check 'Unknown Serial ROM Type = "010"' /srom 010
+  check 'Command action not found!' /address 1-0-0
+  check 'Parameter error = "/noerase"' /srom 1 /noerase /erase
+  check 'Parameter error = "/srom ?"' /srom '?' /erase
+  check 'Please specify "/srom" option.' /write a.mem
+  check 'Parameter error = "/fout"' /fout x.bin /srom 1 /erase
+  check 'Parameter error = "/address"' /address 1-0-0 /srom 1 /writeall a.mem
+  long=$(printf 'p%.0s' $(seq 260))
+  check "Parameter too long = \"$long\"" /srom 1 /dump "$long"
+  expect_no_file log.txt
+}
+
+test_non_ascii_arguments_print_as_given() {
+  vxsrom /srom 1 /dump "dümp-файл.bin" /Ünknown
+  expect_status -4
+  expect_out <<'O'
+Parameter error = "/Ünknown"
+O
+}
+
+test_undecodable_argument_is_refused() {
+  is_windows && return 0
+  vxsrom /srom 1 /dump "$(printf 'rom\377.bin')"
+  expect_status -4
+  expect_out < /dev/null
+  expect_err_has "argument 4 is not valid text"
+}
+
+test_renamed_program_stops_before_anything() {
+  local other
+  other=$(copy_program bin other)
+  for args in '/?' '' '/bogus' '/srom 1 /erase /log'; do
+    run "$other" $args
+    expect_status -3
+    expect_out <<'O'
+Application name and version are mismatch!
+O
+  done
+  expect_no_file log.txt
+}
+
+test_name_compared_without_case_or_extension() {
+  local upper
+  upper=$(copy_program bin VXSROM)
+  run "$upper" '/?'
+  expect_status 0
+  sed 's/^\t>vxsrom/\t>VXSROM/; s/^vxsrom /VXSROM /' "$expected/help-normal.txt" > want.txt
+  cmp out.txt want.txt || fail "help of VXSROM differs"
+}
+
+test_program_without_recorded_name() {
+  local copy file
+  copy=$(copy_program bin vxsrom)
+  file=${copy##* }
+  if is_windows; then
+    x86_64-w64-mingw32-objcopy --remove-section .rsrc "$file"
+  else
+    objcopy --remove-section .note.vxsrom.identity "$file"
+  fi
+  run "$copy" '/?'
+  expect_status -1
+  expect_out <<'O'
+Get Original Application name error!
+O
+}
+
+test_library_missing() {
+  local alone
+  alone=$(copy_program bin vxsrom)
+  run "$alone" /log
+  expect_status -1
+  expect_out <<'O'
+vxctl Library Initilize Error! (-1)
+O
+  expect_err_has "vxctl"
+  expect_no_file log.txt
+}
+
+test_library_lacking_an_operation() {
+  local copy
+  copy=$(copy_program bin vxsrom)
+  copy_library "$VXSROM_BUILD_DIR/incomplete" bin
+  run "$copy"
+  expect_status -1
+  expect_out <<'O'
+vxctl Library Initilize Error! (-1)
+O
+  expect_err_has "PollSromRead"
+}
