@@ -1,0 +1,85 @@
+// The machine description language.
+#include "sim/machine.h"
+
+#include <gtest/gtest.h>
+
+namespace sim {
+namespace {
+
+TEST(Machine, ParsesEveryKeyword) {
+  Machine m;
+  std::string error;
+  ASSERT_TRUE(ParseMachine(
+      "# a comment\n"
+      "speed 0.5\n"
+      "trace calls.log   # trailing comment\n"
+      "fault EnumerateDevices -11 call 2\n"
+      "enumerate counts 1 2\n"
+      "\n"
+      "controller 04:00.0 revision 4 part MX25L4005A rom a.bin\n"
+      "fault OpenDevice -14\n"
+      "poll-fault write -22 at 50%\n"
+      "poll-fault read -21 at 4096\n"
+      "stuck 0x100 0x00\n"
+      "controller 0a:1f.7 revision 255 part 25lc512 rom /abs/b.bin\n",
+      "dir/", &m, &error)) << error;
+  EXPECT_EQ(m.speed, 0.5);
+  EXPECT_EQ(m.trace_path, "dir/calls.log");
+  ASSERT_EQ(m.faults.size(), 1u);
+  EXPECT_EQ(m.faults[0].call, 2u);
+  EXPECT_EQ(m.enumerate_counts, (std::vector<uint32_t>{1, 2}));
+  ASSERT_EQ(m.controllers.size(), 2u);
+  const ControllerSpec& a = m.controllers[0];
+  EXPECT_EQ(a.address, 0x0400);
+  EXPECT_EQ(a.rom_path, "dir/a.bin");
+  ASSERT_EQ(a.faults.size(), 1u);
+  EXPECT_EQ(a.faults[0].status, -14);
+  EXPECT_EQ(a.faults[0].call, 0u);
+  ASSERT_EQ(a.poll_faults.size(), 2u);
+  EXPECT_TRUE(a.poll_faults[0].percent);
+  EXPECT_EQ(a.stuck[0].offset, 0x100u);
+  EXPECT_EQ(m.controllers[1].address, 0x0A << 8 | 0x1F << 3 | 7);
+  EXPECT_EQ(m.controllers[1].revision, 255);
+  EXPECT_EQ(m.controllers[1].rom_path, "/abs/b.bin");
+}
+
+TEST(Machine, RejectsMistakesWithTheLine) {
+  const char* bad[] = {
+      "speed fast\n",
+      "speed -1\n",
+      "trace\n",
+      "fault Nonesuch -1\n",
+      "fault OpenDevice\n",
+      "fault OpenDevice -1 call 0\n",
+      "fault OpenDevice -1 sometimes\n",
+      "controller 04:00.0 revision 256 part MX25L4005A rom a.bin\n",
+      "controller 04:20.0 revision 4 part MX25L4005A rom a.bin\n",
+      "controller 04:00.0 revision 4 part NOPE rom a.bin\n",
+      "controller 04:00.0 revision 4 part MX25L4005A\n",
+      "controller 04:00.0 revision 4 part MX25L4005A rom a.bin\ncontroller 04:00.0 revision 4 part MX25L4005A rom b.bin\n",
+      "stuck 1 2\n",
+      "controller 04:00.0 revision 4 part MX25L4005A rom a.bin\nstuck 0x8000 0\n",
+      "poll-fault write -1 at 5\n",
+      "enumerate counts 2\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin\n",
+      "frobnicate\n",
+  };
+  for (const char* text : bad) {
+    Machine m;
+    std::string error;
+    EXPECT_FALSE(ParseMachine(text, "", &m, &error)) << text;
+    EXPECT_NE(error.find("line"), std::string::npos) << text;
+  }
+}
+
+TEST(Machine, PciAddresses) {
+  PciAddress a;
+  ASSERT_TRUE(ParsePciAddress("04:00.0", &a));
+  EXPECT_EQ(a, 0x0400);
+  EXPECT_EQ(FormatPciAddress(0x0A00 | 3 << 3 | 2), "0A:03.2");
+  EXPECT_FALSE(ParsePciAddress("04:00.8", &a));
+  EXPECT_FALSE(ParsePciAddress("04:00", &a));
+  EXPECT_FALSE(ParsePciAddress("4:0.0", &a));
+}
+
+}  // namespace
+}  // namespace sim
