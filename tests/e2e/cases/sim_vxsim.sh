@@ -1,0 +1,76 @@
+# The simulator's tool: descriptions, sample files, programming and
+# decoding ROMs, and the lock on an open controller.
+
+test_create_add_show_blank() {
+  vxsim create m.txt --speed 0
+  vxsim add m.txt 04:00.0 --revision 3 --part AT25F512
+  vxsim add m.txt 05:00.0
+  [ -f rom-04-00-0.bin ] || fail "no ROM file"
+  expect_size rom-05-00-0.bin 32768
+  $VXSIM show m.txt > out.raw
+  sed 's/\r$//' out.raw > out.txt
+  expect_out <<'OUT'
+04:00.0 revision 3 (VX5130) part AT25F512
+  blank
+05:00.0 revision 4 (VX5130A) part MX25L4005A
+  blank
+OUT
+}
+
+test_program_and_show() {
+  vxsim create m.txt --speed 0
+  vxsim add m.txt 04:00.0 --part W25X40BV --rom a.bin
+  vxsim make-mem fw.mem --revision 4 --version 2.0.2.6-1.B
+  vxsim make-ini cfg.ini --ssvid 0x1106 --ssid 0x3483
+  vxsim make-eui x.eui 00-11-22-FF-FE-33-44-55
+  vxsim program m.txt 04:00.0 fw.mem cfg.ini x.eui
+  $VXSIM show m.txt > out.raw
+  sed 's/\r$//' out.raw > out.txt
+  expect_out <<'OUT'
+04:00.0 revision 4 (VX5130A) part W25X40BV
+  firmware revision 4, version 2.0.2.6-1.B, 4096 bytes of code
+  subsystem vendor ID 0x1106, subsystem ID 0x3483
+  EUI-64 00-11-22-FF-FE-33-44-55
+  laid out for page size 0x100, device code 0xC7E0
+  checksums correct
+OUT
+  vxsim poke m.txt 04:00.0 0x100 0x00
+  $VXSIM show m.txt | grep -q 'checksum mismatch' || fail "damage not shown"
+  vxsim poke m.txt 04:00.0 0 0x41
+  $VXSIM show m.txt | grep -q 'no image' || fail "unknown contents not shown"
+}
+
+test_bad_inputs_are_refused() {
+  vxsim create m.txt --speed 0
+  vxsim add m.txt 04:00.0
+  printf 'junk' > bad.mem
+  vxsim make-ini cfg.ini
+  if $VXSIM program m.txt 04:00.0 bad.mem cfg.ini 2> err.txt; then fail "bad firmware accepted"; fi
+  expect_err_has "bad firmware file (-41)"
+  if $VXSIM add m.txt 04:00.0 2> err.txt; then fail "duplicate accepted"; fi
+  expect_err_has "given twice"
+  if $VXSIM make-eui x.eui 00-11 2> err.txt; then fail "bad EUI-64 accepted"; fi
+  if $VXSIM frobnicate 2> err.txt; then fail "unknown command accepted"; fi
+  expect_err_has "usage: vxsim"
+}
+
+test_lock_refuses_second_opener() {
+  vxsim create m.txt --speed 0
+  vxsim add m.txt 04:00.0
+  vxsim make-mem fw.mem
+  $VXSIM hold m.txt 04:00.0 4 > hold.txt &
+  holder=$!
+  for i in 1 2 3 4 5 6 7 8 9 10; do grep -q holding hold.txt 2>/dev/null && break; sleep 0.5; done
+  if $VXSIM program m.txt 04:00.0 fw.mem 2> err.txt; then fail "second opener got in"; fi
+  expect_err_has "open in another process"
+  wait $holder
+  vxsim program m.txt 04:00.0 fw.mem
+}
+
+test_parts_and_timings() {
+  vxsim parts > parts.txt
+  grep -q '^25LC512 ' parts.txt || fail "no EEPROM"
+  grep -q '^UNSUPPORTED .* -55 ' parts.txt || fail "no unsupported part"
+  vxsim timings > t.txt
+  grep -q '^MX25L4005A' t.txt || fail "no timings"
+}
