@@ -1,0 +1,51 @@
+// /erase and the erase step of the writes; the read-back verification that
+// ends every write and /verify.
+#include <string.h>
+
+#include "app/context.h"
+#include "device/target.h"
+#include "platform/platform.h"
+#include "rom/actions.h"
+#include "rom/image_source.h"
+#include "rom/progress.h"
+
+namespace {
+
+/// Erases the target's ROM, opening the target unless one is selected.
+int EraseSteps(Context& ctx) {
+  int result = OpenTarget(ctx, NO_REVISION);
+  if (result != 0) return result;
+  // Taken after opening: auto-detection learns the geometry there.
+  uint32_t size = ImageSize(ctx.geometry());
+  result = RunRomOperation(ctx, RomOperation::kErase, size, nullptr);
+  if (result != 0) return result;
+  // The last poll may have stopped short of 100%; the erase is done.
+  platform::Print(L"\rErase Serial ROM....  100%%\n");
+  platform::Print(L"Erase complete\n");
+  return 0;
+}
+
+}  // namespace
+
+int EraseSrom(Context& ctx, uint32_t write_action_bits) {
+  int result = EraseSteps(ctx);
+  // Inside a write the controller stays open for the write that follows.
+  if (write_action_bits == 0) CloseSelected(ctx);
+  return result;
+}
+
+int VerifySrom(Context& ctx, const uint8_t* expected_image,
+               uint32_t image_size) {
+  RomBuffer buffer;
+  int result = AllocateRomBuffer(image_size, &buffer);
+  if (result != 0) return result;
+  result = RunRomOperation(ctx, RomOperation::kVerifyRead, image_size,
+                           buffer.get());
+  if (result != 0) return result;
+  if (memcmp(buffer.get(), expected_image, image_size) != 0) {
+    platform::Print(L"\nERROR::Verify mismatch!\n");
+    return -8;
+  }
+  platform::Print(L"\nVerify complete\n");
+  return 0;
+}

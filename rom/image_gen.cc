@@ -1,0 +1,52 @@
+// /imagegen: the ROM image into a file, without writing any ROM.
+#include "app/context.h"
+#include "app/exit_codes.h"
+#include "device/target.h"
+#include "platform/platform.h"
+#include "rom/actions.h"
+#include "rom/image_file.h"
+#include "rom/image_source.h"
+
+namespace {
+
+/// Image size when the image is built without a geometry.
+const uint32_t kImageSizeWithoutGeometry = 0x8000;
+
+int ImageGenSteps(Context& ctx, RomBuffer& image, platform::OutputFile& file) {
+  const CommandLine& options = ctx.options;
+  int result = 0;
+  if (options.rom_type_selector == kRomTypeAuto) {
+    // Only the geometry is wanted from the controller: it stays in row 0.
+    if ((result = OpenTarget(ctx, NO_REVISION)) != 0) return result;
+    CloseTarget(ctx);
+  }
+  const RomGeometry* geometry =
+      options.rom_type_selector == kRomTypeNone ? nullptr : &ctx.geometry();
+  const uint32_t size =
+      geometry ? ImageSize(*geometry) : kImageSizeWithoutGeometry;
+  if ((result = AllocateRomBuffer(size, &image)) != 0) return result;
+  // Unlike the writes, the configuration path goes even when empty.
+  LibraryStatus status = ctx.library->MakeSromImage(
+      options.firmware_path.c_str(), options.config_path.c_str(),
+      OptionalPath(options.eui64_path), geometry, image.get());
+  if (status != 0) {
+    platform::Print(L"Make SROM Image error (%d)\n", static_cast<int>(status));
+    return MapStatusToExitCode(status);
+  }
+  result = OpenImageFile(options.image_path,
+                         L"Image file open error: %ls(wb) (%d)\n", &file);
+  if (result != 0) return result;
+  if ((result = FinishImageFile(&file, image.get(), size)) != 0) return result;
+  platform::Print(L"Image generate complete\n");
+  return 0;
+}
+
+}  // namespace
+
+int ImageGenAction(Context& ctx) {
+  RomBuffer image;
+  platform::OutputFile file;
+  int result = ImageGenSteps(ctx, image, file);
+  platform::DiscardOutputFile(&file);
+  return result;
+}
