@@ -118,7 +118,8 @@ namespace platform {
 const bool kSlashStartsPaths = true;
 
 void InitConsole() {
-  const char* ctype = setlocale(LC_ALL, "");
+  // Only the character set matters to the program's text.
+  const char* ctype = setlocale(LC_CTYPE, "");
   if (!ctype || !strcmp(ctype, "C") || !strcmp(ctype, "POSIX")) {
     // The C locale knows only ASCII; prefer its UTF-8 form when present.
     setlocale(LC_CTYPE, "C.UTF-8");

@@ -14,8 +14,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 export E2E_EXAMPLES="$here/../../examples"
 . "$here/lib.sh"
 
-files=("$@")
+files=()
+for f in "$@"; do files+=("$(cd "$(dirname "$f")" && pwd)/$(basename "$f")"); done
 [ ${#files[@]} -gt 0 ] || files=("$here"/cases/*.sh)
+export E2E_EXPECTED="$here/expected"
 
 root=$(mktemp -d "${TMPDIR:-/tmp}/vxsrom-e2e.XXXXXX")
 passed=0

@@ -1,15 +1,13 @@
 # Help, identity check and command-line errors: none of them starts the
 # controller library or touches the run log.
 
-expected="$(dirname "${BASH_SOURCE[0]}")/../expected"
-
 test_help_normal_and_extended() {
   vxsrom '/?'
   expect_status 0
-  cmp out.txt "$expected/help-normal.txt" || fail "/? differs"
+  cmp out.txt "$E2E_EXPECTED/help-normal.txt" || fail "/? differs"
   vxsrom '/???'
   expect_status 0
-  cmp out.txt "$expected/help-extended.txt" || fail "/??? differs"
+  cmp out.txt "$E2E_EXPECTED/help-extended.txt" || fail "/??? differs"
 }
 
 test_help_wins_over_everything_accepted_with_it() {
@@ -18,12 +16,12 @@ fault InitializeLibrary -12
 M
   vxsrom '/?' /srom 1 /write a.mem /log
   expect_status 0
-  cmp out.txt "$expected/help-normal.txt" || fail "help differs"
+  cmp out.txt "$E2E_EXPECTED/help-normal.txt" || fail "help differs"
   vxsrom /log '/???'
   expect_status 0
-  cmp out.txt "$expected/help-extended.txt" || fail "help differs"
+  cmp out.txt "$E2E_EXPECTED/help-extended.txt" || fail "help differs"
   vxsrom '/?' '/???'
-  cmp out.txt "$expected/help-normal.txt" || fail "both: normal help"
+  cmp out.txt "$E2E_EXPECTED/help-normal.txt" || fail "both: normal help"
   expect_no_file log.txt
 }
 
@@ -89,7 +87,7 @@ test_name_compared_without_case_or_extension() {
   upper=$(copy_program bin VXSROM)
   run "$upper" '/?'
   expect_status 0
-  sed 's/^\t>vxsrom/\t>VXSROM/; s/^vxsrom /VXSROM /' "$expected/help-normal.txt" > want.txt
+  sed 's/^\t>vxsrom/\t>VXSROM/; s/^vxsrom /VXSROM /' "$E2E_EXPECTED/help-normal.txt" > want.txt
   cmp out.txt want.txt || fail "help of VXSROM differs"
 }
 
