@@ -10,7 +10,7 @@
 namespace sim {
 namespace {
 
-TEST(Firmware, RoundTrips) {
+TEST(SimFirmware, RoundTrips) {
   Firmware fw = SampleFirmware(3, 100);
   std::vector<uint8_t> file = EncodeFirmware(fw);
   Firmware back;
@@ -20,7 +20,7 @@ TEST(Firmware, RoundTrips) {
   EXPECT_EQ(FormatVersion(back.version), "1.0.2.3-0.9");
 }
 
-TEST(Firmware, RejectsDamage) {
+TEST(SimFirmware, RejectsDamage) {
   std::vector<uint8_t> file = EncodeFirmware(SampleFirmware(4, 64));
   Firmware fw;
   EXPECT_EQ(ParseFirmware(file.data(), 0, &fw), kBadFirmware);
@@ -41,7 +41,7 @@ TEST(Firmware, RejectsDamage) {
   EXPECT_EQ(ParseFirmware(bad.data(), bad.size(), &fw), kFirmwareTooLarge);
 }
 
-TEST(Version, ParsesTheListingForm) {
+TEST(SimVersion, ParsesTheListingForm) {
   uint8_t v[4];
   ASSERT_TRUE(ParseVersion("2.0.2.6-1.B", v));
   EXPECT_EQ(v[0], 0x0B);
@@ -52,7 +52,7 @@ TEST(Version, ParsesTheListingForm) {
   EXPECT_FALSE(ParseVersion("10.0.2.6-1.B", v));
 }
 
-TEST(Config, ParsesKeysAndRejectsTheRest) {
+TEST(SimConfig, ParsesKeysAndRejectsTheRest) {
   Config c;
   std::string why;
   ASSERT_EQ(ParseConfig("[Config]\r\nSubsystemVendorId = 0x1106\nsubsystemid=13443\n# c\n", &c, &why), kOk);
@@ -74,7 +74,7 @@ TEST(Config, ParsesKeysAndRejectsTheRest) {
   EXPECT_EQ(c.port_disable_mask, 5);
 }
 
-TEST(Eui64, ParsesOnlyTheDashedForm) {
+TEST(SimEui64, ParsesOnlyTheDashedForm) {
   Eui64 e;
   ASSERT_EQ(ParseEui64("00-11-22-ff-FE-33-44-55\r\n", &e), kOk);
   EXPECT_EQ(e.bytes[3], 0xFF);
@@ -86,7 +86,7 @@ TEST(Eui64, ParsesOnlyTheDashedForm) {
   EXPECT_EQ(ParseEui64("00-11-22-FF-FE-33-44-55-66", &e), kBadEui64);
 }
 
-TEST(Image, BuildsAndValidates) {
+TEST(SimImage, BuildsAndValidates) {
   Config cfg;
   cfg.subsystem_vendor_id = 0x1234;
   cfg.subsystem_id = 0x5678;
@@ -109,7 +109,7 @@ TEST(Image, BuildsAndValidates) {
   EXPECT_EQ(d.firmware_version[3], 0x10);
 }
 
-TEST(Image, ReportsEachKindOfBadContents) {
+TEST(SimImage, ReportsEachKindOfBadContents) {
   std::vector<uint8_t> image;
   ASSERT_EQ(BuildImage(SampleFirmware(4), nullptr, nullptr, nullptr, 32768, &image), kOk);
   ImageContents c;
@@ -136,7 +136,7 @@ TEST(Image, ReportsEachKindOfBadContents) {
   EXPECT_EQ(d.subsystem_vendor_id, 0);
 }
 
-TEST(Image, FirmwareTooLargeForTheGeometry) {
+TEST(SimImage, FirmwareTooLargeForTheGeometry) {
   RomGeometry small = {4096, 0x80, 0x62E0};
   std::vector<uint8_t> image;
   EXPECT_EQ(BuildImage(SampleFirmware(4, 8192), nullptr, nullptr, &small, 4096, &image),
@@ -144,7 +144,7 @@ TEST(Image, FirmwareTooLargeForTheGeometry) {
   EXPECT_EQ(BuildImage(SampleFirmware(4, 4000), nullptr, nullptr, &small, 4096, &image), kOk);
 }
 
-TEST(Image, PatchAdaptsToAGeometry) {
+TEST(SimImage, PatchAdaptsToAGeometry) {
   std::vector<uint8_t> image;
   ASSERT_EQ(BuildImage(SampleFirmware(4), nullptr, nullptr, nullptr, 32768, &image), kOk);
   RomGeometry g = {0x8000, 0x20, 0x60E0};

@@ -18,7 +18,7 @@ const RomGeometry kType1 = {0x8000, 0x80, 0x62E0};
 const RomGeometry kType2 = {0x8000, 0x100, 0x60E0};
 const RomGeometry kType3 = {0x8000, 0x100, 0xC7E0};
 
-class LibraryTest : public ::testing::Test {
+class SimLibraryTest : public ::testing::Test {
  protected:
   void Describe(const std::string& body) {
     dir_ = FreshDirectory();
@@ -61,7 +61,7 @@ class LibraryTest : public ::testing::Test {
   Library lib_;
 };
 
-TEST_F(LibraryTest, EnumeratesInDescriptionOrderAndTraces) {
+TEST_F(SimLibraryTest, EnumeratesInDescriptionOrderAndTraces) {
   Describe("controller 05:00.0 revision 3 part AT25F512 rom a.bin\n"
            "controller 04:00.0 revision 4 part MX25L4005A rom b.bin\n");
   ASSERT_EQ(Init(), 0);
@@ -82,7 +82,7 @@ TEST_F(LibraryTest, EnumeratesInDescriptionOrderAndTraces) {
             "TerminateLibrary() = 0\n");
 }
 
-TEST_F(LibraryTest, CountChangesBetweenQueryAndFill) {
+TEST_F(SimLibraryTest, CountChangesBetweenQueryAndFill) {
   Describe("enumerate counts 1 2\n"
            "controller 04:00.0 revision 4 part MX25L4005A rom a.bin\n"
            "controller 05:00.0 revision 4 part MX25L4005A rom b.bin\n");
@@ -97,7 +97,7 @@ TEST_F(LibraryTest, CountChangesBetweenQueryAndFill) {
   EXPECT_EQ(records[1].address, 0x0500);
 }
 
-TEST_F(LibraryTest, FaultsLibraryWideAndPerController) {
+TEST_F(SimLibraryTest, FaultsLibraryWideAndPerController) {
   Describe("fault InitializeLibrary -12 call 2\n"
            "fault EnumerateDevices -11 call 2\n"
            "controller 04:00.0 revision 4 part MX25L4005A rom a.bin\n"
@@ -120,7 +120,7 @@ TEST_F(LibraryTest, FaultsLibraryWideAndPerController) {
   EXPECT_NE(Trace().find("GetSromInfo(05:00.0) = 0 {0x8000, 0x100, 0x60E0}\n"), std::string::npos);
 }
 
-TEST_F(LibraryTest, InitializeFaultAndBadDescriptions) {
+TEST_F(SimLibraryTest, InitializeFaultAndBadDescriptions) {
   Describe("fault InitializeLibrary -12\n");
   EXPECT_EQ(Init(), -12);
   uint32_t count;
@@ -133,7 +133,7 @@ TEST_F(LibraryTest, InitializeFaultAndBadDescriptions) {
   EXPECT_EQ(Init(), kBadRomFile);
 }
 
-TEST_F(LibraryTest, RightTypeWritesAndVerifies) {
+TEST_F(SimLibraryTest, RightTypeWritesAndVerifies) {
   Describe("controller 04:00.0 revision 4 part W25X40BV rom a.bin\n");
   ASSERT_EQ(Init(), 0);
   std::vector<uint8_t> image = SampleImage(&kType3);
@@ -155,7 +155,7 @@ TEST_F(LibraryTest, RightTypeWritesAndVerifies) {
   EXPECT_EQ(ii.bytes[7] >> 4, 4);
 }
 
-TEST_F(LibraryTest, WrongTypeDoesRealDamage) {
+TEST_F(SimLibraryTest, WrongTypeDoesRealDamage) {
   // Type 2 erases with 0x60, which the W25X40BV ignores: the second write
   // over old contents ANDs and verification would catch it.
   Describe("controller 04:00.0 revision 4 part W25X40BV rom a.bin\n");
@@ -175,7 +175,7 @@ TEST_F(LibraryTest, WrongTypeDoesRealDamage) {
   EXPECT_EQ(back[0], image[0] & 0x0F);
 }
 
-TEST_F(LibraryTest, TooLargePageWrapsInsideTheTruePage) {
+TEST_F(SimLibraryTest, TooLargePageWrapsInsideTheTruePage) {
   Describe("controller 04:00.0 revision 4 part MX25L5121E rom a.bin\n");
   ASSERT_EQ(Init(), 0);
   std::vector<uint8_t> image = SampleImage(&kType2);
@@ -188,7 +188,7 @@ TEST_F(LibraryTest, TooLargePageWrapsInsideTheTruePage) {
   EXPECT_EQ(back[32], 0xFF);  // only the first 32 bytes of each 256 were reached
 }
 
-TEST_F(LibraryTest, EepromNeedsNoErase) {
+TEST_F(SimLibraryTest, EepromNeedsNoErase) {
   Describe("controller 04:00.0 revision 4 part 25LC512 rom a.bin\n");
   ASSERT_EQ(Init(), 0);
   const RomGeometry type255 = {0x8000, 0x80, 0x0080};
@@ -207,7 +207,7 @@ TEST_F(LibraryTest, EepromNeedsNoErase) {
   EXPECT_EQ(memcmp(&g, &type255, 8), 0);
 }
 
-TEST_F(LibraryTest, StuckByteBreaksVerification) {
+TEST_F(SimLibraryTest, StuckByteBreaksVerification) {
   Describe("controller 04:00.0 revision 4 part AT25F512 rom a.bin\n"
            "stuck 0x200 0x00\n");
   ASSERT_EQ(Init(), 0);
@@ -225,7 +225,7 @@ TEST_F(LibraryTest, StuckByteBreaksVerification) {
   EXPECT_EQ(lib_.GetDeviceInfo(0x0400, &info), kChecksum);
 }
 
-TEST_F(LibraryTest, PollFaultKeepsTheWorkDone) {
+TEST_F(SimLibraryTest, PollFaultKeepsTheWorkDone) {
   Describe("controller 04:00.0 revision 4 part MX25L4005A rom a.bin\n"
            "poll-fault write -22 at 4096\n"
            "poll-fault read -21 at 0\n");
@@ -244,7 +244,7 @@ TEST_F(LibraryTest, PollFaultKeepsTheWorkDone) {
   EXPECT_NE(Trace().find("PollSromProgress(04:00.0) = -22 4096\n"), std::string::npos);
 }
 
-TEST_F(LibraryTest, PollsReportRunningAtRealSpeed) {
+TEST_F(SimLibraryTest, PollsReportRunningAtRealSpeed) {
   dir_ = FreshDirectory();
   WriteFile(dir_ + "machine.txt", "speed 1\ncontroller 04:00.0 revision 4 part AT25F512 rom a.bin\n");
   ASSERT_EQ(Init(), 0);
@@ -256,7 +256,7 @@ TEST_F(LibraryTest, PollsReportRunningAtRealSpeed) {
   EXPECT_EQ(lib_.StartSromWrite(0x0400, 32768, std::vector<uint8_t>(32768).data(), 1), kOperationActive);
 }
 
-TEST_F(LibraryTest, DetectionUnsupportedAndSizes) {
+TEST_F(SimLibraryTest, DetectionUnsupportedAndSizes) {
   Describe("controller 04:00.0 revision 4 part M25P05 rom a.bin\n"
            "controller 05:00.0 revision 4 part UNSUPPORTED rom b.bin\n");
   ASSERT_EQ(Init(), 0);
@@ -275,7 +275,7 @@ TEST_F(LibraryTest, DetectionUnsupportedAndSizes) {
   EXPECT_EQ(lib_.CloseDevice(0x0600), kNoDevice);
 }
 
-TEST_F(LibraryTest, NotOpenAndBadArguments) {
+TEST_F(SimLibraryTest, NotOpenAndBadArguments) {
   Describe("controller 04:00.0 revision 4 part MX25L4005A rom a.bin\n");
   ASSERT_EQ(Init(), 0);
   RomGeometry g;
@@ -293,7 +293,7 @@ TEST_F(LibraryTest, NotOpenAndBadArguments) {
   EXPECT_EQ(lib_.GetSromImageInfo(image, 32768, &info), kBadImage);
 }
 
-TEST_F(LibraryTest, ImageFilesAndStatuses) {
+TEST_F(SimLibraryTest, ImageFilesAndStatuses) {
   Describe("");
   ASSERT_EQ(Init(), 0);
   std::vector<uint8_t> image(32768);

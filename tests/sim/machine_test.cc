@@ -6,7 +6,7 @@
 namespace sim {
 namespace {
 
-TEST(Machine, ParsesEveryKeyword) {
+TEST(SimMachine, ParsesEveryKeyword) {
   Machine m;
   std::string error;
   ASSERT_TRUE(ParseMachine(
@@ -43,7 +43,7 @@ TEST(Machine, ParsesEveryKeyword) {
   EXPECT_EQ(m.controllers[1].rom_path, "/abs/b.bin");
 }
 
-TEST(Machine, RejectsMistakesWithTheLine) {
+TEST(SimMachine, RejectsMistakesWithTheLine) {
   const char* bad[] = {
       "speed fast\n",
       "speed -1\n",
@@ -71,7 +71,7 @@ TEST(Machine, RejectsMistakesWithTheLine) {
   }
 }
 
-TEST(Machine, PciAddresses) {
+TEST(SimMachine, PciAddresses) {
   PciAddress a;
   ASSERT_TRUE(ParsePciAddress("04:00.0", &a));
   EXPECT_EQ(a, 0x0400);

@@ -14,7 +14,7 @@ RomChip Blank(const char* name) {
   return RomChip(*part, std::vector<uint8_t>(part->size, 0xFF), {});
 }
 
-TEST(RomChip, CatalogueHasEveryListedType) {
+TEST(SimRomChip, CatalogueHasEveryListedType) {
   const char* names[] = {"AT25F512", "MX25L4005A", "W25X40BV", "MX25L5121E", "25LC512",
                          "SST25VF512A", "M25P05", "UNSUPPORTED"};
   for (const char* name : names) EXPECT_NE(FindPart(name), nullptr) << name;
@@ -24,7 +24,7 @@ TEST(RomChip, CatalogueHasEveryListedType) {
   EXPECT_FALSE(FindPart("UNSUPPORTED")->supported);
 }
 
-TEST(RomChip, FlashProgramOnlyClearsBits) {
+TEST(SimRomChip, FlashProgramOnlyClearsBits) {
   RomChip chip = Blank("MX25L4005A");
   uint8_t a[2] = {0xF0, 0x0F};
   uint8_t b[2] = {0x3C, 0xFF};
@@ -34,7 +34,7 @@ TEST(RomChip, FlashProgramOnlyClearsBits) {
   EXPECT_EQ(chip.bytes()[1], 0x0F);
 }
 
-TEST(RomChip, OnlyTheOwnOpcodeErases) {
+TEST(SimRomChip, OnlyTheOwnOpcodeErases) {
   RomChip chip = Blank("W25X40BV");
   uint8_t zero = 0;
   chip.Program(5, &zero, 1);
@@ -44,7 +44,7 @@ TEST(RomChip, OnlyTheOwnOpcodeErases) {
   EXPECT_EQ(chip.bytes()[5], 0xFF);
 }
 
-TEST(RomChip, ProgramWrapsAtTheTruePage) {
+TEST(SimRomChip, ProgramWrapsAtTheTruePage) {
   RomChip chip = Blank("MX25L5121E");  // 32-byte pages
   std::vector<uint8_t> data(256);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);
@@ -55,7 +55,7 @@ TEST(RomChip, ProgramWrapsAtTheTruePage) {
   EXPECT_EQ(chip.bytes()[32], 0xFF);
 }
 
-TEST(RomChip, EepromReplacesBytes) {
+TEST(SimRomChip, EepromReplacesBytes) {
   RomChip chip = Blank("25LC512");
   uint8_t a = 0x00, b = 0xA5;
   chip.Program(7, &a, 1);
@@ -64,7 +64,7 @@ TEST(RomChip, EepromReplacesBytes) {
   EXPECT_FALSE(chip.Erase(0x60));
 }
 
-TEST(RomChip, StuckCellsKeepTheirValue) {
+TEST(SimRomChip, StuckCellsKeepTheirValue) {
   const Part* part = FindPart("AT25F512");
   RomChip chip(*part, std::vector<uint8_t>(part->size, 0xFF), {{10, 0x00}});
   EXPECT_EQ(chip.bytes()[10], 0x00);
@@ -72,7 +72,7 @@ TEST(RomChip, StuckCellsKeepTheirValue) {
   EXPECT_EQ(chip.bytes()[10], 0x00);
 }
 
-TEST(LongOperation, TimingsAreInDatasheetRanges) {
+TEST(SimLongOperation, TimingsAreInDatasheetRanges) {
   size_t count;
   const Part* parts = Parts(&count);
   std::vector<uint8_t> image(32768, 0);
@@ -91,7 +91,7 @@ TEST(LongOperation, TimingsAreInDatasheetRanges) {
   }
 }
 
-TEST(LongOperation, WriteProgressesPageByPage) {
+TEST(SimLongOperation, WriteProgressesPageByPage) {
   RomChip chip = Blank("MX25L4005A");
   std::vector<uint8_t> image(1024, 0x11);
   LongOperation op = LongOperation::Write(chip.part(), image.data(), 1024, 256);
@@ -105,7 +105,7 @@ TEST(LongOperation, WriteProgressesPageByPage) {
   EXPECT_EQ(r.progress, 1024u);
 }
 
-TEST(LongOperation, PollFaultStopsAtItsProgress) {
+TEST(SimLongOperation, PollFaultStopsAtItsProgress) {
   RomChip chip = Blank("MX25L4005A");
   std::vector<uint8_t> image(32768, 0x00);
   PollFault fault;
@@ -120,7 +120,7 @@ TEST(LongOperation, PollFaultStopsAtItsProgress) {
   EXPECT_EQ(chip.bytes()[16384], 0xFF);
 }
 
-TEST(LongOperation, ReadFillsWhatHasBeenRead) {
+TEST(SimLongOperation, ReadFillsWhatHasBeenRead) {
   RomChip chip = Blank("W25X40BV");
   std::vector<uint8_t> buffer(32768, 0);
   LongOperation op = LongOperation::Read(chip.part(), 0, 32768);

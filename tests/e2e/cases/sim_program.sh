@@ -1,0 +1,46 @@
+# The simulator driven by the program: a write that verifies, the listing
+# that decodes what was written, and a wrong ROM type doing real damage.
+
+sim_machine() {
+  vxsim create m.txt --speed 0 --trace t.log
+  vxsim add m.txt 04:00.0 --part "$1"
+  export VXCTL_SIM_MACHINE=m.txt
+}
+
+test_write_then_list() {
+  sim_machine MX25L4005A
+  vxsrom /srom 2 /write "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini" "$E2E_EXAMPLES/eui64.eui"
+  expect_status 0
+  expect_out_has "Verify complete"
+  [ "$(grep -c '^CloseDevice(' t.log)" -eq 1 ] || fail "CloseDevice not called exactly once"
+  grep -qx 'OpenDevice(04:00.0, 2, {0x8000, 0x100, 0x60E0}) = 0' t.log || fail "open not traced"
+  vxsrom /srom 2
+  expect_status 0
+  expect_out_has "     FW Version : 2.0.2.6-1.B"
+  expect_out_has "     PCI Subsystem Vendor ID : 0x1234"
+  expect_out_has "     EUI-64 : 00-11-22-FF-FE-33-44-55"
+}
+
+test_wrong_type_fails_verification() {
+  sim_machine MX25L4005A
+  vxsim program m.txt 04:00.0 "$E2E_EXAMPLES/fw-rev3.mem"
+  # Type 3 erases with 0xC7, which this part ignores.
+  vxsrom /srom 3 /norev /write "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini"
+  expect_status -8
+  expect_out_has "ERROR::Verify mismatch!"
+}
+
+test_auto_detect_and_unsupported() {
+  sim_machine UNSUPPORTED
+  vxsrom /srom ?
+  expect_status -1
+  expect_out_has "Unsupported Serial ROM!"
+}
+
+test_poll_fault_and_busy() {
+  sim_machine W25X40BV
+  echo "poll-fault write -22 at 50%" >> m.txt
+  vxsrom /srom 3 /write "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini"
+  expect_status -5
+  grep -q '^PollSromProgress(04:00.0) = -22 16384$' t.log || fail "poll fault not traced"
+}
