@@ -19,6 +19,13 @@ for f in "$@"; do files+=("$(cd "$(dirname "$f")" && pwd)/$(basename "$f")"); do
 [ ${#files[@]} -gt 0 ] || files=("$here"/cases/*.sh)
 export E2E_EXPECTED="$here/expected"
 
+# Cases get a HOME of their own; wine keeps the prefix it had.
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine}"
+
+# Under wine, keep one wine server for all the cases: starting it anew for
+# each command costs a second.
+case "$VXSROM" in *.exe*) wineserver -p60 > /dev/null 2>&1 || true ;; esac
+
 root=$(mktemp -d "${TMPDIR:-/tmp}/vxsrom-e2e.XXXXXX")
 passed=0
 failed=0
