@@ -5,11 +5,13 @@ sim_machine() {
   vxsim create m.txt --speed 0 --trace t.log
   vxsim add m.txt 04:00.0 --part "$1"
   export VXCTL_SIM_MACHINE=m.txt
+  # Relative names: on Windows a path starting with / reads as an option.
+  cp "$E2E_EXAMPLES"/*.mem "$E2E_EXAMPLES"/*.ini "$E2E_EXAMPLES"/*.eui .
 }
 
 test_write_then_list() {
   sim_machine MX25L4005A
-  vxsrom /srom 2 /write "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini" "$E2E_EXAMPLES/eui64.eui"
+  vxsrom /srom 2 /write "fw-rev4.mem" "config.ini" "eui64.eui"
   expect_status 0
   expect_out_has "Verify complete"
   [ "$(grep -c '^CloseDevice(' t.log)" -eq 1 ] || fail "CloseDevice not called exactly once"
@@ -23,9 +25,9 @@ test_write_then_list() {
 
 test_wrong_type_fails_verification() {
   sim_machine MX25L4005A
-  vxsim program m.txt 04:00.0 "$E2E_EXAMPLES/fw-rev3.mem"
+  vxsim program m.txt 04:00.0 "fw-rev3.mem"
   # Type 3 erases with 0xC7, which this part ignores.
-  vxsrom /srom 3 /norev /write "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini"
+  vxsrom /srom 3 /norev /write "fw-rev4.mem" "config.ini"
   expect_status -8
   expect_out_has "ERROR::Verify mismatch!"
 }
@@ -40,7 +42,7 @@ test_auto_detect_and_unsupported() {
 test_poll_fault_and_busy() {
   sim_machine W25X40BV
   echo "poll-fault write -22 at 50%" >> m.txt
-  vxsrom /srom 3 /write "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini"
+  vxsrom /srom 3 /write "fw-rev4.mem" "config.ini"
   expect_status -5
   grep -q '^PollSromProgress(04:00.0) = -22 16384$' t.log || fail "poll fault not traced"
 }
