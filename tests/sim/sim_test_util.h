@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,13 @@
 
 namespace sim {
 
-/// A fresh directory for one test, ending with a separator.
+/// A fresh directory for one test (new on every run), ending with a separator.
 inline std::string FreshDirectory() {
   static int counter = 0;
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string dir = ::testing::TempDir() + "vxctl_sim_" + info->test_suite_name() + "_" +
-                    info->name() + "_" + std::to_string(++counter);
+                    info->name() + "_" + std::to_string(++counter) + "_" +
+                    std::to_string(std::chrono::system_clock::now().time_since_epoch().count());
   MakeDirectories(dir);
   return dir + "/";
 }
