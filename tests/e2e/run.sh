@@ -13,6 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 : "${VXSIM:=}"
 export E2E_EXAMPLES="$here/../../examples"
 . "$here/lib.sh"
+set +e  # the runner goes on past a failing case; each case runs with -e
 
 files=()
 for f in "$@"; do files+=("$(cd "$(dirname "$f")" && pwd)/$(basename "$f")"); done
@@ -35,7 +36,10 @@ for file in "${files[@]}"; do
   for t in $(declare -F | awk '$3 ~ /^test_/ {print $3}'); do
     dir="$root/$(basename "$file" .sh)/$t"
     mkdir -p "$dir"
-    if ( cd "$dir" && e2e_clean_env && "$t" ) > "$dir.log" 2>&1; then
+    # Not inside an "if": there errexit would be off, and a case would
+    # pass whenever its last command did.
+    ( cd "$dir" || exit 1; e2e_clean_env; set -e; "$t" ) > "$dir.log" 2>&1
+    if [ $? -eq 0 ]; then
       passed=$((passed + 1))
     else
       failed=$((failed + 1))

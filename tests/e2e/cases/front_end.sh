@@ -28,7 +28,7 @@ M
 test_parser_messages() {
   check() {
     local want=$1; shift
-    vxsrom "$@" /log
+    vxsrom "$@"
     [ "$status" -eq 252 ] || fail "status $status for $*"
     printf '%s\n' "$want" > want.txt
     cmp -s out.txt want.txt || { cat out.txt; fail "for $*: expected $want"; }
@@ -50,6 +50,7 @@ test_parser_messages() {
   check 'Parameter error = "/address"' /address 1-0-0 /srom 1 /writeall a.mem
   long=$(printf 'p%.0s' $(seq 260))
   check "Parameter too long = \"$long\"" /srom 1 /dump "$long"
+  check 'Parameter error = "/bogus"' /bogus /log
   expect_no_file log.txt
 }
 

@@ -149,8 +149,9 @@ M
   expect_status 0
   expect_outf "$TARGET3$WRITTEN$VERIFIED$T05$WRITTEN$VERIFIED"
   expect_calls StartSromErase 0
+  # Fresh blank flash parts: written flash is only cleared by an erase.
+  rm -f trace.txt rom4.bin rom5.bin
   three
-  rm -f trace.txt
   vxsrom /srom 2 /writeall fw3.mem /noerase
   expect_status 0
   expect_outf "$TARGET3$WRITTEN$VERIFIED$T05$WRITTEN$VERIFIED"
