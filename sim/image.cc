@@ -39,7 +39,8 @@ void SealHeader(uint8_t* image) { Put32(image + 0x1C, Crc32(image, 0x1C)); }
 
 uint32_t ImageSizeFor(const RomGeometry* geometry) {
   if (!geometry) return kMaxImageSize;
-  return std::min(geometry->mem_size, kMaxImageSize);
+  const uint32_t mem_size = geometry->mem_size;  // unaligned in the packed record
+  return std::min(mem_size, kMaxImageSize);
 }
 
 LibraryStatus BuildImage(const Firmware& firmware, const Config* config,

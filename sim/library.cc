@@ -282,7 +282,9 @@ LibraryStatus Library::GetDeviceInfo(PciAddress address, DeviceInfo* info) {
   if (!info) return Traced(call, kBadArgument);
   if (c->op) return Traced(call, kOperationActive);
   // The controller reads its ROM through the geometry it was opened with.
-  uint32_t size = std::min(std::max<uint32_t>(c->geometry.mem_size, 1), kMaxImageSize);
+  // A copy: the packed record's field may sit unaligned for a reference.
+  const uint32_t mem_size = c->geometry.mem_size;
+  uint32_t size = std::min(std::max<uint32_t>(mem_size, 1), kMaxImageSize);
   std::vector<uint8_t> rom(size);
   c->chip->Read(0, rom.data(), size);
   status = DecodeRom(rom.data(), size, info);
@@ -354,7 +356,9 @@ LibraryStatus Library::StartSromErase(PciAddress address, uint32_t one) {
   if (status != kOk) return initialized_ ? Traced(call, status) : status;
   if (one != 1) return Traced(call, kBadArgument);
   if (c->op) return Traced(call, kOperationActive);
-  uint32_t size = std::min(std::max<uint32_t>(c->geometry.mem_size, 1), kMaxImageSize);
+  // A copy: the packed record's field may sit unaligned for a reference.
+  const uint32_t mem_size = c->geometry.mem_size;
+  uint32_t size = std::min(std::max<uint32_t>(mem_size, 1), kMaxImageSize);
   c->op.reset(new LongOperation(
       LongOperation::Erase(*c->spec->part, static_cast<uint8_t>(c->geometry.dev_code >> 8), size)));
   c->op_start = std::chrono::steady_clock::now();

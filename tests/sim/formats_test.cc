@@ -56,8 +56,8 @@ TEST(SimConfig, ParsesKeysAndRejectsTheRest) {
   Config c;
   std::string why;
   ASSERT_EQ(ParseConfig("[Config]\r\nSubsystemVendorId = 0x1106\nsubsystemid=13443\n# c\n", &c, &why), kOk);
-  EXPECT_EQ(c.subsystem_vendor_id, 0x1106);
-  EXPECT_EQ(c.subsystem_id, 13443);
+  EXPECT_EQ(+c.subsystem_vendor_id, 0x1106);
+  EXPECT_EQ(+c.subsystem_id, 13443);
   EXPECT_EQ(ParseConfig("", &c, &why), kBadConfig);
   EXPECT_EQ(ParseConfig("SubsystemVendorId = 1\nSubsystemId = 2\nColour = 3\n", &c, &why), kBadConfig);
   EXPECT_NE(why.find("Colour"), std::string::npos);
@@ -70,7 +70,7 @@ TEST(SimConfig, ParsesKeysAndRejectsTheRest) {
   out.subsystem_vendor_id = 0xABCD;
   out.port_disable_mask = 5;
   ASSERT_EQ(ParseConfig(EncodeConfig(out), &c, &why), kOk);
-  EXPECT_EQ(c.subsystem_vendor_id, 0xABCD);
+  EXPECT_EQ(+c.subsystem_vendor_id, 0xABCD);
   EXPECT_EQ(c.port_disable_mask, 5);
 }
 
@@ -103,8 +103,8 @@ TEST(SimImage, BuildsAndValidates) {
   EXPECT_EQ(info.bytes[7] >> 4, 3);
   DeviceInfo d;
   ASSERT_EQ(DecodeRom(image.data(), 32768, &d), kOk);
-  EXPECT_EQ(d.subsystem_vendor_id, 0x1234);
-  EXPECT_EQ(d.subsystem_id, 0x5678);
+  EXPECT_EQ(+d.subsystem_vendor_id, 0x1234);
+  EXPECT_EQ(+d.subsystem_id, 0x5678);
   EXPECT_EQ(d.eui64[7], 8);
   EXPECT_EQ(d.firmware_version[3], 0x10);
 }
@@ -133,7 +133,7 @@ TEST(SimImage, ReportsEachKindOfBadContents) {
   EXPECT_EQ(ParseImage(image.data(), 3, &c), kBadImage);
   // No configuration: listed as zero IDs.
   ASSERT_EQ(DecodeRom(image.data(), 32768, &d), kOk);
-  EXPECT_EQ(d.subsystem_vendor_id, 0);
+  EXPECT_EQ(+d.subsystem_vendor_id, 0);
 }
 
 TEST(SimImage, FirmwareTooLargeForTheGeometry) {
@@ -151,8 +151,8 @@ TEST(SimImage, PatchAdaptsToAGeometry) {
   ASSERT_EQ(PatchImage(image.data(), 32768, g), kOk);
   ImageContents c;
   ASSERT_EQ(ParseImage(image.data(), 32768, &c), kOk);
-  EXPECT_EQ(c.page_size, 0x20);
-  EXPECT_EQ(c.dev_code, 0x60E0);
+  EXPECT_EQ(+c.page_size, 0x20);
+  EXPECT_EQ(+c.dev_code, 0x60E0);
   RomGeometry tiny = {0x100, 0x20, 0x60E0};
   EXPECT_EQ(PatchImage(image.data(), 32768, tiny), kBadImage);
   std::vector<uint8_t> blank(32768, 0xFF);

@@ -71,9 +71,9 @@ TEST_F(SimLibraryTest, EnumeratesInDescriptionOrderAndTraces) {
   EXPECT_EQ(count, 2u);
   DeviceRecord records[2];
   EXPECT_EQ(lib_.EnumerateDevices(0, 0, records, 2, &count), 0);
-  EXPECT_EQ(records[0].address, 0x0500);
-  EXPECT_EQ(records[0].chip_revision, 3);
-  EXPECT_EQ(records[1].address, 0x0400);
+  EXPECT_EQ(+records[0].address, 0x0500);
+  EXPECT_EQ(+records[0].chip_revision, 3);
+  EXPECT_EQ(+records[1].address, 0x0400);
   EXPECT_EQ(lib_.TerminateLibrary(), 0);
   EXPECT_EQ(Trace(),
             "InitializeLibrary() = 0\n"
@@ -94,7 +94,7 @@ TEST_F(SimLibraryTest, CountChangesBetweenQueryAndFill) {
   EXPECT_EQ(lib_.EnumerateDevices(0, 0, records, 1, &count), 0);
   EXPECT_EQ(count, 2u);
   EXPECT_EQ(lib_.EnumerateDevices(0, 0, records, 2, &count), 0);
-  EXPECT_EQ(records[1].address, 0x0500);
+  EXPECT_EQ(+records[1].address, 0x0500);
 }
 
 TEST_F(SimLibraryTest, FaultsLibraryWideAndPerController) {
@@ -148,7 +148,7 @@ TEST_F(SimLibraryTest, RightTypeWritesAndVerifies) {
   EXPECT_EQ(Rom("a.bin"), image);
   DeviceInfo info;
   ASSERT_EQ(lib_.GetDeviceInfo(0x0400, &info), 0);
-  EXPECT_EQ(info.subsystem_vendor_id, 0x1234);
+  EXPECT_EQ(+info.subsystem_vendor_id, 0x1234);
   EXPECT_EQ(info.firmware_version[0], 0x0B);
   ImageInfo ii;
   ASSERT_EQ(lib_.GetSromImageInfo(image.data(), 32768, &ii), 0);
@@ -265,7 +265,7 @@ TEST_F(SimLibraryTest, DetectionUnsupportedAndSizes) {
   RomGeometry zero = {0, 0, 0};
   ASSERT_EQ(lib_.OpenDevice(0x0400, 2, &zero), 0);
   ASSERT_EQ(lib_.GetSromInfo(0x0400, &g), 0);
-  EXPECT_EQ(g.mem_size, 0x10000u);
+  EXPECT_EQ(+g.mem_size, 0x10000u);
   ASSERT_EQ(lib_.OpenDevice(0x0500, 2, nullptr), 0);
   EXPECT_EQ(lib_.GetSromInfo(0x0500, &g), kUnsupportedRom);
   DeviceInfo info;

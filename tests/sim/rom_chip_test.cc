@@ -20,7 +20,7 @@ TEST(SimRomChip, CatalogueHasEveryListedType) {
   for (const char* name : names) EXPECT_NE(FindPart(name), nullptr) << name;
   EXPECT_EQ(FindPart("w25x40bv"), FindPart("W25X40BV"));
   EXPECT_EQ(FindPart("nonesuch"), nullptr);
-  EXPECT_EQ(FindPart("M25P05")->reported.mem_size, 0x10000u);
+  EXPECT_EQ(+FindPart("M25P05")->reported.mem_size, 0x10000u);
   EXPECT_FALSE(FindPart("UNSUPPORTED")->supported);
 }
 

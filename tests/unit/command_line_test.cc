@@ -89,7 +89,7 @@ TEST(CommandLine, Address) {
       EXPECT_EQ(-4, p.result) << c.word;
     } else {
       EXPECT_EQ(0, p.result) << c.word;
-      EXPECT_EQ(c.address, p.options.target_address) << c.word;
+      EXPECT_EQ(+c.address, p.options.target_address) << c.word;
     }
   }
   ExpectRejected({L"/address", L"1-0-0"}, "Command action not found!\n");
@@ -120,9 +120,9 @@ TEST(CommandLine, CustomRomType) {
   Parse p({L"/srominfo", L"0", L"0", L"0x62E0"});
   EXPECT_EQ(0, p.result);
   EXPECT_EQ(7u, p.options.rom_type_selector);
-  EXPECT_EQ(0x8000u, p.table.rows[7].mem_size);
-  EXPECT_EQ(0x80, p.table.rows[7].page_size);
-  EXPECT_EQ(0x62E0, p.table.rows[7].dev_code);
+  EXPECT_EQ(0x8000u, +p.table.rows[7].mem_size);
+  EXPECT_EQ(0x80, +p.table.rows[7].page_size);
+  EXPECT_EQ(0x62E0, +p.table.rows[7].dev_code);
   ExpectRejected({L"/srominfo", L"0x1000", L"0x2000", L"1"},
                  "Parameter error = \"0x2000\"\n");
   ExpectRejected({L"/srominfo", L"0x8001", L"1", L"1"},
