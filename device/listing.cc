@@ -45,34 +45,19 @@ void PrintRomInformation(const DeviceInfo& info) {
 bool ListRom(Context& ctx, PciAddress address) {
   const ControllerLibrary& lib = *ctx.library;
   uint32_t selector = ctx.options.rom_type_selector;
-  LibraryStatus status = lib.OpenDevice(address, 2, &ctx.geometry());
-  if (status != 0) {
-    platform::Print(L"Can't open device! (%d)\n", static_cast<int>(status));
-    return false;
-  }
+  if (OpenController(ctx, address, &ctx.geometry()) != 0) return false;
   bool ok = true;
   if (selector == kRomTypeQuery) {
     ok = IdentifySrom(ctx, address) == 0;
     lib.CloseDevice(address);
     return ok;
   }
-  if (selector == kRomTypeAuto) {
-    RomGeometry reported = {};
-    status = lib.GetSromInfo(address, &reported);
-    if (status != 0) {
-      if (status == -55) {
-        platform::Print(L"Unsupported Serial ROM!\n");
-      } else {
-        platform::Print(L"Can't get Serial ROM Information (%d)\n",
-                        static_cast<int>(status));
-      }
-      lib.CloseDevice(address);
-      return false;
-    }
-    ctx.rom_types.rows[kRomTypeAuto] = reported;
+  if (selector == kRomTypeAuto && DetectRomGeometry(ctx, address) != 0) {
+    lib.CloseDevice(address);
+    return false;
   }
   DeviceInfo info = {};
-  status = lib.GetDeviceInfo(address, &info);
+  LibraryStatus status = lib.GetDeviceInfo(address, &info);
   if (status == 0) {
     PrintRomInformation(info);
   } else if (status == -51 || status == -52 || status == -53) {
@@ -105,11 +90,7 @@ int ListControllers(Context& ctx) {
     uint8_t revision = ctx.devices.list[i].chip_revision;
     platform::Print(L"Bus:0x%02X Device:0x%02X Function:0x%02X\n",
                     address >> 8, (address >> 3) & 0x1F, address & 7);
-    if (revision == 3) {
-      platform::Print(L"This Device is VX5130(Revision %d).\n", 3);
-    } else if (revision == 4) {
-      platform::Print(L"This Device is VX5130A(Revision %d).\n", 4);
-    }
+    PrintChipModel(revision);
     if (selector == kRomTypeNone) continue;
     if (!ctx.options.has(OPT_NOREV) && revision != 3 && revision != 4) {
       platform::Print(L"     This chip revision is %d.\n", revision);

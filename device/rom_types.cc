@@ -22,7 +22,7 @@ uint32_t ImageSize(const RomGeometry& geometry) {
   return geometry.mem_size < 0x8000 ? geometry.mem_size : 0x8000;
 }
 
-int IdentifySrom(Context& ctx, PciAddress address) {
+int DetectRomGeometry(Context& ctx, PciAddress address) {
   RomGeometry reported = {};
   LibraryStatus status = ctx.library->GetSromInfo(address, &reported);
   if (status == -55) {
@@ -35,6 +35,13 @@ int IdentifySrom(Context& ctx, PciAddress address) {
     return -1;
   }
   ctx.rom_types.rows[kRomTypeAuto] = reported;
+  return 0;
+}
+
+int IdentifySrom(Context& ctx, PciAddress address) {
+  int result = DetectRomGeometry(ctx, address);
+  if (result != 0) return result;
+  const RomGeometry& reported = ctx.rom_types.rows[kRomTypeAuto];
   for (int row = 1; row <= 4; ++row) {
     if (memcmp(&reported, &ctx.rom_types.rows[row], sizeof reported) == 0) {
       platform::Print(kRomTypeDescription[row]);

@@ -36,6 +36,10 @@ uint32_t ImageSize(const RomGeometry& geometry);
 
 struct Context;
 
+/// Reads the geometry of the open controller's ROM into row 0; prints why
+/// not.  @return 0, -17 (ROM not supported) or -1 (query failed).
+int DetectRomGeometry(Context& ctx, PciAddress address);
+
 /// Asks the open controller at address for its ROM's geometry, keeps it in
 /// row 0 and prints the listed type it equals (rows 1 to 4, all 8 bytes).
 /// @return 0 (listed), -17 (unsupported or unlisted) or -1 (query failed).

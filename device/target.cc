@@ -3,6 +3,7 @@
 #include <new>
 
 #include "app/context.h"
+#include "device/rom_types.h"
 #include "platform/platform.h"
 
 namespace {
@@ -17,30 +18,14 @@ unsigned Function(PciAddress a) { return a & 7; }
 /// Opens the target with the geometry in use or, in auto mode, with none
 /// and then learns the ROM's geometry.
 int OpenSelected(Context& ctx) {
-  const ControllerLibrary& lib = *ctx.library;
   PciAddress address = ctx.devices.open_address;
   bool automatic = ctx.options.rom_type_selector == kRomTypeAuto;
-  LibraryStatus status =
-      lib.OpenDevice(address, 2, automatic ? nullptr : &ctx.geometry());
-  if (status != 0) {
-    platform::Print(L"Can't open device! (%d)\n", static_cast<int>(status));
-    return -1;
-  }
-  if (!automatic) return 0;
-  RomGeometry reported = {};
-  status = lib.GetSromInfo(address, &reported);
-  if (status == 0) {
-    ctx.rom_types.rows[kRomTypeAuto] = reported;
-    return 0;
-  }
-  if (status == -55) {
-    platform::Print(L"Unsupported Serial ROM!\n");
-  } else {
-    platform::Print(L"Can't get Serial ROM Information (%d)\n",
-                    static_cast<int>(status));
-  }
-  CloseTarget(ctx);
-  return status == -55 ? -17 : -1;
+  int result =
+      OpenController(ctx, address, automatic ? nullptr : &ctx.geometry());
+  if (result != 0 || !automatic) return result;
+  result = DetectRomGeometry(ctx, address);
+  if (result != 0) CloseTarget(ctx);
+  return result;
 }
 
 }  // namespace
@@ -136,13 +121,7 @@ int OpenTarget(Context& ctx, uint8_t image_revision) {
       return -16;
     }
   }
-  platform::Print(L"[Target Device]Bus:0x%02X Device:0x%02X Function:0x%02X\n",
-                  Bus(address), Device(address), Function(address));
-  if (chip == kVx5130) {
-    platform::Print(L"This Device is VX5130(Revision %d).\n", kVx5130);
-  } else if (chip == kVx5130A) {
-    platform::Print(L"This Device is VX5130A(Revision %d).\n", kVx5130A);
-  }
+  PrintTargetLines(target);
   devices.open_address = address;
   return OpenSelected(ctx);
 }
@@ -154,4 +133,29 @@ void CloseTarget(Context& ctx) {
 
 void CloseSelected(Context& ctx) {
   if (ctx.devices.selected_index >= 0) CloseTarget(ctx);
+}
+
+void PrintChipModel(uint8_t chip_revision) {
+  if (chip_revision == kVx5130) {
+    platform::Print(L"This Device is VX5130(Revision %d).\n", kVx5130);
+  } else if (chip_revision == kVx5130A) {
+    platform::Print(L"This Device is VX5130A(Revision %d).\n", kVx5130A);
+  }
+}
+
+void PrintTargetLines(const DeviceRecord& record) {
+  PciAddress address = record.address;
+  platform::Print(L"[Target Device]Bus:0x%02X Device:0x%02X Function:0x%02X\n",
+                  Bus(address), Device(address), Function(address));
+  PrintChipModel(record.chip_revision);
+}
+
+int OpenController(Context& ctx, PciAddress address,
+                   const RomGeometry* geometry) {
+  LibraryStatus status = ctx.library->OpenDevice(address, 2, geometry);
+  if (status != 0) {
+    platform::Print(L"Can't open device! (%d)\n", static_cast<int>(status));
+    return -1;
+  }
+  return 0;
 }

@@ -5,6 +5,8 @@
 
 #include <stdint.h>
 
+#include "device/controller_library.h"
+
 struct Context;
 
 /// Image revision meaning "no firmware revision to check".
@@ -26,5 +28,16 @@ void CloseTarget(Context& ctx);
 /// The end step of the single-controller actions: closes the selected
 /// controller, if any.
 void CloseSelected(Context& ctx);
+
+/// Prints the chip model line of revisions 3 and 4; nothing for others.
+void PrintChipModel(uint8_t chip_revision);
+
+/// Prints the lines naming the controller about to be opened.
+void PrintTargetLines(const DeviceRecord& record);
+
+/// OpenDevice with the geometry (null: the library detects the ROM);
+/// prints why not.  @return 0 or -1.
+int OpenController(Context& ctx, PciAddress address,
+                   const RomGeometry* geometry);
 
 #endif  // VXSROM_DEVICE_TARGET_H_

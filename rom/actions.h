@@ -20,6 +20,11 @@ int VerifySrom(Context& ctx, const uint8_t* expected_image,
 /// /fout stores the image in a file.
 int WriteAction(Context& ctx);
 
+/// The part the two writes share, on the open controller: erase first when
+/// the geometry's mode bits ask for it (unless /noerase), write the image
+/// with progress, "Write complete".  @return 0 or the first failure's code.
+int EraseAndWrite(Context& ctx, uint8_t* image, uint32_t size);
+
 /// /dump: reads the ROM into the image file.
 int DumpAction(Context& ctx);
 

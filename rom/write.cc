@@ -34,14 +34,8 @@ int WriteImageFile(Context& ctx, WriteResources& held, uint32_t size) {
 
 /// Erase when asked, write, then always verify, on the open target.
 int WriteRom(Context& ctx, uint8_t* image, uint32_t size) {
-  if (!ctx.options.has(OPT_NOERASE) &&
-      (ctx.geometry().dev_code & kEraseBeforeWrite) != 0) {
-    int result = EraseSrom(ctx, ctx.options.flags & kWriteActionMask);
-    if (result != 0) return result;
-  }
-  int result = RunRomOperation(ctx, RomOperation::kWrite, size, image);
+  int result = EraseAndWrite(ctx, image, size);
   if (result != 0) return result;
-  platform::Print(L"\nWrite complete\n");
   return VerifySrom(ctx, image, size);
 }
 
@@ -67,6 +61,18 @@ int WriteSteps(Context& ctx, WriteResources& held) {
 }
 
 }  // namespace
+
+int EraseAndWrite(Context& ctx, uint8_t* image, uint32_t size) {
+  if (!ctx.options.has(OPT_NOERASE) &&
+      (ctx.geometry().dev_code & kEraseBeforeWrite) != 0) {
+    int result = EraseSrom(ctx, ctx.options.flags & kWriteActionMask);
+    if (result != 0) return result;
+  }
+  int result = RunRomOperation(ctx, RomOperation::kWrite, size, image);
+  if (result != 0) return result;
+  platform::Print(L"\nWrite complete\n");
+  return 0;
+}
 
 int WriteAction(Context& ctx) {
   WriteResources held;

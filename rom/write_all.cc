@@ -4,8 +4,8 @@
 #include "device/target.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
+#include "device/rom_types.h"
 #include "rom/image_source.h"
-#include "rom/progress.h"
 
 namespace {
 
@@ -13,49 +13,22 @@ namespace {
 /// exactly this size are written.
 const uint32_t kAutoImageSize = 0x8000;
 
-/// Prints which controller is taken up, as the single-target actions do.
-void PrintTarget(const DeviceRecord& record) {
-  PciAddress a = record.address;
-  platform::Print(L"[Target Device]Bus:0x%02X Device:0x%02X Function:0x%02X\n",
-                  a >> 8, (a >> 3) & 0x1F, a & 7);
-  if (record.chip_revision == 3) {
-    platform::Print(L"This Device is VX5130(Revision %d).\n", 3);
-  } else if (record.chip_revision == 4) {
-    platform::Print(L"This Device is VX5130A(Revision %d).\n", 4);
-  }
-}
-
 /// Opens controller index with the geometry in use; with auto-detection
 /// reads its ROM's geometry and adapts the shared image to it.
 int OpenAndPrepare(Context& ctx, uint32_t index, uint8_t* image) {
-  const ControllerLibrary& lib = *ctx.library;
   const PciAddress address = ctx.devices.list[index].address;
   const bool automatic = ctx.options.rom_type_selector == kRomTypeAuto;
-  LibraryStatus status =
-      lib.OpenDevice(address, 2, automatic ? nullptr : &ctx.geometry());
-  if (status != 0) {
-    platform::Print(L"Can't open device! (%d)\n", static_cast<int>(status));
-    return -1;
-  }
+  int result =
+      OpenController(ctx, address, automatic ? nullptr : &ctx.geometry());
+  if (result != 0) return result;
   ctx.devices.selected_index = static_cast<int32_t>(index);
   if (!automatic) return 0;
-  RomGeometry reported = {};
-  status = lib.GetSromInfo(address, &reported);
-  if (status == -55) {
-    platform::Print(L"Unsupported Serial ROM!\n");
-    return -17;
-  }
-  if (status != 0) {
-    platform::Print(L"Can't get Serial ROM Information (%d)\n",
-                    static_cast<int>(status));
-    return -1;
-  }
-  ctx.rom_types.rows[kRomTypeAuto] = reported;
-  if (reported.mem_size != kAutoImageSize) {
+  if ((result = DetectRomGeometry(ctx, address)) != 0) return result;
+  if (ctx.rom_types.rows[kRomTypeAuto].mem_size != kAutoImageSize) {
     platform::Print(L"SROM size error!\n");
     return -15;
   }
-  lib.PatchSromImage(image, kAutoImageSize, 0, 0, nullptr,
+  ctx.library->PatchSromImage(image, kAutoImageSize, 0, 0, nullptr,
                      &ctx.rom_types.rows[kRomTypeAuto], nullptr, 4);
   return 0;
 }
@@ -67,15 +40,7 @@ int WriteController(Context& ctx, uint32_t index, uint8_t* image,
   int result = OpenAndPrepare(ctx, index, image);
   if (result != 0) return result;
   // The erase decision is this ROM's own: row 0 was just read from it.
-  if (!ctx.options.has(OPT_NOERASE) &&
-      (ctx.geometry().dev_code & kEraseBeforeWrite) != 0) {
-    result = EraseSrom(ctx, ctx.options.flags & kWriteActionMask);
-    if (result != 0) return result;
-  }
-  result = RunRomOperation(ctx, RomOperation::kWrite, size, image);
-  if (result != 0) return result;
-  platform::Print(L"\nWrite complete\n");
-  return 0;
+  return EraseAndWrite(ctx, image, size);
 }
 
 int WriteAllSteps(Context& ctx, RomBuffer& image) {
@@ -101,7 +66,7 @@ int WriteAllSteps(Context& ctx, RomBuffer& image) {
   for (uint32_t i = 0; i < devices.count; ++i) {
     const DeviceRecord& record = devices.list[i];
     if (revision != NO_REVISION && record.chip_revision != revision) continue;
-    PrintTarget(record);
+    PrintTargetLines(record);
     ++matched;
     devices.open_address = record.address;
     if ((result = WriteController(ctx, i, image.get(), size)) != 0)
