@@ -23,13 +23,7 @@ machine() {
 
 # vxsrom ARGS...: runs the program; stdout in out.txt (Windows line ends
 # made Unix), stderr in err.txt, exit status in $status (0-255).
-vxsrom() {
-  set +e
-  $VXSROM "$@" > out.raw 2> err.txt
-  status=$?
-  set -e
-  if is_windows; then sed 's/\r$//' out.raw > out.txt; else cp out.raw out.txt; fi
-}
+vxsrom() { run "$VXSROM" "$@"; }
 
 # vxsim ARGS...: runs the simulator's tool; fails the case when it fails.
 vxsim() {
@@ -108,7 +102,7 @@ copy_library() {
   if is_windows; then cp "$1/vxctl.dll" "$2/"; else cp "$1/libvxctl.so" "$2/"; fi
 }
 
-# run CMD ARGS...: like vxsrom, for another command line of the program.
+# run CMD ARGS...: like vxsrom, for another command that runs the program.
 run() {
   local cmd=$1; shift
   set +e
