@@ -138,3 +138,49 @@ M
     expect_log_line "журнал.txt" 1 "[--:--:--][Return = -6]PROG /log журнал.txt"
   fi
 }
+
+# The record names the controller that the action went on to open, also
+# when that failed, and --:--:-- when none was chosen.
+test_record_names_the_controller_opened() {
+  machine <<'M'
+speed 0
+controller 04:00.0 revision 4 part MX25L4005A rom a.bin
+controller 1F:1F.7 revision 3 part MX25L4005A rom b.bin
+fault OpenDevice -14
+controller 05:00.0 revision 2 part MX25L4005A rom c.bin
+M
+  vxsrom /srom 2 /erase /address 4-0-0 /log
+  expect_status 0
+  vxsrom /srom 2 /erase /address 1f-1f-7 /log
+  expect_status -1
+  vxsrom /srom 2 /erase /log
+  expect_status -6
+  vxsrom /srom 2 /erase /address 5-0-0 /log
+  expect_status -16
+  vxsrom /srom 2 /log
+  expect_status -1
+  vxsrom /imagegen out.bin "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini" /log
+  expect_status 0
+  vxsrom /srom 2 /write "$E2E_EXAMPLES/fw-rev3.mem" /address 4-0-0 /log
+  expect_status -16
+  expect_log_lines log.txt 7
+  expect_log_line log.txt 1 "[04:00:00][Return = 0]PROG /srom 2 /erase /address 4-0-0 /log"
+  expect_log_line log.txt 2 "[1F:1F:07][Return = -1]PROG /srom 2 /erase /address 1f-1f-7 /log"
+  expect_log_line log.txt 3 "[--:--:--][Return = -6]PROG /srom 2 /erase /log"
+  expect_log_line log.txt 4 "[--:--:--][Return = -16]PROG /srom 2 /erase /address 5-0-0 /log"
+  expect_log_line log.txt 5 "[--:--:--][Return = -1]PROG /srom 2 /log"
+  sed -n 6p log.txt | grep -q '^\[--:--:--\]\[Return = 0\]' || fail "imagegen record"
+  sed -n 7p log.txt | grep -q '^\[--:--:--\]\[Return = -16\]' || fail "mismatch record"
+}
+
+test_record_of_write_to_all_names_the_last_controller() {
+  machine <<'M'
+speed 0
+controller 04:00.0 revision 4 part MX25L4005A rom a.bin
+controller 06:00.0 revision 4 part MX25L4005A rom b.bin
+controller 07:00.0 revision 3 part MX25L4005A rom c.bin
+M
+  vxsrom /srom 2 /writeall "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini" /log
+  expect_status 0
+  sed -n 1p log.txt | grep -q '^\[06:00:00\]\[Return = 0\]' || { cat log.txt; fail "writeall record"; }
+}
