@@ -123,3 +123,8 @@ hold() {
   fail "could not hold $1"
 }
 release() { : > "$1.release"; wait; }
+
+# examples: copies the sample input files into the case's directory (a
+# relative path reads the same on both platforms; an absolute Unix path is
+# an option word to the Windows build).
+examples() { cp "$E2E_EXAMPLES"/*.mem "$E2E_EXAMPLES"/*.ini "$E2E_EXAMPLES"/*.eui .; }

@@ -159,9 +159,10 @@ M
   expect_status -16
   vxsrom /srom 2 /log
   expect_status -1
-  vxsrom /imagegen out.bin "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini" /log
+  examples
+  vxsrom /imagegen out.bin fw-rev4.mem config.ini /log
   expect_status 0
-  vxsrom /srom 2 /write "$E2E_EXAMPLES/fw-rev3.mem" /address 4-0-0 /log
+  vxsrom /srom 2 /write fw-rev3.mem /address 4-0-0 /log
   expect_status -16
   expect_log_lines log.txt 7
   expect_log_line log.txt 1 "[04:00:00][Return = 0]PROG /srom 2 /erase /address 4-0-0 /log"
@@ -180,7 +181,8 @@ controller 04:00.0 revision 4 part MX25L4005A rom a.bin
 controller 06:00.0 revision 4 part MX25L4005A rom b.bin
 controller 07:00.0 revision 3 part MX25L4005A rom c.bin
 M
-  vxsrom /srom 2 /writeall "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini" /log
+  examples
+  vxsrom /srom 2 /writeall fw-rev4.mem config.ini /log
   expect_status 0
   sed -n 1p log.txt | grep -q '^\[06:00:00\]\[Return = 0\]' || { cat log.txt; fail "writeall record"; }
 }

@@ -78,7 +78,8 @@ test_norev_opens_any_revision_without_model_line() {
 
 test_firmware_for_the_other_revision() {
   two_controllers
-  vxsrom /srom 2 /write "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini" /address a-1f-7
+  examples
+  vxsrom /srom 2 /write fw-rev4.mem config.ini /address a-1f-7
   expect_status -16
   expect_out <<'O'
 This firmware revision is 4.
@@ -93,7 +94,8 @@ O
 
 test_norev_writes_firmware_for_the_other_revision() {
   two_controllers
-  vxsrom /srom 2 /write "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini" /address a-1f-7 /norev
+  examples
+  vxsrom /srom 2 /write fw-rev4.mem config.ini /address a-1f-7 /norev
   expect_status 0
   [ "$(calls GetSromImageInfo)" -eq 0 ] || fail "image revision asked for"
   tail -n 1 out.txt > last.txt
@@ -121,7 +123,8 @@ test_controller_held_by_another_process() {
 speed 0
 controller 04:00.0 revision 4 part MX25L4005A rom a.bin
 M
-  vxsim program machine.txt 04:00.0 "$E2E_EXAMPLES/fw-rev4.mem" "$E2E_EXAMPLES/config.ini"
+  examples
+  vxsim program machine.txt 04:00.0 fw-rev4.mem config.ini
   cp a.bin before.bin
   vxsim hold machine.txt 04:00.0 2 > held.txt 2>&1 &
   for _ in $(seq 100); do grep -q holding held.txt && break; sleep 0.1; done
