@@ -12,7 +12,7 @@
 namespace sim {
 
 struct Library::Controller {
-  const ControllerSpec* spec = nullptr;
+  const ControllerSpec* described = nullptr;
   std::map<std::string, uint32_t> calls;
   bool open = false;
   RomGeometry geometry = {0, 0, 0};
@@ -77,7 +77,7 @@ LibraryStatus Library::Traced(const std::string& call, LibraryStatus status,
 
 Library::Controller* Library::Find(PciAddress address) {
   for (auto& c : controllers_) {
-    if (c->spec->address == address) return c.get();
+    if (c->described->address == address) return c.get();
   }
   return nullptr;
 }
@@ -92,7 +92,7 @@ bool Library::Faulted(const char* operation, Controller* controller, LibraryStat
   }
   if (!controller) return false;
   call = ++controller->calls[operation];
-  for (const FaultRule& rule : controller->spec->faults) {
+  for (const FaultRule& rule : controller->described->faults) {
     if (rule.operation == operation && (rule.call == 0 || rule.call == call)) {
       *status = rule.status;
       return true;
@@ -147,28 +147,28 @@ LibraryStatus Library::Initialize(const std::string& path) {
   LibraryStatus status;
   if (Faulted("InitializeLibrary", nullptr, &status)) return Traced("InitializeLibrary()", status);
   // Blank ROMs appear on first use; existing ones must fit their part.
-  for (const ControllerSpec& spec : machine_.controllers) {
-    if (!PathExists(spec.rom_path)) {
-      std::vector<uint8_t> blank(spec.part->size, 0xFF);
-      RomChip chip(*spec.part, blank, spec.stuck);
-      if (!ReplaceFileAtomically(spec.rom_path, chip.bytes())) {
-        fprintf(stderr, "vxctl: ROM file %s cannot be created\n", spec.rom_path.c_str());
+  for (const ControllerSpec& described : machine_.controllers) {
+    if (!PathExists(described.rom_path)) {
+      std::vector<uint8_t> blank(described.part->size, 0xFF);
+      RomChip chip(*described.part, blank, described.stuck);
+      if (!ReplaceFileAtomically(described.rom_path, chip.bytes())) {
+        fprintf(stderr, "vxctl: ROM file %s cannot be created\n", described.rom_path.c_str());
         return Traced("InitializeLibrary()", kBadRomFile);
       }
     } else {
       std::vector<uint8_t> rom;
-      if (!ReadWholeFile(spec.rom_path, spec.part->size, &rom, &too_large) || too_large ||
-          rom.size() != spec.part->size) {
+      if (!ReadWholeFile(described.rom_path, described.part->size, &rom, &too_large) || too_large ||
+          rom.size() != described.part->size) {
         fprintf(stderr, "vxctl: ROM file %s must hold exactly %u bytes for %s\n",
-                spec.rom_path.c_str(), spec.part->size, spec.part->name);
+                described.rom_path.c_str(), described.part->size, described.part->name);
         return Traced("InitializeLibrary()", kBadRomFile);
       }
     }
   }
   controllers_.clear();
-  for (const ControllerSpec& spec : machine_.controllers) {
+  for (const ControllerSpec& described : machine_.controllers) {
     controllers_.emplace_back(new Controller);
-    controllers_.back()->spec = &spec;
+    controllers_.back()->described = &described;
   }
   initialized_ = true;
   return Traced("InitializeLibrary()", kOk);
@@ -212,8 +212,8 @@ LibraryStatus Library::EnumerateDevices(uint32_t zero1, uint32_t zero2, DeviceRe
     for (uint32_t i = 0; i < n; ++i) {
       DeviceRecord& r = records[i];
       memset(&r, 0, sizeof r);
-      r.address = controllers_[i]->spec->address;
-      r.chip_revision = controllers_[i]->spec->revision;
+      r.address = controllers_[i]->described->address;
+      r.chip_revision = controllers_[i]->described->revision;
       out += (i ? ", " : "") + Address(r.address) + " rev " + std::to_string(r.chip_revision);
     }
     out += "}";
@@ -229,18 +229,18 @@ LibraryStatus Library::OpenDevice(PciAddress address, uint32_t two, const RomGeo
   if (two != 2) return Traced(call, kBadArgument);
   if (geometry && !IsZero(*geometry) && geometry->mem_size == 0) return Traced(call, kBadArgument);
   if (c->op) return Traced(call, kOperationActive);
-  const Part& part = *c->spec->part;
+  const Part& part = *c->described->part;
   if (!c->open) {
-    int locked = c->lock.TryAcquire(c->spec->rom_path + ".lock");
+    int locked = c->lock.TryAcquire(c->described->rom_path + ".lock");
     if (locked != 0) return Traced(call, locked > 0 ? kBusy : kRomAccess);
     std::vector<uint8_t> rom;
     bool too_large = false;
-    if (!ReadWholeFile(c->spec->rom_path, part.size, &rom, &too_large) || too_large ||
+    if (!ReadWholeFile(c->described->rom_path, part.size, &rom, &too_large) || too_large ||
         rom.size() != part.size) {
       c->lock.Release();
       return Traced(call, kRomAccess);
     }
-    c->chip.reset(new RomChip(part, rom, c->spec->stuck));
+    c->chip.reset(new RomChip(part, rom, c->described->stuck));
   }
   // Without a geometry the controller reads the part's ID and uses the
   // record it knows for it; a given geometry is trusted as it is.
@@ -269,8 +269,8 @@ LibraryStatus Library::GetSromInfo(PciAddress address, RomGeometry* geometry) {
   if (status != kOk) return initialized_ ? Traced(call, status) : status;
   if (!geometry) return Traced(call, kBadArgument);
   if (c->op) return Traced(call, kOperationActive);
-  if (!c->spec->part->supported) return Traced(call, kUnsupportedRom);
-  *geometry = c->spec->part->reported;
+  if (!c->described->part->supported) return Traced(call, kUnsupportedRom);
+  *geometry = c->described->part->reported;
   return Traced(call, kOk, Geometry(geometry));
 }
 
@@ -306,14 +306,14 @@ double Library::SimulatedSeconds(const Controller& c) const {
 }
 
 const PollFault* Library::PollFaultFor(const Controller& c) const {
-  for (const PollFault& f : c.spec->poll_faults) {
+  for (const PollFault& f : c.described->poll_faults) {
     if (f.kind == c.op->kind()) return &f;
   }
   return nullptr;
 }
 
 bool Library::SaveRom(Controller* c) {
-  return ReplaceFileAtomically(c->spec->rom_path, c->chip->bytes());
+  return ReplaceFileAtomically(c->described->rom_path, c->chip->bytes());
 }
 
 LibraryStatus Library::StartSromRead(PciAddress address, uint32_t offset, uint32_t size,
@@ -327,7 +327,7 @@ LibraryStatus Library::StartSromRead(PciAddress address, uint32_t offset, uint32
   if (zero != 0 || reserved || one != 1 || size == 0) return Traced(call, kBadArgument);
   if (c->op) return Traced(call, kOperationActive);
   if (static_cast<uint64_t>(offset) + size > c->geometry.mem_size) return Traced(call, kOutOfRange);
-  c->op.reset(new LongOperation(LongOperation::Read(*c->spec->part, offset, size)));
+  c->op.reset(new LongOperation(LongOperation::Read(*c->described->part, offset, size)));
   c->op_start = std::chrono::steady_clock::now();
   return Traced(call, kOk);
 }
@@ -344,7 +344,7 @@ LibraryStatus Library::StartSromWrite(PciAddress address, uint32_t size, const u
   if (c->op) return Traced(call, kOperationActive);
   if (size > kMaxImageSize || size > c->geometry.mem_size) return Traced(call, kOutOfRange);
   c->op.reset(new LongOperation(
-      LongOperation::Write(*c->spec->part, image, size, c->geometry.page_size)));
+      LongOperation::Write(*c->described->part, image, size, c->geometry.page_size)));
   c->op_start = std::chrono::steady_clock::now();
   return Traced(call, kOk);
 }
@@ -360,7 +360,7 @@ LibraryStatus Library::StartSromErase(PciAddress address, uint32_t one) {
   const uint32_t mem_size = c->geometry.mem_size;
   uint32_t size = std::min(std::max<uint32_t>(mem_size, 1), kMaxImageSize);
   c->op.reset(new LongOperation(
-      LongOperation::Erase(*c->spec->part, static_cast<uint8_t>(c->geometry.dev_code >> 8), size)));
+      LongOperation::Erase(*c->described->part, static_cast<uint8_t>(c->geometry.dev_code >> 8), size)));
   c->op_start = std::chrono::steady_clock::now();
   return Traced(call, kOk);
 }

@@ -174,23 +174,23 @@ bool ParseMachine(const std::string& text, const std::string& dir,
       if (machine->enumerate_counts.empty()) return fail("enumerate counts needs at least one count");
     } else if (keyword == "controller") {
       std::string address, k1, revision, k2, part, k3, rom;
-      ControllerSpec spec;
+      ControllerSpec described;
       long long rev;
       if (!(words >> address >> k1 >> revision >> k2 >> part >> k3 >> rom) ||
           k1 != "revision" || k2 != "part" || k3 != "rom" || (words >> extra)) {
         return fail("controller BB:DD.F revision N part PARTNAME rom FILE");
       }
-      if (!ParsePciAddress(address, &spec.address)) return fail("bad PCI address '" + address + "' (BB:DD.F)");
+      if (!ParsePciAddress(address, &described.address)) return fail("bad PCI address '" + address + "' (BB:DD.F)");
       if (!ParseInteger(revision, 0, 255, &rev)) return fail("revision must be 0-255");
-      spec.revision = static_cast<uint8_t>(rev);
-      spec.part = FindPart(part);
-      if (!spec.part) return fail("unknown part '" + part + "' (vxsim parts lists them)");
-      spec.rom_path = Resolve(dir, rom);
+      described.revision = static_cast<uint8_t>(rev);
+      described.part = FindPart(part);
+      if (!described.part) return fail("unknown part '" + part + "' (vxsim parts lists them)");
+      described.rom_path = Resolve(dir, rom);
       for (const ControllerSpec& other : machine->controllers) {
-        if (other.address == spec.address) return fail("controller " + address + " given twice");
-        if (other.rom_path == spec.rom_path) return fail("ROM file " + rom + " shared by two controllers");
+        if (other.address == described.address) return fail("controller " + address + " given twice");
+        if (other.rom_path == described.rom_path) return fail("ROM file " + rom + " shared by two controllers");
       }
-      machine->controllers.push_back(spec);
+      machine->controllers.push_back(described);
     } else {
       return fail("unknown keyword '" + keyword + "'");
     }
