@@ -24,6 +24,13 @@ struct Library::Controller {
 
 namespace {
 
+/// Bytes that erases and reads of a controller opened with g cover:
+/// MemSize, at least 1, at most an image.
+uint32_t AccessSize(const RomGeometry& g) {
+  const uint32_t mem_size = g.mem_size;  // a copy: unaligned in the record
+  return std::min(std::max<uint32_t>(mem_size, 1), kMaxImageSize);
+}
+
 std::string Hex(uint32_t value, int digits = 0) {
   char text[16];
   snprintf(text, sizeof text, "0x%0*X", digits, value);
@@ -282,9 +289,7 @@ LibraryStatus Library::GetDeviceInfo(PciAddress address, DeviceInfo* info) {
   if (!info) return Traced(call, kBadArgument);
   if (c->op) return Traced(call, kOperationActive);
   // The controller reads its ROM through the geometry it was opened with.
-  // A copy: the packed record's field may sit unaligned for a reference.
-  const uint32_t mem_size = c->geometry.mem_size;
-  uint32_t size = std::min(std::max<uint32_t>(mem_size, 1), kMaxImageSize);
+  uint32_t size = AccessSize(c->geometry);
   std::vector<uint8_t> rom(size);
   c->chip->Read(0, rom.data(), size);
   status = DecodeRom(rom.data(), size, info);
@@ -356,9 +361,7 @@ LibraryStatus Library::StartSromErase(PciAddress address, uint32_t one) {
   if (status != kOk) return initialized_ ? Traced(call, status) : status;
   if (one != 1) return Traced(call, kBadArgument);
   if (c->op) return Traced(call, kOperationActive);
-  // A copy: the packed record's field may sit unaligned for a reference.
-  const uint32_t mem_size = c->geometry.mem_size;
-  uint32_t size = std::min(std::max<uint32_t>(mem_size, 1), kMaxImageSize);
+  uint32_t size = AccessSize(c->geometry);
   c->op.reset(new LongOperation(
       LongOperation::Erase(*c->described->part, static_cast<uint8_t>(c->geometry.dev_code >> 8), size)));
   c->op_start = std::chrono::steady_clock::now();

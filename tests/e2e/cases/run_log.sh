@@ -89,17 +89,10 @@ speed 0
 M
   vxsrom /log nodir/log.txt
   expect_status -6
-  if is_windows; then
-    expect_out <<'O'
+  expect_out <<'O'
 Log file open error: nodir/log.txt(a+) (2)
 Device not found!
 O
-  else
-    expect_out <<'O'
-Log file open error: nodir/log.txt(a+) (2)
-Device not found!
-O
-  fi
   expect_no_file nodir
 }
 
