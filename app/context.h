@@ -28,6 +28,8 @@ struct Context {
   RomTypeTable rom_types;           ///< RomTypeTable, rows 0 to 8.
   DeviceState devices;              ///< DeviceList and selection.
   const ControllerLibrary* library = nullptr;  ///< Bound while started.
+  std::wstring stop_notice;         ///< Stderr answer to a held-back stop.
+  bool stop_noticed = false;        ///< True once stop_notice was printed.
 
   /// The RomTypeTable row that RomTypeSelector selects.
   RomGeometry& geometry() { return rom_types.rows[options.rom_type_selector]; }

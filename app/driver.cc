@@ -8,6 +8,7 @@
 #include "device/listing.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
+#include "rom/progress.h"
 
 namespace {
 
@@ -94,6 +95,8 @@ int RunCommandLine(Context& ctx, const std::vector<std::wstring>& args) {
   RunLog log;
   bool logging = ctx.options.has(OPT_LOG) && OpenRunLog(log, ctx.options.log_path);
   int exit_code = RunAction(ctx);
+  // A stop that came after the last poll is answered too.
+  NoticeStopRequest(ctx);
   exit_code = TerminateLibrary(library, ctx, exit_code);
   if (logging) {
     WriteLogRecord(log, ctx.command_line_echo, exit_code,

@@ -7,12 +7,16 @@
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+  platform::HardenProcess();
   platform::InitConsole();
+  platform::InstallStopHandlers();
   return RunProgram(std::vector<std::wstring>(argv, argv + argc));
 }
 #else
 int main(int argc, char** argv) {
+  platform::HardenProcess();
   platform::InitConsole();
+  platform::InstallStopHandlers();
   std::vector<std::wstring> args;
   if (!platform::DecodeArguments(argc, argv, &args)) return -4;
   return RunProgram(args);

@@ -34,6 +34,13 @@ int DetectRomGeometry(Context& ctx, PciAddress address) {
                     static_cast<int>(status));
     return -1;
   }
+  if (reported.mem_size == 0) {
+    // A ROM of no bytes can be neither written nor read.
+    platform::PrintError(
+        L"vxsrom: the controller library reports a ROM of 0 bytes\n");
+    platform::Print(L"Unsupported Serial ROM!\n");
+    return -17;
+  }
   ctx.rom_types.rows[kRomTypeAuto] = reported;
   return 0;
 }

@@ -1,5 +1,7 @@
 #include "device/target.h"
 
+#include <wchar.h>
+
 #include <new>
 
 #include "app/context.h"
@@ -28,7 +30,18 @@ int OpenSelected(Context& ctx) {
   return result;
 }
 
+/// Enumerations of a count that keeps changing, before giving up: a
+/// library whose count never settles must not hold the run forever.
+const int kMaxEnumerations = 16;
+
 }  // namespace
+
+std::wstring FormatAddress(PciAddress address) {
+  wchar_t text[16];
+  swprintf(text, 16, L"%02X:%02X.%X", Bus(address), Device(address),
+           Function(address));
+  return text;
+}
 
 int LoadDeviceList(Context& ctx) {
   DeviceState& devices = ctx.devices;
@@ -36,7 +49,16 @@ int LoadDeviceList(Context& ctx) {
   devices.count = 0;
   uint32_t capacity = 0;
   uint32_t count = 0;
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round == kMaxEnumerations) {
+      platform::PrintError(
+          L"vxsrom: the controller count kept changing over %d "
+          L"enumerations (last %u)\n",
+          kMaxEnumerations, static_cast<unsigned>(count));
+      platform::Print(L"Device Enumration Error! (%d)\n", -1);
+      devices.list.reset();
+      return -6;
+    }
     LibraryStatus status = ctx.library->EnumerateDevices(
         0, 0, devices.list.get(), capacity, &count);
     if (status != 0) {

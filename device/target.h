@@ -5,12 +5,17 @@
 
 #include <stdint.h>
 
+#include <string>
+
 #include "device/controller_library.h"
 
 struct Context;
 
 /// Image revision meaning "no firmware revision to check".
 const uint8_t NO_REVISION = 255;
+
+/// The address as BB:DD.F, as diagnostics and the simulator write it.
+std::wstring FormatAddress(PciAddress address);
 
 /// Enumerates the controllers into DeviceList / DeviceCount (count, then
 /// fill, again while the count changes).  @return 0, -2 or -6.

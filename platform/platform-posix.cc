@@ -10,10 +10,12 @@
 #include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 #include <wchar.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -111,6 +113,62 @@ int FindNameInNotes(const std::vector<char>& notes, std::string* name) {
   return 1;  // not in this section
 }
 
+/// The requests to stop that the program handles.
+const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+/// Set while requests to stop are held back, and once one was.
+volatile sig_atomic_t g_holding = 0;
+volatile sig_atomic_t g_stop_requested = 0;
+
+/// The pending temporary file, for the handler to remove: a fixed buffer,
+/// since a signal handler may neither allocate nor lock.
+char g_pending[PATH_MAX + 64];
+volatile sig_atomic_t g_pending_valid = 0;
+
+void PendingTemporary(const char* path) {
+  g_pending_valid = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  if (!path || strlen(path) >= sizeof g_pending) return;
+  strcpy(g_pending, path);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  g_pending_valid = 1;
+}
+
+void OnStopRequest(int signal_number) {
+  if (g_holding) {
+    g_stop_requested = 1;
+    return;
+  }
+  // Nothing changes a ROM yet: stop now, as the default action would,
+  // without leaving a temporary file behind.
+  if (g_pending_valid) unlink(g_pending);
+  signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
+
+/// The path that creating target would create: target itself, or the end
+/// of the chain of symlinks it names, so that the link stays and its
+/// target receives the file.  Empty when the chain cannot be followed.
+void ResolveDanglingLinks(const std::string& target, std::string* final_path) {
+  std::string current = target;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat info;
+    if (lstat(current.c_str(), &info) != 0) {
+      if (errno == ENOENT) *final_path = current;
+      return;
+    }
+    if (!S_ISLNK(info.st_mode)) return;
+    std::vector<char> buffer(PATH_MAX + 1);
+    ssize_t n = readlink(current.c_str(), buffer.data(), buffer.size() - 1);
+    if (n <= 0) return;
+    std::string link(buffer.data(), static_cast<size_t>(n));
+    size_t slash = current.rfind('/');
+    if (link[0] != '/' && slash != std::string::npos)
+      link = current.substr(0, slash + 1) + link;
+    current = link;
+  }
+}
+
 }  // namespace
 
 namespace platform {
@@ -206,26 +264,61 @@ bool CreateOutputFile(const std::wstring& path, OutputFile* file,
                       int* error_number) {
   std::string target = Encode(path);
   struct stat info;
-  if (stat(target.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) {
-      *error_number = EISDIR;
-      return false;
-    }
-    if (access(target.c_str(), W_OK) != 0) {
-      *error_number = errno;
-      return false;
-    }
+  bool exists = stat(target.c_str(), &info) == 0;
+  if (exists && S_ISDIR(info.st_mode)) {
+    *error_number = EISDIR;
+    return false;
   }
-  std::string temporary = target + ".XXXXXX";
-  int fd = mkstemp(&temporary[0]);
-  if (fd < 0) {
+  if (exists && access(target.c_str(), W_OK) != 0) {
     *error_number = errno;
     return false;
   }
-  // mkstemp's 0600 would make the image private; give it what "wb" gives.
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  // Only a plain file with no other name can be replaced whole; anything
+  // else (a device, a FIFO, /dev/stdout, a hard-linked file) is written
+  // in place, as "wb" would.
+  std::string final_path;
+  if (exists && S_ISREG(info.st_mode) && info.st_nlink == 1) {
+    char* real = realpath(target.c_str(), nullptr);
+    if (real) {
+      final_path = real;
+      free(real);
+    }
+  } else if (!exists) {
+    ResolveDanglingLinks(target, &final_path);
+  }
+  int fd = -1;
+  std::string temporary;
+  if (!final_path.empty()) {
+    temporary = final_path.substr(0, final_path.rfind('/') + 1) +
+                ".vxsrom-XXXXXX";
+    fd = mkostemp(&temporary[0], O_CLOEXEC);
+  }
+  if (fd < 0) {
+    // No temporary file can be made beside it: write in place, with the
+    // error that "wb" gives.
+    FILE* stream = fopen(target.c_str(), "wbe");
+    if (!stream) {
+      *error_number = errno;
+      return false;
+    }
+    file->stream = stream;
+    file->path = path;
+    file->temporary.clear();
+    return true;
+  }
+  if (exists) {
+    // The image takes the place of the old file: its mode, and its owner
+    // and group where the process may set them.
+    fchmod(fd, info.st_mode & 07777);
+    // Refused unless the process may give the file away; the image then
+    // belongs to whoever wrote it, as a new file would.
+    if (fchown(fd, info.st_uid, info.st_gid) != 0) errno = 0;
+  } else {
+    // mkstemp's 0600 would make the image private; give it what "wb" does.
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+  }
   file->stream = fdopen(fd, "wb");
   if (!file->stream) {
     *error_number = errno;
@@ -233,19 +326,32 @@ bool CreateOutputFile(const std::wstring& path, OutputFile* file,
     unlink(temporary.c_str());
     return false;
   }
+  PendingTemporary(temporary.c_str());
   file->path = path;
+  Decode(final_path.c_str(), &file->path);
   Decode(temporary.c_str(), &file->temporary);
   return true;
 }
 
 bool CommitOutputFile(OutputFile* file) {
   if (!file->stream) return false;
+  if (file->temporary.empty()) {
+    int fd = fileno(file->stream);
+    struct stat info;
+    bool ok = fflush(file->stream) == 0;
+    if (ok && fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+      ok = fsync(fd) == 0;
+    ok = fclose(file->stream) == 0 && ok;
+    file->stream = nullptr;
+    return ok;
+  }
   std::string temporary = Encode(file->temporary);
   bool ok = fsync(fileno(file->stream)) == 0;
   ok = fclose(file->stream) == 0 && ok;
   file->stream = nullptr;
   ok = ok && rename(temporary.c_str(), Encode(file->path).c_str()) == 0;
   if (!ok) unlink(temporary.c_str());
+  PendingTemporary(nullptr);
   return ok;
 }
 
@@ -253,8 +359,26 @@ void DiscardOutputFile(OutputFile* file) {
   if (!file->stream) return;
   fclose(file->stream);
   file->stream = nullptr;
+  if (file->temporary.empty()) return;
   unlink(Encode(file->temporary).c_str());
+  PendingTemporary(nullptr);
 }
+
+void HardenProcess() {}
+
+void InstallStopHandlers() {
+  signal(SIGPIPE, SIG_IGN);
+  struct sigaction action = {};
+  action.sa_handler = OnStopRequest;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  for (int signal_number : kStopSignals) sigaddset(&action.sa_mask, signal_number);
+  for (int signal_number : kStopSignals) sigaction(signal_number, &action, nullptr);
+}
+
+void HoldStopRequests() { g_holding = 1; }
+
+bool StopRequested() { return g_stop_requested != 0; }
 
 void SleepMilliseconds(uint32_t milliseconds) {
   struct timespec delay = {static_cast<time_t>(milliseconds / 1000),

@@ -33,6 +33,131 @@ std::wstring LastErrorText() {
   return result + L" (error " + std::to_wstring(error) + L")";
 }
 
+/// What GetLastError says of error, with its number.
+std::wstring ErrorText(DWORD error) {
+  SetLastError(error);
+  return LastErrorText();
+}
+
+/// System32, without a trailing separator.
+std::wstring SystemDirectory() {
+  wchar_t buffer[kPathCapacity];
+  UINT n = GetSystemDirectoryW(buffer, kPathCapacity);
+  return n > 0 && n < kPathCapacity ? std::wstring(buffer, n) : L"";
+}
+
+/// The directory part of path, with its separator ("" for a bare name).
+std::wstring DirectoryOf(const std::wstring& path) {
+  size_t at = path.find_last_of(L"\\/:");
+  return at == std::wstring::npos ? L"" : path.substr(0, at + 1);
+}
+
+/// Set by HardenProcess when LoadLibraryExW takes the search flags.
+bool g_search_flags = false;
+
+/// Loads a library named by full path: its own dependencies come from its
+/// directory and System32, never from the current directory or PATH.
+HMODULE LoadByFullPath(const std::wstring& path) {
+  return LoadLibraryExW(path.c_str(), nullptr,
+                        g_search_flags ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR |
+                                             LOAD_LIBRARY_SEARCH_SYSTEM32
+                                       : LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+/// version.dll's three functions, loaded from System32 at run time (a
+/// static import would be looked for beside the executable first).
+struct VersionFunctions {
+  decltype(&GetFileVersionInfoSizeW) info_size = nullptr;
+  decltype(&GetFileVersionInfoW) info = nullptr;
+  decltype(&VerQueryValueW) query = nullptr;
+};
+
+/// A function that module exports, as type F.
+template <typename F>
+F ExportOf(HMODULE module, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(
+      GetProcAddress(module, name)));
+}
+
+bool LoadVersionFunctions(VersionFunctions* functions) {
+  HMODULE module = LoadByFullPath(SystemDirectory() + L"\\version.dll");
+  if (!module) return false;
+  functions->info_size = ExportOf<decltype(&GetFileVersionInfoSizeW)>(
+      module, "GetFileVersionInfoSizeW");
+  functions->info =
+      ExportOf<decltype(&GetFileVersionInfoW)>(module, "GetFileVersionInfoW");
+  functions->query =
+      ExportOf<decltype(&VerQueryValueW)>(module, "VerQueryValueW");
+  return functions->info_size && functions->info && functions->query;
+}
+
+/// Requests to stop: held back once a ROM starts changing.
+volatile LONG g_holding = 0;
+volatile LONG g_stop_requested = 0;
+
+/// The pending temporary file, shared with the control handler, which
+/// runs on a thread of its own.
+SRWLOCK g_pending_lock = SRWLOCK_INIT;
+std::wstring g_pending;
+
+void PendingTemporary(const std::wstring& path) {
+  AcquireSRWLockExclusive(&g_pending_lock);
+  g_pending = path;
+  ReleaseSRWLockExclusive(&g_pending_lock);
+}
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (InterlockedCompareExchange(&g_holding, 0, 0)) {
+    InterlockedExchange(&g_stop_requested, 1);
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
+    // Close, logoff, shutdown: the system ends the process when this
+    // returns, or after a few seconds anyway.  Keep it alive for as long
+    // as the system allows; the run's own end ends the process sooner.
+    Sleep(INFINITE);
+    return TRUE;
+  }
+  // Nothing changes a ROM yet: let the default handler end the process,
+  // without a temporary file left behind.  The lock is kept, so the run
+  // cannot move the file into place meanwhile.
+  AcquireSRWLockExclusive(&g_pending_lock);
+  if (!g_pending.empty()) DeleteFileW(g_pending.c_str());
+  return FALSE;
+}
+
+/// Opens a new temporary file beside final_path, deletable by the control
+/// handler while open.  @return the stream, or null.
+FILE* CreateTemporaryBeside(const std::wstring& final_path,
+                            std::wstring* temporary) {
+  std::wstring directory = DirectoryOf(final_path);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::wstring name = directory + L"~vxsrom-" +
+                        std::to_wstring(GetCurrentProcessId()) + L"-" +
+                        std::to_wstring(attempt) + L".tmp";
+    HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_EXISTS) continue;
+      return nullptr;
+    }
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (fd < 0) {
+      CloseHandle(handle);
+      DeleteFileW(name.c_str());
+      return nullptr;
+    }
+    FILE* stream = _wfdopen(fd, L"wb");
+    if (!stream) {
+      _close(fd);
+      DeleteFileW(name.c_str());
+      return nullptr;
+    }
+    *temporary = name;
+    return stream;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 namespace platform {
@@ -62,8 +187,10 @@ int RecordedOriginalFilename(std::wstring* name) {
   wchar_t path[kPathCapacity];
   DWORD n = GetModuleFileNameW(nullptr, path, kPathCapacity);
   if (n == 0 || n >= kPathCapacity) return -1;
+  VersionFunctions version;
+  if (!LoadVersionFunctions(&version)) return -1;
   DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+  DWORD size = version.info_size(path, &ignored);
   if (size == 0) return -1;
   std::vector<BYTE> block;
   try {
@@ -71,13 +198,13 @@ int RecordedOriginalFilename(std::wstring* name) {
   } catch (...) {
     return -2;
   }
-  if (!GetFileVersionInfoW(path, 0, size, block.data())) return -1;
+  if (!version.info(path, 0, size, block.data())) return -1;
   struct Translation {
     WORD language;
     WORD code_page;
   }* translation = nullptr;
   UINT length = 0;
-  if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+  if (!version.query(block.data(), L"\\VarFileInfo\\Translation",
                       reinterpret_cast<void**>(&translation), &length) ||
       length < sizeof(Translation)) {
     return -1;
@@ -87,7 +214,7 @@ int RecordedOriginalFilename(std::wstring* name) {
              translation->language, translation->code_page);
   query[255] = L'\0';
   wchar_t* value = nullptr;
-  if (!VerQueryValueW(block.data(), query, reinterpret_cast<void**>(&value),
+  if (!version.query(block.data(), query, reinterpret_cast<void**>(&value),
                       &length) ||
       length >= 256) {
     return -1;
@@ -104,75 +231,163 @@ FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number) {
 
 bool WriteLogText(FILE* stream, const std::wstring& text) {
   // The narrow encoding of the system; what it cannot represent becomes
-  // "?" rather than cutting the record short.
-  int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(),
+  // "?" (not a look-alike letter) rather than cutting the record short.
+  // A UTF-8 system code page takes neither flags nor a default character.
+  const UINT code_page = GetACP();
+  const bool utf8 = code_page == CP_UTF8;
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const char* fallback = utf8 ? nullptr : "?";
+  if (text.empty()) return true;
+  int size = WideCharToMultiByte(code_page, flags, text.c_str(),
                                  static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
+                                 fallback, nullptr);
+  if (size <= 0) return false;
   std::string bytes(size, '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
-                      &bytes[0], size, "?", nullptr);
+  size = WideCharToMultiByte(code_page, flags, text.c_str(),
+                             static_cast<int>(text.size()), &bytes[0], size,
+                             fallback, nullptr);
+  if (size <= 0) return false;
+  bytes.resize(size);
   return fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
 }
 
 bool CreateOutputFile(const std::wstring& path, OutputFile* file,
                       int* error_number) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
-    *error_number = EACCES;  // what "wb" reports for either
-    return false;
-  }
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring temporary = path + L"." +
-                             std::to_wstring(GetCurrentProcessId()) + L"-" +
-                             std::to_wstring(attempt) + L".tmp";
-    int fd = -1;
-    errno_t error = _wsopen_s(&fd, temporary.c_str(),
-                              _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
-                              _SH_DENYRW, _S_IREAD | _S_IWRITE);
-    if (error == EEXIST) continue;
-    if (error != 0) {
-      *error_number = error;
+  // Look at what stands at the path, following links to their target.
+  std::wstring final_path = path;
+  bool plain = true;
+  HANDLE existing = CreateFileW(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (existing != INVALID_HANDLE_VALUE) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    bool disk = GetFileType(existing) == FILE_TYPE_DISK;
+    bool known = disk && GetFileInformationByHandle(existing, &info);
+    if (known && (info.dwFileAttributes &
+                  (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+      CloseHandle(existing);
+      *error_number = EACCES;  // what "wb" reports for either
       return false;
     }
-    file->stream = _wfdopen(fd, L"wb");
-    if (!file->stream) {
+    // Only a plain file with no other name is replaced whole; NUL, CON,
+    // a pipe or a hard-linked file is written in place, as "wb" would.
+    plain = known && info.nNumberOfLinks == 1;
+    wchar_t resolved[32768];
+    DWORD n = plain ? GetFinalPathNameByHandleW(existing, resolved, 32768,
+                                                FILE_NAME_NORMALIZED)
+                    : 0;
+    if (n > 0 && n < 32768) final_path.assign(resolved, n);
+    CloseHandle(existing);
+  }
+  std::wstring temporary;
+  FILE* stream = plain ? CreateTemporaryBeside(final_path, &temporary) : nullptr;
+  if (!stream) {
+    // No temporary file beside it: write in place, with "wb"'s errors.
+    stream = _wfopen(path.c_str(), L"wb");
+    if (!stream) {
       *error_number = errno;
-      _close(fd);
-      _wremove(temporary.c_str());
       return false;
     }
-    file->path = path;
-    file->temporary = temporary;
-    return true;
+    temporary.clear();
+    final_path = path;
+  } else {
+    PendingTemporary(temporary);
   }
-  *error_number = EEXIST;
-  return false;
+  file->stream = stream;
+  file->path = final_path;
+  file->temporary = temporary;
+  return true;
 }
 
 bool CommitOutputFile(OutputFile* file) {
   if (!file->stream) return false;
-  bool ok = fclose(file->stream) == 0;
+  bool ok = fflush(file->stream) == 0;
+  if (file->temporary.empty()) {
+    ok = fclose(file->stream) == 0 && ok;
+    file->stream = nullptr;
+    return ok;
+  }
+  AcquireSRWLockExclusive(&g_pending_lock);
+  ok = FlushFileBuffers(reinterpret_cast<HANDLE>(
+           _get_osfhandle(_fileno(file->stream)))) && ok;
+  ok = fclose(file->stream) == 0 && ok;
   file->stream = nullptr;
-  ok = ok && MoveFileExW(file->temporary.c_str(), file->path.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!ok) _wremove(file->temporary.c_str());
+  const wchar_t* target = file->path.c_str();
+  const wchar_t* temporary = file->temporary.c_str();
+  // ReplaceFileW keeps the old file's attributes and access rights; with
+  // no old file there is nothing to keep.
+  if (ok) {
+    ok = ReplaceFileW(target, temporary, nullptr,
+                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) ||
+         MoveFileExW(temporary, target,
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
+  if (!ok) DeleteFileW(temporary);
+  g_pending.clear();
+  ReleaseSRWLockExclusive(&g_pending_lock);
   return ok;
 }
 
 void DiscardOutputFile(OutputFile* file) {
   if (!file->stream) return;
+  AcquireSRWLockExclusive(&g_pending_lock);
   fclose(file->stream);
   file->stream = nullptr;
-  _wremove(file->temporary.c_str());
+  if (!file->temporary.empty()) DeleteFileW(file->temporary.c_str());
+  g_pending.clear();
+  ReleaseSRWLockExclusive(&g_pending_lock);
+}
+
+void HardenProcess() {
+  // The program runs as an administrator: no library may come from the
+  // current directory or PATH.  SetDefaultDllDirectories is missing on
+  // an unpatched Windows 7, where SetDllDirectory at least drops the
+  // current directory.
+  SetDllDirectoryW(L"");
+  typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
+  auto set_default = ExportOf<SetDefaultDllDirectoriesFn>(
+      GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+  g_search_flags =
+      set_default && set_default(LOAD_LIBRARY_SEARCH_SYSTEM32) != 0;
+}
+
+void InstallStopHandlers() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+
+void HoldStopRequests() { InterlockedExchange(&g_holding, 1); }
+
+bool StopRequested() {
+  return InterlockedCompareExchange(&g_stop_requested, 0, 0) != 0;
 }
 
 void SleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
 
 void* LoadControllerLibrary(std::wstring* reason) {
-  HMODULE module = LoadLibraryW(L"vxctl.dll");
-  if (!module) *reason = L"cannot load vxctl.dll: " + LastErrorText();
-  return reinterpret_cast<void*>(module);
+  // Where an administrator puts it: beside the executable, or System32.
+  std::wstring executable;
+  std::vector<std::wstring> candidates;
+  if (ExecutablePath(&executable))
+    candidates.push_back(DirectoryOf(executable) + L"vxctl.dll");
+  std::wstring system = SystemDirectory();
+  if (!system.empty()) candidates.push_back(system + L"\\vxctl.dll");
+  std::wstring tried;
+  for (const std::wstring& candidate : candidates) {
+    HMODULE module = LoadByFullPath(candidate);
+    if (module) return reinterpret_cast<void*>(module);
+    DWORD error = GetLastError();
+    std::wstring why = ErrorText(error);
+    if (error == ERROR_BAD_EXE_FORMAT) {
+      why += sizeof(void*) == 8
+                 ? L": the library is built for another processor type "
+                   L"than this 64-bit vxsrom (a 32-bit library needs the "
+                   L"32-bit vxsrom)"
+                 : L": the library is built for another processor type "
+                   L"than this 32-bit vxsrom (a 64-bit library needs the "
+                   L"64-bit vxsrom)";
+    }
+    tried += (tried.empty() ? L"" : L"; ") + candidate + L": " + why;
+  }
+  *reason = L"cannot load vxctl.dll: " + tried;
+  return nullptr;
 }
 
 void* LibraryOperation(void* handle, int ordinal, const char*) {

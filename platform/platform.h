@@ -50,16 +50,27 @@ FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number);
 /// Writes text to a log stream in the platform's log encoding.
 bool WriteLogText(FILE* stream, const std::wstring& text);
 
-/// An output file that appears at its path only once it is complete: it
-/// is written to a temporary file beside the path and moved over it.
-struct OutputFile {
+/// An output file that behaves as writing the path with "wb" would, but
+/// where a plain file (or nothing) stands at the path, the image appears
+/// there only once complete: it is written to a temporary file beside it
+/// and moved over it.  A pending file is abandoned by its destructor.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile();
+
   FILE* stream = nullptr;   ///< Open for binary writing while pending.
-  std::wstring path;        ///< Where the file will appear.
-  std::wstring temporary;   ///< Where it is written meanwhile.
+  std::wstring path;        ///< Where the file will appear (links resolved).
+  std::wstring temporary;   ///< Where it is written meanwhile; empty when
+                            ///< written in place (a device, a FIFO, ...).
 };
 
 /// Opens an output file for path, refusing as "wb" would (a directory, a
-/// read-only file, a missing directory).  @return false with the C
+/// read-only file, a missing directory).  A symlink is followed, so the
+/// link stays and its target receives the image; anything but a plain
+/// file with one link is written in place.  @return false with the C
 /// library's error number.
 bool CreateOutputFile(const std::wstring& path, OutputFile* file,
                       int* error_number);
@@ -73,6 +84,23 @@ bool CommitOutputFile(OutputFile* file);
 
 /// Abandons a pending output file (no-op when none is pending).
 void DiscardOutputFile(OutputFile* file);
+
+/// Makes the process fit to run as an administrator's tool: on Windows,
+/// libraries load from System32 only unless named by full path.
+void HardenProcess();
+
+/// Ignores SIGPIPE (a closed output must not end a job) and installs the
+/// handlers of requests to stop: SIGINT, SIGTERM and SIGHUP; Ctrl-C,
+/// Ctrl-Break and console close on Windows.  Until HoldStopRequests, a
+/// request ends the process at once, leaving no temporary file behind.
+void InstallStopHandlers();
+
+/// From now until the process ends, requests to stop are held back:
+/// recorded, so the ROM that is being changed is finished first.
+void HoldStopRequests();
+
+/// True once a request to stop has been held back.
+bool StopRequested();
 
 /// Waits milliseconds.
 void SleepMilliseconds(uint32_t milliseconds);

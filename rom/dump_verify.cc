@@ -55,7 +55,6 @@ int DumpAction(Context& ctx) {
   platform::OutputFile file;
   int result = DumpSteps(ctx, buffer, file);
   CloseSelected(ctx);
-  platform::DiscardOutputFile(&file);
   return result;
 }
 

@@ -47,6 +47,5 @@ int ImageGenAction(Context& ctx) {
   RomBuffer image;
   platform::OutputFile file;
   int result = ImageGenSteps(ctx, image, file);
-  platform::DiscardOutputFile(&file);
   return result;
 }

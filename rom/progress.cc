@@ -63,7 +63,15 @@ LibraryStatus Poll(const ControllerLibrary& lib, PciAddress address,
 
 }  // namespace
 
+void NoticeStopRequest(Context& ctx) {
+  if (ctx.stop_noticed || !platform::StopRequested()) return;
+  ctx.stop_noticed = true;
+  platform::PrintError(L"%ls\n", ctx.stop_notice.c_str());
+}
+
 uint32_t ProgressPercent(uint32_t progress, uint32_t size) {
+  // A library that reports a ROM of no bytes must not stop the program.
+  if (size == 0) return 100;
   return static_cast<uint32_t>(progress * 100u) / size;
 }
 
@@ -72,6 +80,19 @@ int RunRomOperation(Context& ctx, RomOperation op, uint32_t size,
   const ControllerLibrary& lib = *ctx.library;
   const PciAddress address = ctx.devices.open_address;
   const OperationTexts texts = TextsOf(op);
+  // From the first erase or write on, the ROM is finished whatever
+  // happens to the terminal: a request to stop waits for the action.
+  if (op == RomOperation::kErase || op == RomOperation::kWrite) {
+    platform::HoldStopRequests();
+    if (ctx.stop_notice.empty()) {
+      ctx.stop_notice = (ctx.options.flags & kWriteActionMask)
+                            ? L"vxsrom: stop requested: the ROM is finished "
+                              L"first (erase, write and verify), then the "
+                              L"program stops"
+                            : L"vxsrom: stop requested: the erase is "
+                              L"finished first, then the program stops";
+    }
+  }
   LibraryStatus status = Start(lib, address, op, size, data);
   if (status != 0) {
     platform::Print(texts.start_failure, static_cast<int>(status));
@@ -84,6 +105,7 @@ int RunRomOperation(Context& ctx, RomOperation op, uint32_t size,
     platform::SleepMilliseconds(kPollIntervalMs);
     uint32_t progress = 0;
     LibraryStatus result = Poll(lib, address, op, size, data, &progress);
+    NoticeStopRequest(ctx);
     if (result < 0) {
       platform::Print(texts.poll_failure, static_cast<int>(result));
       return -5;

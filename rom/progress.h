@@ -16,6 +16,10 @@ enum class RomOperation {
   kDumpRead,    ///< Reads the ROM into data, showing "Read".
 };
 
+/// Prints ctx.stop_notice on stderr, once, when a request to stop has
+/// been held back.
+void NoticeStopRequest(Context& ctx);
+
 /// Percentage shown for progress bytes of size: unsigned 32-bit, fraction
 /// dropped and never clamped, so a library overshooting shows above 100.
 uint32_t ProgressPercent(uint32_t progress, uint32_t size);

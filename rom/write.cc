@@ -78,6 +78,5 @@ int WriteAction(Context& ctx) {
   WriteResources held;
   int result = WriteSteps(ctx, held);
   CloseSelected(ctx);
-  platform::DiscardOutputFile(&held.file);
   return result;
 }

@@ -6,12 +6,27 @@
 #include "rom/actions.h"
 #include "device/rom_types.h"
 #include "rom/image_source.h"
+#include "rom/progress.h"
 
 namespace {
 
 /// With auto-detection the image is built for this size and only ROMs of
 /// exactly this size are written.
 const uint32_t kAutoImageSize = 0x8000;
+
+/// True when the controller's chip takes the image's firmware.
+bool Matches(const DeviceRecord& record, uint8_t revision) {
+  return revision == NO_REVISION || record.chip_revision == revision;
+}
+
+/// The controllers from index first on that the image is written to.
+uint32_t CountMatches(const DeviceState& devices, uint32_t first,
+                      uint8_t revision) {
+  uint32_t count = 0;
+  for (uint32_t i = first; i < devices.count; ++i)
+    if (Matches(devices.list[i], revision)) ++count;
+  return count;
+}
 
 /// Opens controller index with the geometry in use; with auto-detection
 /// reads its ROM's geometry and adapts the shared image to it.
@@ -65,16 +80,28 @@ int WriteAllSteps(Context& ctx, RomBuffer& image) {
   int first_verify_failure = 0;
   for (uint32_t i = 0; i < devices.count; ++i) {
     const DeviceRecord& record = devices.list[i];
-    if (revision != NO_REVISION && record.chip_revision != revision) continue;
+    if (!Matches(record, revision)) continue;
     PrintTargetLines(record);
     ++matched;
     devices.open_address = record.address;
+    const uint32_t left = CountMatches(devices, i + 1, revision);
+    ctx.stop_notice = L"vxsrom: stop requested: " +
+                      FormatAddress(record.address) +
+                      L" is finished first (erase, write and verify); " +
+                      std::to_wstring(left) +
+                      (left == 1 ? L" controller is" : L" controllers are") +
+                      L" left untouched";
     if ((result = WriteController(ctx, i, image.get(), size)) != 0)
       return result;
     int verified = VerifySrom(ctx, image.get(), size);
     if (verified != 0 && first_verify_failure == 0)
       first_verify_failure = verified;
     CloseTarget(ctx);
+    // A stop held back during this controller: take up no further one.
+    if (left > 0 && platform::StopRequested()) {
+      NoticeStopRequest(ctx);
+      return first_verify_failure != 0 ? first_verify_failure : -1;
+    }
   }
   if (matched == 0) {
     platform::Print(L"Device not found!\n");

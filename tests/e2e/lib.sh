@@ -128,3 +128,28 @@ release() { : > "$1.release"; wait; }
 # relative path reads the same on both platforms; an absolute Unix path is
 # an option word to the Windows build).
 examples() { cp "$E2E_EXAMPLES"/*.mem "$E2E_EXAMPLES"/*.ini "$E2E_EXAMPLES"/*.eui .; }
+
+# start ARGS...: runs the program in the background, stdout in out.raw,
+# stderr in err.txt, its pid in $pid; SIGINT reaches it as from a
+# terminal (a background job would otherwise ignore it).  finish waits
+# for it and sets $status and out.txt as vxsrom does.
+start() {
+  env --default-signal=INT $VXSROM "$@" > out.raw 2> err.txt &
+  pid=$!
+}
+finish() {
+  set +e
+  wait "$pid"
+  status=$?
+  set -e
+  if is_windows; then sed 's/\r$//' out.raw > out.txt; else cp out.raw out.txt; fi
+}
+
+# await_out TEXT: waits until the program started by start has printed
+# TEXT (its own word that it got there); fails if it ends first.
+await_out() {
+  until grep -qF -- "$1" out.raw 2> /dev/null; do
+    kill -0 "$pid" 2> /dev/null || fail "ended before printing: $1"
+    sleep 0.02
+  done
+}
