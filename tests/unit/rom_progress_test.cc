@@ -57,6 +57,7 @@ TEST(ProgressPercent, UnsignedAndUnclamped) {
   EXPECT_EQ(50u, ProgressPercent(0x4000, 0x8000));
   EXPECT_EQ(200u, ProgressPercent(0x10000, 0x8000));
   EXPECT_EQ(99u, ProgressPercent(0x7FFF, 0x8000));
+  EXPECT_EQ(100u, ProgressPercent(0, 0));  // a library's 0-byte ROM
   // progress * 100 wraps in 32 bits, as the display always did.
   EXPECT_EQ((0x80000000u * 100u) / 0x8000u, ProgressPercent(0x80000000u, 0x8000));
 }

@@ -116,6 +116,12 @@ M
 2 device was found! Please select device by "/address" option.
 O
   [ "$(calls EnumerateDevices)" -eq 3 ] || fail "EnumerateDevices $(calls EnumerateDevices) times"
+  # A count that never settles ends the enumeration as a failure would.
+  sed -i 's/^enumerate counts .*/enumerate counts 1 2 1 2 1 2 1 2 1 2 1 2 1 2 1 2 1 2 1 2/' machine.txt
+  vxsrom /srom 2 /erase
+  expect_status -6
+  expect_out <<< 'Device Enumration Error! (-1)'
+  expect_err_has 'vxsrom: the controller count kept changing over 16 enumerations'
 }
 
 test_controller_held_by_another_process() {
