@@ -65,15 +65,21 @@ bool ConvertWhole(const wchar_t* text, int base, unsigned long* value) {
   return end != text && *end == L'\0';
 }
 
-int Reject(const std::wstring& arg) {
+/// Refuses arg: the message of the command language, and why in words.
+int Reject(const std::wstring& arg, const wchar_t* why) {
   platform::Print(L"Parameter error = \"%ls\"\n", arg.c_str());
+  platform::PrintReason(L"\"%ls\": %ls", arg.c_str(), why);
   return -4;
 }
 
 int TooLong(const std::wstring& arg) {
   platform::Print(L"Parameter too long = \"%ls\"\n", arg.c_str());
+  platform::PrintReason(L"a path of more than %u characters",
+                        static_cast<unsigned>(kMaxPathLength));
   return -4;
 }
+
+const wchar_t kTooManyWords[] = L"one word too many for the option before it";
 
 /// Reads "bus-device-function" in hexadecimal into *address.
 bool ParseAddress(const std::wstring& word, uint16_t* address) {
@@ -112,63 +118,72 @@ struct Parser {
   int Word(const std::wstring& word) {
     uint32_t bit = pending->bit;
     if (bit == OPT_WRITE || bit == OPT_WRITEALL || bit == OPT_VERIFY) {
-      if (count >= 3) return Reject(word);
+      if (count >= 3) return Reject(word, kTooManyWords);
       if (word.size() > kMaxPathLength) return TooLong(word);
       std::wstring* slots[] = {&options->firmware_path, &options->config_path,
                                &options->eui64_path};
       *slots[count] = word;
       if (count == 0) complete = true;
     } else if (bit == OPT_IMAGEGEN) {
-      if (count >= 4) return Reject(word);
+      if (count >= 4) return Reject(word, kTooManyWords);
       if (word.size() > kMaxPathLength) return TooLong(word);
       std::wstring* slots[] = {&options->image_path, &options->firmware_path,
                                &options->config_path, &options->eui64_path};
       *slots[count] = word;
       if (count == 2) complete = true;
     } else if (bit == OPT_DUMP || bit == OPT_FOUT) {
-      if (count >= 1) return Reject(word);
+      if (count >= 1) return Reject(word, kTooManyWords);
       if (word.size() > kMaxPathLength) return TooLong(word);
       options->image_path = word;
       complete = true;
     } else if (bit == OPT_LOG) {
-      if (count >= 1) return Reject(word);
+      if (count >= 1) return Reject(word, kTooManyWords);
       if (word.size() > kMaxPathLength) return TooLong(word);
       options->log_path = word;
     } else if (bit == OPT_ADDRESS) {
-      if (count >= 1 || !ParseAddress(word, &options->target_address))
-        return Reject(word);
+      if (count >= 1) return Reject(word, kTooManyWords);
+      if (!ParseAddress(word, &options->target_address))
+        return Reject(word, L"not an address for /address: bus-device-"
+                            L"function in hexadecimal, e.g. 04-00-0");
       complete = true;
     } else if (bit == OPT_SROM) {
-      if (count >= 1) return Reject(word);
+      if (count >= 1) return Reject(word, kTooManyWords);
       if (word == L"?") {
         options->rom_type_selector = kRomTypeQuery;
       } else {
         unsigned long value;
-        if (!ConvertWhole(word.c_str(), 0, &value)) return Reject(word);
+        if (!ConvertWhole(word.c_str(), 0, &value))
+          return Reject(word, L"not a ROM type for /srom: 0 to 4, 255 or ?");
         if (value <= 4) {
           options->rom_type_selector = static_cast<uint32_t>(value);
         } else if (value == 255) {
           options->rom_type_selector = kRomType255;
         } else {
           platform::Print(L"Unknown Serial ROM Type = \"%ls\"\n", word.c_str());
+          platform::PrintReason(L"/srom %ls: the ROM types are 0 to 4 and 255",
+                                word.c_str());
           return -4;
         }
       }
       complete = true;
     } else if (bit == OPT_SROMINFO) {
       unsigned long value;
-      if (count >= 3 || !ConvertWhole(word.c_str(), 0, &value))
-        return Reject(word);
+      const wchar_t* kNotSromInfo =
+          L"/srominfo takes a size up to 0x8000, a page size no larger "
+          L"than the size and a device code up to 0xFFFF";
+      if (count >= 3) return Reject(word, kTooManyWords);
+      if (!ConvertWhole(word.c_str(), 0, &value))
+        return Reject(word, kNotSromInfo);
       RomGeometry& custom = table->rows[kRomTypeCustom];
       if (count == 0) {
-        if (value > 0x8000) return Reject(word);
+        if (value > 0x8000) return Reject(word, kNotSromInfo);
         custom.mem_size = value == 0 ? 0x8000 : static_cast<uint32_t>(value);
       } else if (count == 1) {
         if (value != 0 && (value > 0xffff || value > custom.mem_size))
-          return Reject(word);
+          return Reject(word, kNotSromInfo);
         custom.page_size = value == 0 ? 0x80 : static_cast<uint16_t>(value);
       } else {
-        if (value > 0xffff) return Reject(word);
+        if (value > 0xffff) return Reject(word, kNotSromInfo);
         custom.dev_code = static_cast<uint16_t>(value);
         options->rom_type_selector = kRomTypeCustom;
         complete = true;
@@ -180,15 +195,19 @@ struct Parser {
 
   /// Handles one option keyword; 0 or -4.
   int Option(const std::wstring& arg, bool last) {
-    if (!complete) return Reject(arg);
+    if (!complete)
+      return Reject(arg, L"the option before it lacks its words");
     complete = false;
     pending = nullptr;
     count = 0;
     const OptionSpec* option = FindOption(arg);
-    if (!option) return Reject(arg);
+    if (!option) return Reject(arg, L"no such option (/? lists them)");
     uint32_t conflicts = option->conflicts;
     if (conflicts == kUnlessLast && last) conflicts = 0;
-    if (options->flags & conflicts) return Reject(arg);
+    if (options->flags & conflicts)
+      return Reject(arg, conflicts == kUnlessLast
+                             ? L"the help options stand alone"
+                             : L"does not go with an option before it");
     options->flags |= option->bit;
     if (option->bit == OPT_LOG) options->log_path = L"log.txt";
     if (option->takes_words) pending = option;
@@ -204,21 +223,30 @@ struct Parser {
       return 0;
     }
     const wchar_t* message = nullptr;
+    const wchar_t* why = nullptr;
     if (!(flags & 0xd3ff)) {
       message = L"Command action not found!\n";
+      why = L"no action: give /write, /erase, /dump, /verify, /imagegen or "
+            L"/writeall";
     } else if ((flags & OPT_NOERASE) && !(flags & 0x23d)) {
       message = L"Parameter error = \"/noerase\"\n";
+      why = L"/noerase goes only with /write or /writeall";
     } else if (options->rom_type_selector == kRomTypeQuery) {
       message = L"Parameter error = \"/srom ?\"\n";
+      why = L"/srom ? only lists the ROM types; it takes no action";
     } else if ((flags & 0x37f) && !(flags & (OPT_SROM | OPT_SROMINFO))) {
       message = L"Please specify \"/srom\" option.\n";
+      why = L"this action needs the ROM type: /srom or /srominfo";
     } else if ((flags & OPT_FOUT) && (flags & 0x13e2)) {
       message = L"Parameter error = \"/fout\"\n";
+      why = L"/fout goes only with /write";
     } else if ((flags & OPT_ADDRESS) && (flags & 0x1200)) {
       message = L"Parameter error = \"/address\"\n";
+      why = L"/address does not go with /writeall or the listing";
     }
     if (!message) return 0;
     platform::Print(message);
+    platform::PrintReason(L"%ls", why);
     return -4;
   }
 };
@@ -242,12 +270,13 @@ int ParseCommandLine(const std::vector<std::wstring>& args,
     if (is_option) {
       result = parser.Option(arg, i + 1 == args.size());
     } else if (!parser.pending) {
-      result = Reject(arg);
+      result = Reject(arg, L"a word where an option was expected");
     } else {
       result = parser.Word(arg);
     }
     if (result != 0) return result;
   }
-  if (!parser.complete) return Reject(args.back());
+  if (!parser.complete)
+    return Reject(args.back(), L"the last option lacks its words");
   return parser.Final();
 }

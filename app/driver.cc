@@ -42,9 +42,13 @@ int InitializeLibrary(LoadedLibrary& library, Context& ctx) {
   if (library.Load(&reason)) {
     status = library.operations().InitializeLibrary();
   } else {
-    platform::PrintError(L"vxsrom: %ls\n", reason.c_str());
+    platform::PrintReason(L"%ls", reason.c_str());
   }
   if (status != 0) {
+    if (library.operations().InitializeLibrary)
+      platform::PrintReason(
+          L"the controller library did not start (library status %d)",
+          static_cast<int>(status));
     platform::Print(L"vxctl Library Initilize Error! (%d)\n",
                     static_cast<int>(status));
     return -1;
@@ -61,6 +65,9 @@ int TerminateLibrary(LoadedLibrary& library, Context& ctx, int exit_code) {
   if (status != 0) {
     platform::Print(L"vxctl Library Terminate Error! (%d)\n",
                     static_cast<int>(status));
+    platform::PrintReason(
+        L"the controller library did not stop cleanly (library status %d)",
+        static_cast<int>(status));
     if (exit_code == 0) return -1;
   }
   return exit_code;
@@ -117,10 +124,16 @@ int CheckProgramIdentity(Context& ctx) {
   int result = platform::RecordedOriginalFilename(&recorded);
   if (result != 0) {
     platform::Print(L"Get Original Application name error!\n");
+    platform::PrintReason(L"cannot read the name recorded in %ls",
+                          path.c_str());
     return result;
   }
   if (!EqualFoldingAsciiLetters(recorded, ctx.program_name)) {
     platform::Print(L"Application name and version are mismatch!\n");
+    platform::PrintReason(
+        L"this program must be named \"%ls\" (any case, any extension); "
+        L"its file is named \"%ls\"",
+        recorded.c_str(), ctx.program_name.c_str());
     return -3;
   }
   return 0;

@@ -64,9 +64,19 @@ bool ListRom(Context& ctx, PciAddress address) {
     platform::Print(L"     FW Version : None\n");
     platform::Print(L"     PCI Subsystem Vendor ID : None\n");
     platform::Print(L"     PCI Subsystem ID : None\n");
+    // The three "None" look alike; the status tells them apart.
+    platform::PrintReason(L"%ls: %ls (library status %d)",
+                          FormatAddress(address).c_str(),
+                          status == -51   ? L"the ROM is blank"
+                          : status == -52 ? L"the ROM holds no image"
+                                          : L"the ROM's image is damaged",
+                          static_cast<int>(status));
   } else {
     platform::Print(L"Can't get device information! (%d)\n",
                     static_cast<int>(status));
+    platform::PrintReason(
+        L"%ls: cannot read what the ROM holds (library status %d)",
+        FormatAddress(address).c_str(), static_cast<int>(status));
     ok = false;
   }
   lib.CloseDevice(address);
@@ -82,6 +92,7 @@ int ListControllers(Context& ctx) {
   if (result != 0) return result;
   if (ctx.devices.count == 0) {
     platform::Print(L"Device not found!\n");
+    platform::PrintReason(L"no VX5130 or VX5130A controller found");
     return -6;
   }
   uint32_t selector = ctx.options.rom_type_selector;

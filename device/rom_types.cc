@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "app/context.h"
+#include "device/target.h"
 #include "platform/platform.h"
 
 namespace {
@@ -25,20 +26,26 @@ uint32_t ImageSize(const RomGeometry& geometry) {
 int DetectRomGeometry(Context& ctx, PciAddress address) {
   RomGeometry reported = {};
   LibraryStatus status = ctx.library->GetSromInfo(address, &reported);
+  const std::wstring where = FormatAddress(address);
   if (status == -55) {
     platform::Print(L"Unsupported Serial ROM!\n");
+    platform::PrintReason(L"%ls: the serial ROM part is not supported",
+                          where.c_str());
     return -17;
   }
   if (status != 0) {
     platform::Print(L"Can't get Serial ROM Information (%d)\n",
                     static_cast<int>(status));
+    platform::PrintReason(
+        L"%ls: cannot read the serial ROM's geometry (library status %d)",
+        where.c_str(), static_cast<int>(status));
     return -1;
   }
   if (reported.mem_size == 0) {
     // A ROM of no bytes can be neither written nor read.
-    platform::PrintError(
-        L"vxsrom: the controller library reports a ROM of 0 bytes\n");
     platform::Print(L"Unsupported Serial ROM!\n");
+    platform::PrintReason(L"%ls: the library reports a ROM of 0 bytes",
+                          where.c_str());
     return -17;
   }
   ctx.rom_types.rows[kRomTypeAuto] = reported;
@@ -57,5 +64,7 @@ int IdentifySrom(Context& ctx, PciAddress address) {
   }
   platform::Print(kRomTypeDescription[0], reported.page_size,
                   reported.dev_code >> 8);
+  platform::PrintReason(L"%ls: the ROM matches none of the types 1 to 4",
+                        FormatAddress(address).c_str());
   return -17;
 }

@@ -34,7 +34,32 @@ int OpenSelected(Context& ctx) {
 /// library whose count never settles must not hold the run forever.
 const int kMaxEnumerations = 16;
 
+/// Every enumerated controller's address, comma-separated.
+std::wstring AddressList(const DeviceState& devices) {
+  std::wstring list;
+  for (uint32_t i = 0; i < devices.count; ++i)
+    list += (i ? L", " : L"") + FormatAddress(devices.list[i].address);
+  return list;
+}
+
+/// The address as /address takes it.
+std::wstring AddressOption(PciAddress address) {
+  wchar_t text[16];
+  swprintf(text, 16, L"%02X-%02X-%X", Bus(address), Device(address),
+           Function(address));
+  return text;
+}
+
 }  // namespace
+
+void PrintRevisionMismatchReason(PciAddress address, uint8_t firmware,
+                                 uint8_t chip) {
+  platform::PrintReason(
+      L"%ls: the firmware is for chip revision %u, the controller's chip is "
+      L"revision %u (/norev skips the check)",
+      FormatAddress(address).c_str(), static_cast<unsigned>(firmware),
+      static_cast<unsigned>(chip));
+}
 
 std::wstring FormatAddress(PciAddress address) {
   wchar_t text[16];
@@ -51,9 +76,9 @@ int LoadDeviceList(Context& ctx) {
   uint32_t count = 0;
   for (int round = 0;; ++round) {
     if (round == kMaxEnumerations) {
-      platform::PrintError(
-          L"vxsrom: the controller count kept changing over %d "
-          L"enumerations (last %u)\n",
+      platform::PrintReason(
+          L"the controller count kept changing over %d enumerations "
+          L"(last %u)",
           kMaxEnumerations, static_cast<unsigned>(count));
       platform::Print(L"Device Enumration Error! (%d)\n", -1);
       devices.list.reset();
@@ -64,6 +89,9 @@ int LoadDeviceList(Context& ctx) {
     if (status != 0) {
       platform::Print(L"Device Enumration Error! (%d)\n",
                       static_cast<int>(status));
+      platform::PrintReason(
+          L"cannot enumerate the controllers (library status %d)",
+          static_cast<int>(status));
       return -6;
     }
     if (count == 0 || count == capacity) {
@@ -77,6 +105,8 @@ int LoadDeviceList(Context& ctx) {
     if (!devices.list) {
       platform::Print(L"Memory allocate error = %d\n",
                       static_cast<int>(count * sizeof(DeviceRecord)));
+      platform::PrintReason(L"out of memory for %u controller records",
+                            static_cast<unsigned>(count));
       return -2;
     }
     capacity = count;
@@ -98,6 +128,7 @@ int OpenTarget(Context& ctx, uint8_t image_revision) {
   if (result != 0) return result;
   if (devices.count == 0) {
     platform::Print(L"Device not found!\n");
+    platform::PrintReason(L"no VX5130 or VX5130A controller found");
     return -6;
   }
   if (options.has(OPT_ADDRESS)) {
@@ -110,12 +141,20 @@ int OpenTarget(Context& ctx, uint8_t image_revision) {
     if (devices.selected_index < 0) {
       platform::Print(
           L"Specified device by \"/address\" option isn't VX5130 or VX5130A!\n");
+      platform::PrintReason(L"/address %ls: no such controller; present: %ls",
+                            FormatAddress(options.target_address).c_str(),
+                            AddressList(devices).c_str());
       return -6;
     }
   } else if (devices.count != 1) {
     platform::Print(
         L"%d device was found! Please select device by \"/address\" option.\n",
         static_cast<int>(devices.count));
+    platform::PrintReason(
+        L"%u controllers found (%ls): choose one with /address, e.g. "
+        L"/address %ls",
+        static_cast<unsigned>(devices.count), AddressList(devices).c_str(),
+        AddressOption(devices.list[0].address).c_str());
     return -6;
   } else {
     devices.selected_index = 0;
@@ -131,6 +170,10 @@ int OpenTarget(Context& ctx, uint8_t image_revision) {
       platform::Print(L"This tool is for VX5130(Revision %d) and VX5130A(Revision %d).\n",
                       kVx5130, kVx5130A);
       platform::Print(L"Vesmark Electronics release appropriate tool for this chip revision.\n");
+      platform::PrintReason(
+          L"%ls: chip revision %d is not supported: this tool is for "
+          L"revisions 3 and 4",
+          FormatAddress(address).c_str(), chip);
       devices.selected_index = -1;
       return -16;
     }
@@ -140,6 +183,7 @@ int OpenTarget(Context& ctx, uint8_t image_revision) {
       platform::Print(L"This firmware revision is %x.\n", image_revision);
       platform::Print(L"This chip revision is %x.\n", chip);
       platform::Print(L"Revision is mismatch.\n");
+      PrintRevisionMismatchReason(address, image_revision, chip);
       return -16;
     }
   }
@@ -177,6 +221,9 @@ int OpenController(Context& ctx, PciAddress address,
   LibraryStatus status = ctx.library->OpenDevice(address, 2, geometry);
   if (status != 0) {
     platform::Print(L"Can't open device! (%d)\n", static_cast<int>(status));
+    platform::PrintReason(
+        L"%ls: cannot open the controller (library status %d)",
+        FormatAddress(address).c_str(), static_cast<int>(status));
     return -1;
   }
   return 0;

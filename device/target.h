@@ -17,6 +17,10 @@ const uint8_t NO_REVISION = 255;
 /// The address as BB:DD.F, as diagnostics and the simulator write it.
 std::wstring FormatAddress(PciAddress address);
 
+/// Says on stderr that the firmware and the chip revision differ.
+void PrintRevisionMismatchReason(PciAddress address, uint8_t firmware,
+                                 uint8_t chip);
+
 /// Enumerates the controllers into DeviceList / DeviceCount (count, then
 /// fill, again while the count changes).  @return 0, -2 or -6.
 int LoadDeviceList(Context& ctx);

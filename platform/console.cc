@@ -43,6 +43,23 @@ void PrintError(const wchar_t* format, ...) {
   va_end(args);
 }
 
+namespace {
+const wchar_t* g_tool_name = L"vxsrom";
+}  // namespace
+
+void SetToolName(const wchar_t* name) { g_tool_name = name; }
+
+void PrintReason(const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::wstring line = g_tool_name;
+  line += L": ";
+  line += Format(format, args);
+  line += L'\n';
+  va_end(args);
+  WriteConsoleText(stderr, line);
+}
+
 void Flush() { fflush(stdout); }
 
 }  // namespace platform

@@ -194,7 +194,7 @@ bool DecodeArguments(int argc, char** argv, std::vector<std::wstring>* args) {
   for (int i = 0; i < argc; ++i) {
     std::wstring arg;
     if (!Decode(argv[i], &arg)) {
-      PrintError(L"vxsrom: argument %d is not valid text in this locale\n", i);
+      PrintReason(L"argument %d is not valid text in this locale", i);
       return false;
     }
     args->push_back(arg);
@@ -237,6 +237,26 @@ int RecordedOriginalFilename(std::wstring* name) {
   }
   close(fd);
   return result;
+}
+
+std::wstring ErrorNumberText(int error_number) {
+  std::wstring text;
+  if (!Decode(strerror(error_number), &text)) text = L"error";
+  return text + L" (errno " + std::to_wstring(error_number) + L")";
+}
+
+bool ProbeReadable(const std::wstring& path, std::wstring* reason) {
+  // Without blocking: a FIFO must not hold the diagnosis up.
+  int fd = open(Encode(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *reason = ErrorNumberText(errno);
+    return false;
+  }
+  struct stat info;
+  bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  close(fd);
+  if (!regular) *reason = L"not a regular file";
+  return regular;
 }
 
 FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number) {

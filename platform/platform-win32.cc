@@ -223,6 +223,26 @@ int RecordedOriginalFilename(std::wstring* name) {
   return 0;
 }
 
+std::wstring ErrorNumberText(int error_number) {
+  const wchar_t* text = _wcserror(error_number);
+  return std::wstring(text ? text : L"error") + L" (errno " +
+         std::to_wstring(error_number) + L")";
+}
+
+bool ProbeReadable(const std::wstring& path, std::wstring* reason) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *reason = LastErrorText();
+    return false;
+  }
+  bool disk = GetFileType(file) == FILE_TYPE_DISK;
+  CloseHandle(file);
+  if (!disk) *reason = L"not a regular file";
+  return disk;
+}
+
 FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number) {
   FILE* stream = _wfsopen(path.c_str(), L"a+", _SH_DENYRW);
   if (!stream) *error_number = errno;

@@ -30,6 +30,12 @@ void Flush();
 /// Diagnostics that are not the program's own messages go to stderr.
 void PrintError(const wchar_t* format, ...);
 
+/// Sets the name that starts every reason line (the program's own).
+void SetToolName(const wchar_t* name);
+
+/// Why a run fails, in words, on stderr: "name: " + text + "\n".
+void PrintReason(const wchar_t* format, ...);
+
 #ifndef _WIN32
 /// Decodes argv with the locale; prints the reason and returns false when
 /// an argument is not valid text.
@@ -42,6 +48,13 @@ bool ExecutablePath(std::wstring* path);
 /// Reads the OriginalFilename that the running executable records about
 /// itself.  @return 0, -1 (missing or unreadable) or -2 (no memory).
 int RecordedOriginalFilename(std::wstring* name);
+
+/// The system's text for a C library error number.
+std::wstring ErrorNumberText(int error_number);
+
+/// Tries to open path for reading as the library would; false with the
+/// system's reason when it cannot be read.
+bool ProbeReadable(const std::wstring& path, std::wstring* reason);
 
 /// Opens path for appending ("a+"), shared with no other opener.
 /// @return the stream, or null with the C library's error number set.

@@ -25,6 +25,23 @@ int EraseSteps(Context& ctx) {
   return 0;
 }
 
+/// Where the ROM and the image part: the first differing offset, both
+/// bytes there, and how many bytes differ in all.
+void PrintMismatchReason(PciAddress address, const uint8_t* rom,
+                         const uint8_t* image, uint32_t size) {
+  uint32_t first = size, differing = 0;
+  for (uint32_t i = 0; i < size; ++i) {
+    if (rom[i] == image[i]) continue;
+    if (differing++ == 0) first = i;
+  }
+  platform::PrintReason(
+      L"%ls: verify mismatch: %u of %u bytes differ, the first at offset "
+      L"0x%05X (ROM 0x%02X, image 0x%02X)",
+      FormatAddress(address).c_str(), static_cast<unsigned>(differing),
+      static_cast<unsigned>(size), static_cast<unsigned>(first),
+      static_cast<unsigned>(rom[first]), static_cast<unsigned>(image[first]));
+}
+
 }  // namespace
 
 int EraseSrom(Context& ctx, uint32_t write_action_bits) {
@@ -44,6 +61,8 @@ int VerifySrom(Context& ctx, const uint8_t* expected_image,
   if (result != 0) return result;
   if (memcmp(buffer.get(), expected_image, image_size) != 0) {
     platform::Print(L"\nERROR::Verify mismatch!\n");
+    PrintMismatchReason(ctx.devices.open_address, buffer.get(),
+                        expected_image, image_size);
     return -8;
   }
   platform::Print(L"\nVerify complete\n");

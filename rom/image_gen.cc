@@ -31,7 +31,10 @@ int ImageGenSteps(Context& ctx, RomBuffer& image, platform::OutputFile& file) {
       OptionalPath(options.eui64_path), geometry, image.get());
   if (status != 0) {
     platform::Print(L"Make SROM Image error (%d)\n", static_cast<int>(status));
-    return MapStatusToExitCode(status);
+    const int exit_code = MapStatusToExitCode(status);
+    PrintImageBuildReason(options.firmware_path, options.config_path,
+                          options.eui64_path, status, exit_code);
+    return exit_code;
   }
   result = OpenImageFile(options.image_path,
                          L"Image file open error: %ls(wb) (%d)\n", &file);

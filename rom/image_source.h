@@ -22,6 +22,14 @@ int AllocateRomBuffer(uint32_t size, RomBuffer* buffer);
 /// The path to hand the library for an optional slot: null when empty.
 const wchar_t* OptionalPath(const std::wstring& path);
 
+/// Says on stderr why the library could not build an image from the input
+/// files: which file, told by the exit code the status maps to; for a file
+/// the library could not read, the system's reason found by trying it.
+void PrintImageBuildReason(const std::wstring& firmware_path,
+                           const std::wstring& config_path,
+                           const std::wstring& eui64_path,
+                           LibraryStatus status, int exit_code);
+
 /// Builds the image with UpdateSromImage from the firmware, configuration
 /// and EUI-64 paths for geometry (null: none).
 /// @return 0, or the mapped status after its message.

@@ -2,6 +2,7 @@
 
 #include "app/context.h"
 #include "app/exit_codes.h"
+#include "device/target.h"
 #include "platform/platform.h"
 
 namespace {
@@ -15,6 +16,7 @@ struct OperationTexts {
   const wchar_t* progress_line;
   const wchar_t* start_failure;
   const wchar_t* poll_failure;
+  const wchar_t* name;  ///< What the reason lines call it.
 };
 
 /// The texts of op.  The erase start line alone has no trailing blank.
@@ -23,19 +25,21 @@ OperationTexts TextsOf(RomOperation op) {
     case RomOperation::kErase:
       return {L"Erase Serial ROM....  0%%", L"\rErase Serial ROM....  %3d%% ",
               L"Serial ROM erase error (%d)\n",
-              L"\nSerial ROM erase error (%d)\n"};
+              L"\nSerial ROM erase error (%d)\n", L"the erase"};
     case RomOperation::kWrite:
       return {L"Write Serial ROM....  0%% ", L"\rWrite Serial ROM....  %3d%% ",
               L"Serial ROM write error (%d)\n",
-              L"\nSerial ROM write error (%d)\n"};
+              L"\nSerial ROM write error (%d)\n", L"the write"};
     case RomOperation::kVerifyRead:
       return {L"Verify Serial ROM....  0%% ",
               L"\rVerify Serial ROM....  %3d%% ",
-              L"Serial ROM read error (%d)\n", L"\nSerial ROM read error (%d)\n"};
+              L"Serial ROM read error (%d)\n", L"\nSerial ROM read error (%d)\n",
+              L"the read-back for verification"};
     case RomOperation::kDumpRead:
     default:
       return {L"Read Serial ROM....  0%% ", L"\rRead Serial ROM....  %3d%% ",
-              L"Serial ROM read error (%d)\n", L"\nSerial ROM read error (%d)\n"};
+              L"Serial ROM read error (%d)\n", L"\nSerial ROM read error (%d)\n",
+              L"the read"};
   }
 }
 
@@ -66,7 +70,7 @@ LibraryStatus Poll(const ControllerLibrary& lib, PciAddress address,
 void NoticeStopRequest(Context& ctx) {
   if (ctx.stop_noticed || !platform::StopRequested()) return;
   ctx.stop_noticed = true;
-  platform::PrintError(L"%ls\n", ctx.stop_notice.c_str());
+  platform::PrintReason(L"%ls", ctx.stop_notice.c_str());
 }
 
 uint32_t ProgressPercent(uint32_t progress, uint32_t size) {
@@ -86,16 +90,19 @@ int RunRomOperation(Context& ctx, RomOperation op, uint32_t size,
     platform::HoldStopRequests();
     if (ctx.stop_notice.empty()) {
       ctx.stop_notice = (ctx.options.flags & kWriteActionMask)
-                            ? L"vxsrom: stop requested: the ROM is finished "
+                            ? L"stop requested: the ROM is finished "
                               L"first (erase, write and verify), then the "
                               L"program stops"
-                            : L"vxsrom: stop requested: the erase is "
+                            : L"stop requested: the erase is "
                               L"finished first, then the program stops";
     }
   }
   LibraryStatus status = Start(lib, address, op, size, data);
   if (status != 0) {
     platform::Print(texts.start_failure, static_cast<int>(status));
+    platform::PrintReason(L"%ls: %ls did not start (library status %d)",
+                          FormatAddress(address).c_str(), texts.name,
+                          static_cast<int>(status));
     // Only a write that did not start tells why; erase and read say -5.
     return op == RomOperation::kWrite ? MapStatusToExitCode(status) : -5;
   }
@@ -108,6 +115,11 @@ int RunRomOperation(Context& ctx, RomOperation op, uint32_t size,
     NoticeStopRequest(ctx);
     if (result < 0) {
       platform::Print(texts.poll_failure, static_cast<int>(result));
+      platform::PrintReason(
+          L"%ls: %ls failed after %u of %u bytes (library status %d)",
+          FormatAddress(address).c_str(), texts.name,
+          static_cast<unsigned>(progress), static_cast<unsigned>(size),
+          static_cast<int>(result));
       return -5;
     }
     platform::Print(texts.progress_line,

@@ -1,5 +1,7 @@
 // /writeall: one image, written and verified on every controller whose
 // chip revision matches the firmware, one after the other.
+#include <string>
+
 #include "app/context.h"
 #include "device/target.h"
 #include "platform/platform.h"
@@ -41,6 +43,12 @@ int OpenAndPrepare(Context& ctx, uint32_t index, uint8_t* image) {
   if ((result = DetectRomGeometry(ctx, address)) != 0) return result;
   if (ctx.rom_types.rows[kRomTypeAuto].mem_size != kAutoImageSize) {
     platform::Print(L"SROM size error!\n");
+    platform::PrintReason(
+        L"%ls: the ROM holds %u bytes; /writeall with /srom 0 writes only "
+        L"ROMs of %u bytes",
+        FormatAddress(address).c_str(),
+        static_cast<unsigned>(ctx.rom_types.rows[kRomTypeAuto].mem_size),
+        static_cast<unsigned>(kAutoImageSize));
     return -15;
   }
   ctx.library->PatchSromImage(image, kAutoImageSize, 0, 0, nullptr,
@@ -58,12 +66,49 @@ int WriteController(Context& ctx, uint32_t index, uint8_t* image,
   return EraseAndWrite(ctx, image, size);
 }
 
+/// What became of the controllers, for the closing line.
+struct Tally {
+  uint32_t verified = 0;     ///< Written and verified.
+  uint32_t failed = 0;       ///< Taken up, and failed.
+  uint32_t passed_over = 0;  ///< Of another chip revision.
+  uint32_t untouched = 0;    ///< Left by a failure or a stop request.
+};
+
+/// One controller's result on stderr.
+void PrintControllerResult(const DeviceRecord& record, const wchar_t* result) {
+  platform::PrintReason(L"%ls (chip revision %u): %ls",
+                        FormatAddress(record.address).c_str(),
+                        static_cast<unsigned>(record.chip_revision), result);
+}
+
+/// The closing line with the counts, and the warning that one EUI-64 went
+/// to several boards.
+void PrintTally(const Tally& tally, const std::wstring& eui64_path) {
+  std::wstring untouched;
+  if (tally.untouched)
+    untouched = L", " + std::to_wstring(tally.untouched) + L" left untouched";
+  platform::PrintReason(
+      L"/writeall: %u written and verified, %u failed, %u passed over%ls",
+      static_cast<unsigned>(tally.verified),
+      static_cast<unsigned>(tally.failed),
+      static_cast<unsigned>(tally.passed_over), untouched.c_str());
+  const uint32_t written = tally.verified + tally.failed;
+  if (!eui64_path.empty() && written > 1) {
+    platform::PrintReason(
+        L"warning: the same EUI-64 from \"%ls\" went to all %u controllers "
+        L"written; each board needs its own (write them one /address at a "
+        L"time)",
+        eui64_path.c_str(), static_cast<unsigned>(written));
+  }
+}
+
 int WriteAllSteps(Context& ctx, RomBuffer& image) {
   DeviceState& devices = ctx.devices;
   int result = LoadDeviceList(ctx);
   if (result != 0) return result;
   if (devices.count == 0) {
     platform::Print(L"Device not found!\n");
+    platform::PrintReason(L"no VX5130 or VX5130A controller found");
     return -6;
   }
   const bool automatic = ctx.options.rom_type_selector == kRomTypeAuto;
@@ -74,40 +119,72 @@ int WriteAllSteps(Context& ctx, RomBuffer& image) {
   uint8_t revision = NO_REVISION;
   if ((result = ImageRevision(ctx, image.get(), size, &revision)) != 0)
     return result;
-  uint32_t matched = 0;
+  Tally tally;
   // A board whose ROM failed verification must not pass as written: the
   // first such failure is the result, though the others are still written.
   int first_verify_failure = 0;
+  PciAddress first_failed_address = 0xFFFF;
   for (uint32_t i = 0; i < devices.count; ++i) {
     const DeviceRecord& record = devices.list[i];
-    if (!Matches(record, revision)) continue;
+    if (!Matches(record, revision)) {
+      std::wstring why = L"passed over: the firmware is for chip revision " +
+                         std::to_wstring(revision);
+      PrintControllerResult(record, why.c_str());
+      ++tally.passed_over;
+      continue;
+    }
     PrintTargetLines(record);
-    ++matched;
     devices.open_address = record.address;
     const uint32_t left = CountMatches(devices, i + 1, revision);
-    ctx.stop_notice = L"vxsrom: stop requested: " +
+    ctx.stop_notice = L"stop requested: " +
                       FormatAddress(record.address) +
                       L" is finished first (erase, write and verify); " +
                       std::to_wstring(left) +
                       (left == 1 ? L" controller is" : L" controllers are") +
                       L" left untouched";
-    if ((result = WriteController(ctx, i, image.get(), size)) != 0)
+    if ((result = WriteController(ctx, i, image.get(), size)) != 0) {
+      std::wstring why = L"failed (exit code " + std::to_wstring(result) +
+                         L"); the controllers after it are not taken up";
+      PrintControllerResult(record, why.c_str());
+      ++tally.failed;
+      tally.untouched = left;
+      PrintTally(tally, ctx.options.eui64_path);
       return result;
+    }
     int verified = VerifySrom(ctx, image.get(), size);
-    if (verified != 0 && first_verify_failure == 0)
-      first_verify_failure = verified;
+    if (verified == 0) {
+      PrintControllerResult(record, L"written and verified");
+      ++tally.verified;
+    } else {
+      std::wstring why = L"written, but verification failed (exit code " +
+                         std::to_wstring(verified) + L")";
+      PrintControllerResult(record, why.c_str());
+      ++tally.failed;
+      if (first_verify_failure == 0) {
+        first_verify_failure = verified;
+        first_failed_address = record.address;
+      }
+    }
     CloseTarget(ctx);
     // A stop held back during this controller: take up no further one.
     if (left > 0 && platform::StopRequested()) {
       NoticeStopRequest(ctx);
-      return first_verify_failure != 0 ? first_verify_failure : -1;
+      tally.untouched = left;
+      result = first_verify_failure != 0 ? first_verify_failure : -1;
+      break;
     }
   }
-  if (matched == 0) {
+  if (tally.verified + tally.failed == 0) {
     platform::Print(L"Device not found!\n");
+    platform::PrintReason(
+        L"no controller of chip revision %u, which the firmware is for",
+        static_cast<unsigned>(revision));
     return -6;
   }
-  return first_verify_failure;
+  PrintTally(tally, ctx.options.eui64_path);
+  // The run log names the board that failed, not the last one taken up.
+  if (first_verify_failure != 0) devices.open_address = first_failed_address;
+  return result != 0 ? result : first_verify_failure;
 }
 
 }  // namespace

@@ -22,8 +22,12 @@ machine() {
 }
 
 # vxsrom ARGS...: runs the program; stdout in out.txt (Windows line ends
-# made Unix), stderr in err.txt, exit status in $status (0-255).
-vxsrom() { run "$VXSROM" "$@"; }
+# made Unix), stderr in err.txt, exit status in $status (0-255).  Every
+# failure must say why on stderr, whatever the case asserts besides.
+vxsrom() {
+  run "$VXSROM" "$@"
+  [ "$status" -eq 0 ] || [ -s err.txt ] || fail "exit status $status without a reason on stderr"
+}
 
 # vxsim ARGS...: runs the simulator's tool; fails the case when it fails.
 vxsim() {
