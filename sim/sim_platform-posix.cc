@@ -57,6 +57,20 @@ bool ReplaceFileAtomically(const std::string& path,
   return ok;
 }
 
+void PrintDiagnostic(const std::string& utf8_line) {
+  // Past the C stream: a stream the program made wide-oriented would refuse
+  // narrow output.  Whatever the stream still buffers goes out first.
+  fflush(stderr);
+  std::string text = utf8_line + "\n";
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(STDERR_FILENO, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
 bool PathExists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;

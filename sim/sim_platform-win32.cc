@@ -53,6 +53,33 @@ bool ReplaceFileAtomically(const std::string& path,
   return ok;
 }
 
+void PrintDiagnostic(const std::string& utf8_line) {
+  // Straight to the handle: the program may have put the shared C runtime's
+  // stderr in a wide or UTF-8 text mode, where narrow text comes out as
+  // garbage.  A console takes UTF-16 whatever its code page; files and
+  // pipes get UTF-8 with the Windows line end.
+  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+  fflush(stderr);
+  std::string text = utf8_line + "\r\n";
+  DWORD mode = 0;
+  DWORD written = 0;
+  if (GetConsoleMode(handle, &mode)) {
+    std::wstring wide = Utf8ToWide(text);
+    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return;
+  }
+  size_t done = 0;
+  while (done < text.size()) {
+    if (!WriteFile(handle, text.data() + done, static_cast<DWORD>(text.size() - done), &written,
+                   nullptr) ||
+        written == 0) {
+      return;
+    }
+    done += written;
+  }
+}
+
 bool PathExists(const std::string& path) {
   return GetFileAttributesW(Utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

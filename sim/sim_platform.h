@@ -1,6 +1,7 @@
 // The few operating-system services the simulator needs: file locks held
 // for the life of a process, atomic file replacement, the user's state
-// directory and wide/narrow path conversion.  One implementation per OS.
+// directory, wide/narrow path conversion and diagnostics on standard error.
+// One implementation per OS.
 #ifndef VXSROM_SIM_SIM_PLATFORM_H_
 #define VXSROM_SIM_SIM_PLATFORM_H_
 
@@ -28,6 +29,12 @@ bool ReadWholeFile(const std::string& path, size_t max_bytes,
 /// or the new file, never a torn one.  @return false on failure.
 bool ReplaceFileAtomically(const std::string& path,
                            const std::vector<uint8_t>& data);
+
+/// Writes one line (UTF-8, without its line end) to standard error so that
+/// it reads correctly whatever mode the program set on its C streams: the
+/// library shares the program's C runtime, and a program that made stderr a
+/// wide or UTF-8 text stream would turn narrow text into garbage.
+void PrintDiagnostic(const std::string& utf8_line);
 
 /// True when the path names an existing file or directory.
 bool PathExists(const std::string& path);

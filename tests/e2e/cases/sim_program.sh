@@ -46,3 +46,16 @@ test_poll_fault_and_busy() {
   expect_status -5
   grep -q '^PollSromProgress(04:00.0) = -22 16384$' t.log || fail "poll fault not traced"
 }
+
+test_description_errors_reach_stderr_readable() {
+  # The library writes its diagnostics past the program's C streams, which
+  # the Windows build puts in UTF-8 text mode.
+  printf 'speed 0\nbogus\n' > "maschine-ü.txt"
+  export VXCTL_SIM_MACHINE="maschine-ü.txt"
+  vxsrom /srom 2
+  expect_status -1
+  expect_out <<'O'
+vxctl Library Initilize Error! (-32)
+O
+  expect_err_has "vxctl: machine description maschine-ü.txt: line 2: unknown keyword 'bogus'"
+}
