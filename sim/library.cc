@@ -137,9 +137,12 @@ LibraryStatus Library::Initialize(const std::string& path) {
   if (initialized_) return Traced("InitializeLibrary()", kNotInitialized);
   std::vector<uint8_t> bytes;
   bool too_large = false;
-  if (!ReadWholeFile(path, 1 << 20, &bytes, &too_large) || too_large) {
+  bool not_regular = false;
+  if (!ReadWholeFile(path, 1 << 20, &bytes, &too_large, &not_regular) || too_large) {
     PrintDiagnostic("vxctl: machine description " + path + ": " +
-                    (too_large ? "larger than 1 MiB" : "cannot be read"));
+                    (too_large     ? "larger than 1 MiB"
+                     : not_regular ? "not a regular file"
+                                   : "cannot be read"));
     return kNoMachine;
   }
   Machine machine;
@@ -164,11 +167,13 @@ LibraryStatus Library::Initialize(const std::string& path) {
       }
     } else {
       std::vector<uint8_t> rom;
-      if (!ReadWholeFile(described.rom_path, described.part->size, &rom, &too_large) || too_large ||
-          rom.size() != described.part->size) {
-        PrintDiagnostic("vxctl: ROM file " + described.rom_path + " must hold exactly " +
-                        std::to_string(described.part->size) + " bytes for " +
-                        described.part->name);
+      if (!ReadWholeFile(described.rom_path, described.part->size, &rom, &too_large,
+                         &not_regular) ||
+          too_large || rom.size() != described.part->size) {
+        PrintDiagnostic("vxctl: ROM file " + described.rom_path +
+                        (not_regular ? " is not a regular file"
+                                     : " must hold exactly " + std::to_string(described.part->size) +
+                                           " bytes for " + described.part->name));
         return Traced("InitializeLibrary()", kBadRomFile);
       }
     }

@@ -13,6 +13,24 @@ FILE* OpenFile(const std::string& path, const char* mode) {
   return fopen(path.c_str(), mode);
 }
 
+FILE* OpenRegularFile(const std::string& path, bool* not_regular) {
+  *not_regular = false;
+  // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer, so
+  // fstat can turn it away.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  bool stated = fstat(fd, &st) == 0;
+  if (!stated || !S_ISREG(st.st_mode)) {
+    *not_regular = stated;
+    close(fd);
+    return nullptr;
+  }
+  FILE* file = fdopen(fd, "rb");
+  if (!file) close(fd);
+  return file;
+}
+
 std::string WideToUtf8(const wchar_t* text) {
   std::string out;
   if (!text) return out;

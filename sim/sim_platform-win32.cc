@@ -1,6 +1,8 @@
 // Windows services of the simulator.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdlib.h>
 
 #include "sim/sim_platform.h"
@@ -20,6 +22,35 @@ std::wstring Utf8ToWide(const std::string& text) {
 
 FILE* OpenFile(const std::string& path, const char* mode) {
   return _wfopen(Utf8ToWide(path).c_str(), Utf8ToWide(mode).c_str());
+}
+
+FILE* OpenRegularFile(const std::string& path, bool* not_regular) {
+  *not_regular = false;
+  // Backup semantics let a directory open too, so that it is refused below
+  // as not a regular file rather than as unreadable.
+  HANDLE handle = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  // Pipes, consoles and devices such as NUL are not disk files; reading
+  // one could wait for ever.
+  BY_HANDLE_FILE_INFORMATION info;
+  bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+  bool known = disk && GetFileInformationByHandle(handle, &info) != 0;
+  bool directory = known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (!known || directory) {
+    *not_regular = !disk || directory;
+    CloseHandle(handle);
+    return nullptr;
+  }
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* file = _fdopen(fd, "rb");
+  if (!file) _close(fd);
+  return file;
 }
 
 std::string WideToUtf8(const wchar_t* text) {

@@ -20,10 +20,18 @@ FILE* OpenFile(const std::string& path, const char* mode);
 /// UTF-8 form of a wide path from the caller (UTF-16 or UTF-32).
 std::string WideToUtf8(const wchar_t* text);
 
-/// Reads a whole file, at most max_bytes (more → *too_large).  @return
-/// false when the file can't be opened or read.
+/// Opens an existing regular file for reading ("rb").  Anything else is
+/// refused without waiting on it (opening a FIFO would wait for a writer):
+/// nullptr, with *not_regular set when the path names something that is
+/// not a regular file.
+FILE* OpenRegularFile(const std::string& path, bool* not_regular);
+
+/// Reads a whole regular file, at most max_bytes (more → *too_large).
+/// @return false when the file can't be opened or read, or is not a
+/// regular file (then *not_regular, when given, is set).
 bool ReadWholeFile(const std::string& path, size_t max_bytes,
-                   std::vector<uint8_t>* data, bool* too_large);
+                   std::vector<uint8_t>* data, bool* too_large,
+                   bool* not_regular = nullptr);
 
 /// Replaces path's contents with data so that readers see either the old
 /// or the new file, never a torn one.  @return false on failure.

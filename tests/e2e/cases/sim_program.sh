@@ -59,3 +59,27 @@ vxctl Library Initilize Error! (-32)
 O
   expect_err_has "vxctl: machine description maschine-ü.txt: line 2: unknown keyword 'bogus'"
 }
+
+test_fifo_description_or_rom_refused_without_waiting() {
+  # timeout: a regression blocks in the open instead of failing here.
+  mkfifo desc.fifo rom.fifo
+  export VXCTL_SIM_MACHINE=desc.fifo
+  run "timeout 60 $VXSROM" /srom 2
+  expect_status -1
+  expect_out <<'O'
+vxctl Library Initilize Error! (-31)
+O
+  expect_err_has "vxctl: machine description desc.fifo: not a regular file"
+  machine <<'M'
+speed 0
+controller 04:00.0 revision 4 part MX25L4005A rom rom.fifo
+M
+  run "timeout 60 $VXSROM" /srom 2
+  expect_status -1
+  expect_out <<'O'
+vxctl Library Initilize Error! (-33)
+O
+  # wine reports a FIFO as absent, so there the library tries to create
+  # the ROM file in its place, and fails with the same status.
+  is_windows || expect_err_has "vxctl: ROM file rom.fifo is not a regular file"
+}
