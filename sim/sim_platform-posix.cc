@@ -58,9 +58,19 @@ std::string WideToUtf8(const wchar_t* text) {
 
 bool ReplaceFileAtomically(const std::string& path,
                            const std::vector<uint8_t>& data) {
-  std::string temp = path + ".tmp" + std::to_string(getpid());
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // O_EXCL: never write through a name that is already there, be it a
+  // leftover of another run or a link planted beside the file.
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temp = path + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
   if (fd < 0) return false;
+  // The replacement keeps the permissions of the file it replaces.
+  struct stat old;
+  if (stat(path.c_str(), &old) == 0) fchmod(fd, old.st_mode & 0777);
   size_t done = 0;
   while (done < data.size()) {
     ssize_t n = write(fd, data.data() + done, data.size() - done);

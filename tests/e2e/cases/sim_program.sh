@@ -11,9 +11,12 @@ sim_machine() {
 
 test_write_then_list() {
   sim_machine MX25L4005A
+  chmod 640 rom-04-00-0.bin
   vxsrom /srom 2 /write "fw-rev4.mem" "config.ini" "eui64.eui"
   expect_status 0
   expect_out_has "Verify complete"
+  # The ROM file is replaced, not rewritten: its permissions carry over.
+  is_windows || [ "$(stat -c %a rom-04-00-0.bin)" = 640 ] || fail "ROM file mode not kept"
   [ "$(grep -c '^CloseDevice(' t.log)" -eq 1 ] || fail "CloseDevice not called exactly once"
   grep -qx 'OpenDevice(04:00.0, 2, {0x8000, 0x100, 0x60E0}) = 0' t.log || fail "open not traced"
   vxsrom /srom 2
