@@ -124,7 +124,7 @@ LibraryStatus Library::InitializeLibrary() {
   if (!GetEnvironment("VXCTL_SIM_MACHINE", &path) || path.empty()) {
     std::string error;
     if (!EnsureDemoMachine(&path, &error)) {
-      fprintf(stderr, "vxctl: demo machine: %s\n", error.c_str());
+      PrintDiagnostic("vxctl: demo machine: " + error);
       return kNoMachine;
     }
   }
@@ -137,15 +137,18 @@ LibraryStatus Library::Initialize(const std::string& path) {
   if (initialized_) return Traced("InitializeLibrary()", kNotInitialized);
   std::vector<uint8_t> bytes;
   bool too_large = false;
-  if (!ReadWholeFile(path, 1 << 20, &bytes, &too_large) || too_large) {
-    fprintf(stderr, "vxctl: machine description %s: %s\n", path.c_str(),
-            too_large ? "larger than 1 MiB" : "cannot be read");
+  bool not_regular = false;
+  if (!ReadWholeFile(path, 1 << 20, &bytes, &too_large, &not_regular) || too_large) {
+    PrintDiagnostic("vxctl: machine description " + path + ": " +
+                    (too_large     ? "larger than 1 MiB"
+                     : not_regular ? "not a regular file"
+                                   : "cannot be read"));
     return kNoMachine;
   }
   Machine machine;
   std::string error;
   if (!ParseMachine(std::string(bytes.begin(), bytes.end()), DirectoryOf(path), &machine, &error)) {
-    fprintf(stderr, "vxctl: machine description %s: %s\n", path.c_str(), error.c_str());
+    PrintDiagnostic("vxctl: machine description " + path + ": " + error);
     return kBadMachine;
   }
   machine_ = machine;
@@ -159,15 +162,18 @@ LibraryStatus Library::Initialize(const std::string& path) {
       std::vector<uint8_t> blank(described.part->size, 0xFF);
       RomChip chip(*described.part, blank, described.stuck);
       if (!ReplaceFileAtomically(described.rom_path, chip.bytes())) {
-        fprintf(stderr, "vxctl: ROM file %s cannot be created\n", described.rom_path.c_str());
+        PrintDiagnostic("vxctl: ROM file " + described.rom_path + " cannot be created");
         return Traced("InitializeLibrary()", kBadRomFile);
       }
     } else {
       std::vector<uint8_t> rom;
-      if (!ReadWholeFile(described.rom_path, described.part->size, &rom, &too_large) || too_large ||
-          rom.size() != described.part->size) {
-        fprintf(stderr, "vxctl: ROM file %s must hold exactly %u bytes for %s\n",
-                described.rom_path.c_str(), described.part->size, described.part->name);
+      if (!ReadWholeFile(described.rom_path, described.part->size, &rom, &too_large,
+                         &not_regular) ||
+          too_large || rom.size() != described.part->size) {
+        PrintDiagnostic("vxctl: ROM file " + described.rom_path +
+                        (not_regular ? " is not a regular file"
+                                     : " must hold exactly " + std::to_string(described.part->size) +
+                                           " bytes for " + described.part->name));
         return Traced("InitializeLibrary()", kBadRomFile);
       }
     }

@@ -99,6 +99,9 @@ bool ParseMachine(const std::string& text, const std::string& dir,
   std::istringstream in(text);
   std::string line;
   int number = 0;
+  // The counts can only be checked once every controller is known, after
+  // the loop; a mistake there still names the line that gave them.
+  int enumerate_line = 0;
   std::string why;
   auto fail = [&](const std::string& reason) {
     *error = "line " + std::to_string(number) + ": " + reason;
@@ -166,6 +169,7 @@ bool ParseMachine(const std::string& text, const std::string& dir,
       std::string word, value;
       if (!(words >> word) || word != "counts") return fail("enumerate counts N [N ...]");
       machine->enumerate_counts.clear();
+      enumerate_line = number;
       while (words >> value) {
         long long v;
         if (!ParseInteger(value, 0, 1000, &v)) return fail("enumerate counts: numbers 0-1000");
@@ -195,7 +199,7 @@ bool ParseMachine(const std::string& text, const std::string& dir,
       return fail("unknown keyword '" + keyword + "'");
     }
   }
-  number = 0;
+  number = enumerate_line;
   for (uint32_t count : machine->enumerate_counts) {
     if (count > machine->controllers.size()) {
       return fail("enumerate counts: " + std::to_string(count) + " is more than the controllers described");

@@ -13,6 +13,24 @@ FILE* OpenFile(const std::string& path, const char* mode) {
   return fopen(path.c_str(), mode);
 }
 
+FILE* OpenRegularFile(const std::string& path, bool* not_regular) {
+  *not_regular = false;
+  // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer, so
+  // fstat can turn it away.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  bool stated = fstat(fd, &st) == 0;
+  if (!stated || !S_ISREG(st.st_mode)) {
+    *not_regular = stated;
+    close(fd);
+    return nullptr;
+  }
+  FILE* file = fdopen(fd, "rb");
+  if (!file) close(fd);
+  return file;
+}
+
 std::string WideToUtf8(const wchar_t* text) {
   std::string out;
   if (!text) return out;
@@ -40,9 +58,19 @@ std::string WideToUtf8(const wchar_t* text) {
 
 bool ReplaceFileAtomically(const std::string& path,
                            const std::vector<uint8_t>& data) {
-  std::string temp = path + ".tmp" + std::to_string(getpid());
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // O_EXCL: never write through a name that is already there, be it a
+  // leftover of another run or a link planted beside the file.
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temp = path + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
   if (fd < 0) return false;
+  // The replacement keeps the permissions of the file it replaces.
+  struct stat old;
+  if (stat(path.c_str(), &old) == 0) fchmod(fd, old.st_mode & 0777);
   size_t done = 0;
   while (done < data.size()) {
     ssize_t n = write(fd, data.data() + done, data.size() - done);
@@ -55,6 +83,20 @@ bool ReplaceFileAtomically(const std::string& path,
   if (ok) ok = rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) unlink(temp.c_str());
   return ok;
+}
+
+void PrintDiagnostic(const std::string& utf8_line) {
+  // Past the C stream: a stream the program made wide-oriented would refuse
+  // narrow output.  Whatever the stream still buffers goes out first.
+  fflush(stderr);
+  std::string text = utf8_line + "\n";
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(STDERR_FILENO, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
 }
 
 bool PathExists(const std::string& path) {

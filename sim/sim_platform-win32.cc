@@ -1,6 +1,8 @@
 // Windows services of the simulator.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdlib.h>
 
 #include "sim/sim_platform.h"
@@ -20,6 +22,35 @@ std::wstring Utf8ToWide(const std::string& text) {
 
 FILE* OpenFile(const std::string& path, const char* mode) {
   return _wfopen(Utf8ToWide(path).c_str(), Utf8ToWide(mode).c_str());
+}
+
+FILE* OpenRegularFile(const std::string& path, bool* not_regular) {
+  *not_regular = false;
+  // Backup semantics let a directory open too, so that it is refused below
+  // as not a regular file rather than as unreadable.
+  HANDLE handle = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  // Pipes, consoles and devices such as NUL are not disk files; reading
+  // one could wait for ever.
+  BY_HANDLE_FILE_INFORMATION info;
+  bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+  bool known = disk && GetFileInformationByHandle(handle, &info) != 0;
+  bool directory = known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (!known || directory) {
+    *not_regular = !disk || directory;
+    CloseHandle(handle);
+    return nullptr;
+  }
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* file = _fdopen(fd, "rb");
+  if (!file) _close(fd);
+  return file;
 }
 
 std::string WideToUtf8(const wchar_t* text) {
@@ -51,6 +82,33 @@ bool ReplaceFileAtomically(const std::string& path,
   }
   if (!ok) DeleteFileW(temp.c_str());
   return ok;
+}
+
+void PrintDiagnostic(const std::string& utf8_line) {
+  // Straight to the handle: the program may have put the shared C runtime's
+  // stderr in a wide or UTF-8 text mode, where narrow text comes out as
+  // garbage.  A console takes UTF-16 whatever its code page; files and
+  // pipes get UTF-8 with the Windows line end.
+  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+  fflush(stderr);
+  std::string text = utf8_line + "\r\n";
+  DWORD mode = 0;
+  DWORD written = 0;
+  if (GetConsoleMode(handle, &mode)) {
+    std::wstring wide = Utf8ToWide(text);
+    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return;
+  }
+  size_t done = 0;
+  while (done < text.size()) {
+    if (!WriteFile(handle, text.data() + done, static_cast<DWORD>(text.size() - done), &written,
+                   nullptr) ||
+        written == 0) {
+      return;
+    }
+    done += written;
+  }
 }
 
 bool PathExists(const std::string& path) {

@@ -4,10 +4,12 @@
 namespace sim {
 
 bool ReadWholeFile(const std::string& path, size_t max_bytes,
-                   std::vector<uint8_t>* data, bool* too_large) {
+                   std::vector<uint8_t>* data, bool* too_large, bool* not_regular) {
   data->clear();
   *too_large = false;
-  FILE* file = OpenFile(path, "rb");
+  bool refused = false;
+  FILE* file = OpenRegularFile(path, &refused);
+  if (not_regular) *not_regular = refused;
   if (!file) return false;
   uint8_t chunk[4096];
   bool ok = true;

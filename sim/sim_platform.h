@@ -1,6 +1,7 @@
 // The few operating-system services the simulator needs: file locks held
 // for the life of a process, atomic file replacement, the user's state
-// directory and wide/narrow path conversion.  One implementation per OS.
+// directory, wide/narrow path conversion and diagnostics on standard error.
+// One implementation per OS.
 #ifndef VXSROM_SIM_SIM_PLATFORM_H_
 #define VXSROM_SIM_SIM_PLATFORM_H_
 
@@ -19,15 +20,29 @@ FILE* OpenFile(const std::string& path, const char* mode);
 /// UTF-8 form of a wide path from the caller (UTF-16 or UTF-32).
 std::string WideToUtf8(const wchar_t* text);
 
-/// Reads a whole file, at most max_bytes (more → *too_large).  @return
-/// false when the file can't be opened or read.
+/// Opens an existing regular file for reading ("rb").  Anything else is
+/// refused without waiting on it (opening a FIFO would wait for a writer):
+/// nullptr, with *not_regular set when the path names something that is
+/// not a regular file.
+FILE* OpenRegularFile(const std::string& path, bool* not_regular);
+
+/// Reads a whole regular file, at most max_bytes (more → *too_large).
+/// @return false when the file can't be opened or read, or is not a
+/// regular file (then *not_regular, when given, is set).
 bool ReadWholeFile(const std::string& path, size_t max_bytes,
-                   std::vector<uint8_t>* data, bool* too_large);
+                   std::vector<uint8_t>* data, bool* too_large,
+                   bool* not_regular = nullptr);
 
 /// Replaces path's contents with data so that readers see either the old
 /// or the new file, never a torn one.  @return false on failure.
 bool ReplaceFileAtomically(const std::string& path,
                            const std::vector<uint8_t>& data);
+
+/// Writes one line (UTF-8, without its line end) to standard error so that
+/// it reads correctly whatever mode the program set on its C streams: the
+/// library shares the program's C runtime, and a program that made stderr a
+/// wide or UTF-8 text stream would turn narrow text into garbage.
+void PrintDiagnostic(const std::string& utf8_line);
 
 /// True when the path names an existing file or directory.
 bool PathExists(const std::string& path);

@@ -44,30 +44,34 @@ TEST(SimMachine, ParsesEveryKeyword) {
 }
 
 TEST(SimMachine, RejectsMistakesWithTheLine) {
-  const char* bad[] = {
-      "speed fast\n",
-      "speed -1\n",
-      "trace\n",
-      "fault Nonesuch -1\n",
-      "fault OpenDevice\n",
-      "fault OpenDevice -1 call 0\n",
-      "fault OpenDevice -1 sometimes\n",
-      "controller 04:00.0 revision 256 part MX25L4005A rom a.bin\n",
-      "controller 04:20.0 revision 4 part MX25L4005A rom a.bin\n",
-      "controller 04:00.0 revision 4 part NOPE rom a.bin\n",
-      "controller 04:00.0 revision 4 part MX25L4005A\n",
-      "controller 04:00.0 revision 4 part MX25L4005A rom a.bin\ncontroller 04:00.0 revision 4 part MX25L4005A rom b.bin\n",
-      "stuck 1 2\n",
-      "controller 04:00.0 revision 4 part MX25L4005A rom a.bin\nstuck 0x8000 0\n",
-      "poll-fault write -1 at 5\n",
-      "enumerate counts 2\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin\n",
-      "frobnicate\n",
+  const struct {
+    const char* text;
+    int line;
+  } bad[] = {
+      {"speed fast\n", 1},
+      {"speed -1\n", 1},
+      {"trace\n", 1},
+      {"fault Nonesuch -1\n", 1},
+      {"fault OpenDevice\n", 1},
+      {"fault OpenDevice -1 call 0\n", 1},
+      {"fault OpenDevice -1 sometimes\n", 1},
+      {"controller 04:00.0 revision 256 part MX25L4005A rom a.bin\n", 1},
+      {"controller 04:20.0 revision 4 part MX25L4005A rom a.bin\n", 1},
+      {"controller 04:00.0 revision 4 part NOPE rom a.bin\n", 1},
+      {"controller 04:00.0 revision 4 part MX25L4005A\n", 1},
+      {"controller 04:00.0 revision 4 part MX25L4005A rom a.bin\ncontroller 04:00.0 revision 4 part MX25L4005A rom b.bin\n", 2},
+      {"stuck 1 2\n", 1},
+      {"controller 04:00.0 revision 4 part MX25L4005A rom a.bin\nstuck 0x8000 0\n", 2},
+      {"poll-fault write -1 at 5\n", 1},
+      // Found only after the last line: named by the line that gave the counts.
+      {"speed 0\nenumerate counts 2\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin\n", 2},
+      {"frobnicate\n", 1},
   };
-  for (const char* text : bad) {
+  for (const auto& b : bad) {
     Machine m;
     std::string error;
-    EXPECT_FALSE(ParseMachine(text, "", &m, &error)) << text;
-    EXPECT_NE(error.find("line"), std::string::npos) << text;
+    EXPECT_FALSE(ParseMachine(b.text, "", &m, &error)) << b.text;
+    EXPECT_EQ(error.rfind("line " + std::to_string(b.line) + ": ", 0), 0u) << b.text << error;
   }
 }
 

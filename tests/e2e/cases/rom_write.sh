@@ -58,6 +58,18 @@ O
   expect_calls OpenDevice 0
 }
 
+test_fifo_input_refused_without_waiting_for_a_writer() {
+  one MX25L4005A
+  mkfifo fifo.mem
+  # timeout: a regression blocks in the open instead of failing here.
+  run "timeout 60 $VXSROM" /srom 2 /write fifo.mem cfg.ini
+  expect_status -12
+  expect_out <<'O'
+Update SROM Image error (-42)
+O
+  expect_calls EnumerateDevices 0
+}
+
 test_auto_opens_before_building() {
   one MX25L4005A
   vxsrom /srom 0 /write fw4.mem

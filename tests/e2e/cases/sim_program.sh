@@ -11,9 +11,12 @@ sim_machine() {
 
 test_write_then_list() {
   sim_machine MX25L4005A
+  chmod 640 rom-04-00-0.bin
   vxsrom /srom 2 /write "fw-rev4.mem" "config.ini" "eui64.eui"
   expect_status 0
   expect_out_has "Verify complete"
+  # The ROM file is replaced, not rewritten: its permissions carry over.
+  is_windows || [ "$(stat -c %a rom-04-00-0.bin)" = 640 ] || fail "ROM file mode not kept"
   [ "$(grep -c '^CloseDevice(' t.log)" -eq 1 ] || fail "CloseDevice not called exactly once"
   grep -qx 'OpenDevice(04:00.0, 2, {0x8000, 0x100, 0x60E0}) = 0' t.log || fail "open not traced"
   vxsrom /srom 2
@@ -45,4 +48,41 @@ test_poll_fault_and_busy() {
   vxsrom /srom 3 /write "fw-rev4.mem" "config.ini"
   expect_status -5
   grep -q '^PollSromProgress(04:00.0) = -22 16384$' t.log || fail "poll fault not traced"
+}
+
+test_description_errors_reach_stderr_readable() {
+  # The library writes its diagnostics past the program's C streams, which
+  # the Windows build puts in UTF-8 text mode.
+  printf 'speed 0\nbogus\n' > "maschine-ü.txt"
+  export VXCTL_SIM_MACHINE="maschine-ü.txt"
+  vxsrom /srom 2
+  expect_status -1
+  expect_out <<'O'
+vxctl Library Initilize Error! (-32)
+O
+  expect_err_has "vxctl: machine description maschine-ü.txt: line 2: unknown keyword 'bogus'"
+}
+
+test_fifo_description_or_rom_refused_without_waiting() {
+  # timeout: a regression blocks in the open instead of failing here.
+  mkfifo desc.fifo rom.fifo
+  export VXCTL_SIM_MACHINE=desc.fifo
+  run "timeout 60 $VXSROM" /srom 2
+  expect_status -1
+  expect_out <<'O'
+vxctl Library Initilize Error! (-31)
+O
+  expect_err_has "vxctl: machine description desc.fifo: not a regular file"
+  machine <<'M'
+speed 0
+controller 04:00.0 revision 4 part MX25L4005A rom rom.fifo
+M
+  run "timeout 60 $VXSROM" /srom 2
+  expect_status -1
+  expect_out <<'O'
+vxctl Library Initilize Error! (-33)
+O
+  # wine reports a FIFO as absent, so there the library tries to create
+  # the ROM file in its place, and fails with the same status.
+  is_windows || expect_err_has "vxctl: ROM file rom.fifo is not a regular file"
 }
