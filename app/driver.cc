@@ -53,14 +53,14 @@ int InitializeLibrary(LoadedLibrary& library, Context& ctx) {
                     static_cast<int>(status));
     return -1;
   }
-  ctx.library = &library.operations();
+  ctx.session.library = &library.operations();
   return 0;
 }
 
 /// Stops the library; a failure turns a success into -1.
 int TerminateLibrary(LoadedLibrary& library, Context& ctx, int exit_code) {
   LibraryStatus status = library.operations().TerminateLibrary();
-  ctx.library = nullptr;
+  ctx.session.library = nullptr;
   library.Unload();
   if (status != 0) {
     platform::Print(L"vxctl Library Terminate Error! (%d)\n",
@@ -76,19 +76,43 @@ int TerminateLibrary(LoadedLibrary& library, Context& ctx, int exit_code) {
 /// Runs the one action that the flags name, first in the fixed order.
 int RunAction(Context& ctx) {
   const CommandLine& options = ctx.options;
-  if (options.has(OPT_WRITE)) return WriteAction(ctx);
-  if (options.has(OPT_ERASE)) return EraseSrom(ctx, 0);
-  if (options.has(OPT_DUMP)) return DumpAction(ctx);
-  if (options.has(OPT_IMAGEGEN)) return ImageGenAction(ctx);
-  if (options.has(OPT_VERIFY)) return VerifyAction(ctx);
-  if (options.has(OPT_WRITEALL)) return WriteAllAction(ctx);
-  return ListControllers(ctx);
+  RomJob& job = ctx.job;
+  if (options.has(OPT_WRITE)) return WriteAction(job);
+  if (options.has(OPT_ERASE)) return EraseSrom(job, false);
+  if (options.has(OPT_DUMP)) return DumpAction(job);
+  if (options.has(OPT_IMAGEGEN)) return ImageGenAction(job);
+  if (options.has(OPT_VERIFY)) return VerifyAction(job);
+  if (options.has(OPT_WRITEALL)) return WriteAllAction(job);
+  bool wants_help = false;
+  int result = ListControllers(ctx.session, &wants_help);
+  if (wants_help) PrintHelp(ctx.program_name, false, false);
+  return result;
+}
+
+/// Hands the parsed options to the controller code and the actions.
+void ApplyOptions(Context& ctx) {
+  const CommandLine& options = ctx.options;
+  DeviceSession& session = ctx.session;
+  session.rom_type_selector = options.rom_type_selector;
+  session.has_target_address = options.has(OPT_ADDRESS);
+  session.target_address = options.target_address;
+  session.check_revision = !options.has(OPT_NOREV);
+  RomJob& job = ctx.job;
+  job.firmware_path = options.firmware_path;
+  job.config_path = options.config_path;
+  job.eui64_path = options.eui64_path;
+  job.image_path = options.image_path;
+  job.no_erase = options.has(OPT_NOERASE);
+  job.to_file = options.has(OPT_FOUT);
+  job.check_revision = !options.has(OPT_NOREV);
 }
 
 /// Everything after the identity check.
 int RunCommandLine(Context& ctx, const std::vector<std::wstring>& args) {
   ctx.command_line_echo = BuildCommandLineEcho(args);
-  if (ParseCommandLine(args, &ctx.options, &ctx.rom_types) != 0) return -4;
+  if (ParseCommandLine(args, &ctx.options, &ctx.session.rom_types) != 0)
+    return -4;
+  ApplyOptions(ctx);
   if (ctx.options.has(OPT_HELP)) {
     PrintHelp(ctx.program_name, false, true);
     return 0;
@@ -103,11 +127,11 @@ int RunCommandLine(Context& ctx, const std::vector<std::wstring>& args) {
   bool logging = ctx.options.has(OPT_LOG) && OpenRunLog(log, ctx.options.log_path);
   int exit_code = RunAction(ctx);
   // A stop that came after the last poll is answered too.
-  NoticeStopRequest(ctx);
+  NoticeStopRequest(&ctx.job.stop);
   exit_code = TerminateLibrary(library, ctx, exit_code);
   if (logging) {
     WriteLogRecord(log, ctx.command_line_echo, exit_code,
-                   ctx.devices.open_address);
+                   ctx.session.devices.open_address);
     CloseRunLog(log);
   }
   return exit_code;
@@ -143,7 +167,7 @@ int RunProgram(const std::vector<std::wstring>& args) {
   Context ctx;
   int exit_code = CheckProgramIdentity(ctx);
   if (exit_code == 0) exit_code = RunCommandLine(ctx, args);
-  ctx.devices.list.reset();
+  ctx.session.devices.list.reset();
   platform::Flush();
   return exit_code;
 }

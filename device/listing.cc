@@ -1,7 +1,6 @@
 #include "device/listing.h"
 
-#include "app/context.h"
-#include "app/help.h"
+#include "device/session.h"
 #include "device/rom_types.h"
 #include "device/target.h"
 #include "platform/platform.h"
@@ -42,17 +41,17 @@ void PrintRomInformation(const DeviceInfo& info) {
 
 /// Opens one controller, reports its ROM and closes it.
 /// @return false when the controller counts as failed.
-bool ListRom(Context& ctx, PciAddress address) {
-  const ControllerLibrary& lib = *ctx.library;
-  uint32_t selector = ctx.options.rom_type_selector;
-  if (OpenController(ctx, address, &ctx.geometry()) != 0) return false;
+bool ListRom(DeviceSession& session, PciAddress address) {
+  const ControllerLibrary& lib = *session.library;
+  uint32_t selector = session.rom_type_selector;
+  if (OpenController(session, address, &session.geometry()) != 0) return false;
   bool ok = true;
   if (selector == kRomTypeQuery) {
-    ok = IdentifySrom(ctx, address) == 0;
+    ok = IdentifySrom(session, address) == 0;
     lib.CloseDevice(address);
     return ok;
   }
-  if (selector == kRomTypeAuto && DetectRomGeometry(ctx, address) != 0) {
+  if (selector == kRomTypeAuto && DetectRomGeometry(session, address) != 0) {
     lib.CloseDevice(address);
     return false;
   }
@@ -85,38 +84,41 @@ bool ListRom(Context& ctx, PciAddress address) {
 
 }  // namespace
 
-int ListControllers(Context& ctx) {
+int ListControllers(DeviceSession& session, bool* wants_help) {
+  *wants_help = false;
   int failures = 0;
   bool unsupported_revision = false;
-  int result = LoadDeviceList(ctx);
+  int result = LoadDeviceList(session);
   if (result != 0) return result;
-  if (ctx.devices.count == 0) {
+  if (session.devices.count == 0) {
     platform::Print(L"Device not found!\n");
     platform::PrintReason(L"no VX5130 or VX5130A controller found");
     return -6;
   }
-  uint32_t selector = ctx.options.rom_type_selector;
-  for (uint32_t i = 0; i < ctx.devices.count; ++i) {
-    PciAddress address = ctx.devices.list[i].address;
-    uint8_t revision = ctx.devices.list[i].chip_revision;
+  uint32_t selector = session.rom_type_selector;
+  for (uint32_t i = 0; i < session.devices.count; ++i) {
+    PciAddress address = session.devices.list[i].address;
+    uint8_t revision = session.devices.list[i].chip_revision;
     platform::Print(L"Bus:0x%02X Device:0x%02X Function:0x%02X\n",
                     address >> 8, (address >> 3) & 0x1F, address & 7);
     PrintChipModel(revision);
     if (selector == kRomTypeNone) continue;
-    if (!ctx.options.has(OPT_NOREV) && revision != 3 && revision != 4) {
+    if (session.check_revision && revision != 3 && revision != 4) {
       platform::Print(L"     This chip revision is %d.\n", revision);
       unsupported_revision = true;
       continue;
     }
-    if (!ListRom(ctx, address)) ++failures;
+    if (!ListRom(session, address)) ++failures;
   }
   if (unsupported_revision) {
     platform::Print(L"\nThis tool is for VX5130(Revision %d) and VX5130A(Revision %d).\n", 3, 4);
     platform::Print(L"Vesmark Electronics release appropriate tool for the chip revision.\n");
   }
+  // Without a ROM type the listing ends with the short help, which
+  // belongs to the program.
   if (selector == kRomTypeNone) {
     platform::Print(L"\n");
-    PrintHelp(ctx.program_name, false, false);
+    *wants_help = true;
   }
   return failures ? -1 : 0;
 }

@@ -2,10 +2,12 @@
 #ifndef VXSROM_DEVICE_LISTING_H_
 #define VXSROM_DEVICE_LISTING_H_
 
-struct Context;
+struct DeviceSession;
 
 /// Lists every controller; with a ROM type also its ROM's contents, with
-/// "/srom ?" its ROM part.  @return 0, -1 (a controller failed), -2, -6.
-int ListControllers(Context& ctx);
+/// "/srom ?" its ROM part; without one, ends with a blank line and sets
+/// *wants_help: the caller's short help follows.
+/// @return 0, -1 (a controller failed), -2, -6.
+int ListControllers(DeviceSession& session, bool* wants_help);
 
 #endif  // VXSROM_DEVICE_LISTING_H_

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "app/context.h"
+#include "device/session.h"
 #include "device/target.h"
 #include "platform/platform.h"
 
@@ -23,9 +23,9 @@ uint32_t ImageSize(const RomGeometry& geometry) {
   return geometry.mem_size < 0x8000 ? geometry.mem_size : 0x8000;
 }
 
-int DetectRomGeometry(Context& ctx, PciAddress address) {
+int DetectRomGeometry(DeviceSession& session, PciAddress address) {
   RomGeometry reported = {};
-  LibraryStatus status = ctx.library->GetSromInfo(address, &reported);
+  LibraryStatus status = session.library->GetSromInfo(address, &reported);
   const std::wstring where = FormatAddress(address);
   if (status == -55) {
     platform::Print(L"Unsupported Serial ROM!\n");
@@ -48,16 +48,16 @@ int DetectRomGeometry(Context& ctx, PciAddress address) {
                           where.c_str());
     return -17;
   }
-  ctx.rom_types.rows[kRomTypeAuto] = reported;
+  session.rom_types.rows[kRomTypeAuto] = reported;
   return 0;
 }
 
-int IdentifySrom(Context& ctx, PciAddress address) {
-  int result = DetectRomGeometry(ctx, address);
+int IdentifySrom(DeviceSession& session, PciAddress address) {
+  int result = DetectRomGeometry(session, address);
   if (result != 0) return result;
-  const RomGeometry& reported = ctx.rom_types.rows[kRomTypeAuto];
+  const RomGeometry& reported = session.rom_types.rows[kRomTypeAuto];
   for (int row = 1; row <= 4; ++row) {
-    if (memcmp(&reported, &ctx.rom_types.rows[row], sizeof reported) == 0) {
+    if (memcmp(&reported, &session.rom_types.rows[row], sizeof reported) == 0) {
       platform::Print(kRomTypeDescription[row]);
       return 0;
     }

@@ -34,15 +34,15 @@ struct RomTypeTable {
 /// Bytes of every image and read buffer for a geometry: min(MemSize, 32 KiB).
 uint32_t ImageSize(const RomGeometry& geometry);
 
-struct Context;
+struct DeviceSession;
 
 /// Reads the geometry of the open controller's ROM into row 0; prints why
 /// not.  @return 0, -17 (ROM not supported) or -1 (query failed).
-int DetectRomGeometry(Context& ctx, PciAddress address);
+int DetectRomGeometry(DeviceSession& session, PciAddress address);
 
 /// Asks the open controller at address for its ROM's geometry, keeps it in
 /// row 0 and prints the listed type it equals (rows 1 to 4, all 8 bytes).
 /// @return 0 (listed), -17 (unsupported or unlisted) or -1 (query failed).
-int IdentifySrom(Context& ctx, PciAddress address);
+int IdentifySrom(DeviceSession& session, PciAddress address);
 
 #endif  // VXSROM_DEVICE_ROM_TYPES_H_

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "app/context.h"
+#include "device/session.h"
 #include "device/rom_types.h"
 #include "platform/platform.h"
 
@@ -19,14 +19,14 @@ unsigned Function(PciAddress a) { return a & 7; }
 
 /// Opens the target with the geometry in use or, in auto mode, with none
 /// and then learns the ROM's geometry.
-int OpenSelected(Context& ctx) {
-  PciAddress address = ctx.devices.open_address;
-  bool automatic = ctx.options.rom_type_selector == kRomTypeAuto;
+int OpenSelected(DeviceSession& session) {
+  PciAddress address = session.devices.open_address;
+  bool automatic = session.rom_type_selector == kRomTypeAuto;
   int result =
-      OpenController(ctx, address, automatic ? nullptr : &ctx.geometry());
+      OpenController(session, address, automatic ? nullptr : &session.geometry());
   if (result != 0 || !automatic) return result;
-  result = DetectRomGeometry(ctx, address);
-  if (result != 0) CloseTarget(ctx);
+  result = DetectRomGeometry(session, address);
+  if (result != 0) CloseTarget(session);
   return result;
 }
 
@@ -68,8 +68,8 @@ std::wstring FormatAddress(PciAddress address) {
   return text;
 }
 
-int LoadDeviceList(Context& ctx) {
-  DeviceState& devices = ctx.devices;
+int LoadDeviceList(DeviceSession& session) {
+  DeviceState& devices = session.devices;
   devices.list.reset();
   devices.count = 0;
   uint32_t capacity = 0;
@@ -84,7 +84,7 @@ int LoadDeviceList(Context& ctx) {
       devices.list.reset();
       return -6;
     }
-    LibraryStatus status = ctx.library->EnumerateDevices(
+    LibraryStatus status = session.library->EnumerateDevices(
         0, 0, devices.list.get(), capacity, &count);
     if (status != 0) {
       platform::Print(L"Device Enumration Error! (%d)\n",
@@ -113,27 +113,26 @@ int LoadDeviceList(Context& ctx) {
   }
 }
 
-int OpenTarget(Context& ctx, uint8_t image_revision) {
-  DeviceState& devices = ctx.devices;
-  const CommandLine& options = ctx.options;
+int OpenTarget(DeviceSession& session, uint8_t image_revision) {
+  DeviceState& devices = session.devices;
   if (devices.selected_index >= 0 &&
       static_cast<uint32_t>(devices.selected_index) < devices.count) {
-    if (options.has(OPT_ADDRESS) &&
-        devices.list[devices.selected_index].address != options.target_address)
+    if (session.has_target_address &&
+        devices.list[devices.selected_index].address != session.target_address)
       return -1;
     return 0;
   }
   devices.selected_index = -1;
-  int result = LoadDeviceList(ctx);
+  int result = LoadDeviceList(session);
   if (result != 0) return result;
   if (devices.count == 0) {
     platform::Print(L"Device not found!\n");
     platform::PrintReason(L"no VX5130 or VX5130A controller found");
     return -6;
   }
-  if (options.has(OPT_ADDRESS)) {
+  if (session.has_target_address) {
     for (uint32_t i = 0; i < devices.count; ++i) {
-      if (devices.list[i].address == options.target_address) {
+      if (devices.list[i].address == session.target_address) {
         devices.selected_index = static_cast<int32_t>(i);
         break;
       }
@@ -142,7 +141,7 @@ int OpenTarget(Context& ctx, uint8_t image_revision) {
       platform::Print(
           L"Specified device by \"/address\" option isn't VX5130 or VX5130A!\n");
       platform::PrintReason(L"/address %ls: no such controller; present: %ls",
-                            FormatAddress(options.target_address).c_str(),
+                            FormatAddress(session.target_address).c_str(),
                             AddressList(devices).c_str());
       return -6;
     }
@@ -162,7 +161,7 @@ int OpenTarget(Context& ctx, uint8_t image_revision) {
   const DeviceRecord& target = devices.list[devices.selected_index];
   PciAddress address = target.address;
   uint8_t chip = target.chip_revision;
-  if (!options.has(OPT_NOREV)) {
+  if (session.check_revision) {
     if (chip != kVx5130 && chip != kVx5130A) {
       platform::Print(L"[Target Device]  Bus:0x%02X Device:0x%02X Function:0x%02X\n",
                       Bus(address), Device(address), Function(address));
@@ -189,16 +188,16 @@ int OpenTarget(Context& ctx, uint8_t image_revision) {
   }
   PrintTargetLines(target);
   devices.open_address = address;
-  return OpenSelected(ctx);
+  return OpenSelected(session);
 }
 
-void CloseTarget(Context& ctx) {
-  ctx.library->CloseDevice(ctx.devices.open_address);
-  ctx.devices.selected_index = -1;
+void CloseTarget(DeviceSession& session) {
+  session.library->CloseDevice(session.devices.open_address);
+  session.devices.selected_index = -1;
 }
 
-void CloseSelected(Context& ctx) {
-  if (ctx.devices.selected_index >= 0) CloseTarget(ctx);
+void CloseSelected(DeviceSession& session) {
+  if (session.devices.selected_index >= 0) CloseTarget(session);
 }
 
 void PrintChipModel(uint8_t chip_revision) {
@@ -216,9 +215,9 @@ void PrintTargetLines(const DeviceRecord& record) {
   PrintChipModel(record.chip_revision);
 }
 
-int OpenController(Context& ctx, PciAddress address,
+int OpenController(DeviceSession& session, PciAddress address,
                    const RomGeometry* geometry) {
-  LibraryStatus status = ctx.library->OpenDevice(address, 2, geometry);
+  LibraryStatus status = session.library->OpenDevice(address, 2, geometry);
   if (status != 0) {
     platform::Print(L"Can't open device! (%d)\n", static_cast<int>(status));
     platform::PrintReason(

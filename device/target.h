@@ -9,7 +9,7 @@
 
 #include "device/controller_library.h"
 
-struct Context;
+struct DeviceSession;
 
 /// Image revision meaning "no firmware revision to check".
 const uint8_t NO_REVISION = 255;
@@ -23,20 +23,20 @@ void PrintRevisionMismatchReason(PciAddress address, uint8_t firmware,
 
 /// Enumerates the controllers into DeviceList / DeviceCount (count, then
 /// fill, again while the count changes).  @return 0, -2 or -6.
-int LoadDeviceList(Context& ctx);
+int LoadDeviceList(DeviceSession& session);
 
 /// Chooses, checks and opens the target controller with the geometry in
 /// use; returns 0 at once when one is already selected.
 /// @param image_revision chip revision of the image, or NO_REVISION.
 /// @return 0, -1, -2, -6, -16 or -17.
-int OpenTarget(Context& ctx, uint8_t image_revision);
+int OpenTarget(DeviceSession& session, uint8_t image_revision);
 
 /// CloseDevice with OpenAddress, then no controller is selected.
-void CloseTarget(Context& ctx);
+void CloseTarget(DeviceSession& session);
 
 /// The end step of the single-controller actions: closes the selected
 /// controller, if any.
-void CloseSelected(Context& ctx);
+void CloseSelected(DeviceSession& session);
 
 /// Prints the chip model line of revisions 3 and 4; nothing for others.
 void PrintChipModel(uint8_t chip_revision);
@@ -46,7 +46,7 @@ void PrintTargetLines(const DeviceRecord& record);
 
 /// OpenDevice with the geometry (null: the library detects the ROM);
 /// prints why not.  @return 0 or -1.
-int OpenController(Context& ctx, PciAddress address,
+int OpenController(DeviceSession& session, PciAddress address,
                    const RomGeometry* geometry);
 
 #endif  // VXSROM_DEVICE_TARGET_H_

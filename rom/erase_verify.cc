@@ -2,7 +2,7 @@
 // ends every write and /verify.
 #include <string.h>
 
-#include "app/context.h"
+#include "rom/job.h"
 #include "device/target.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
@@ -12,12 +12,12 @@
 namespace {
 
 /// Erases the target's ROM, opening the target unless one is selected.
-int EraseSteps(Context& ctx) {
-  int result = OpenTarget(ctx, NO_REVISION);
+int EraseSteps(RomJob& job) {
+  int result = OpenTarget(job.session, NO_REVISION);
   if (result != 0) return result;
   // Taken after opening: auto-detection learns the geometry there.
-  uint32_t size = ImageSize(ctx.geometry());
-  result = RunRomOperation(ctx, RomOperation::kErase, size, nullptr);
+  uint32_t size = ImageSize(job.session.geometry());
+  result = RunRomOperation(*job.session.library, job.session.devices.open_address, RomOperation::kErase, size, nullptr, &job.stop);
   if (result != 0) return result;
   // The last poll may have stopped short of 100%; the erase is done.
   platform::Print(L"\rErase Serial ROM....  100%%\n");
@@ -44,24 +44,28 @@ void PrintMismatchReason(PciAddress address, const uint8_t* rom,
 
 }  // namespace
 
-int EraseSrom(Context& ctx, uint32_t write_action_bits) {
-  int result = EraseSteps(ctx);
+int EraseSrom(RomJob& job, bool keep_open) {
+  if (job.stop.text.empty()) {
+    job.stop.text = L"stop requested: the erase is finished first, then "
+                    L"the program stops";
+  }
+  int result = EraseSteps(job);
   // Inside a write the controller stays open for the write that follows.
-  if (write_action_bits == 0) CloseSelected(ctx);
+  if (!keep_open) CloseSelected(job.session);
   return result;
 }
 
-int VerifySrom(Context& ctx, const uint8_t* expected_image,
+int VerifySrom(RomJob& job, const uint8_t* expected_image,
                uint32_t image_size) {
   RomBuffer buffer;
   int result = AllocateRomBuffer(image_size, &buffer);
   if (result != 0) return result;
-  result = RunRomOperation(ctx, RomOperation::kVerifyRead, image_size,
-                           buffer.get());
+  result = RunRomOperation(*job.session.library, job.session.devices.open_address, RomOperation::kVerifyRead, image_size,
+                           buffer.get(), &job.stop);
   if (result != 0) return result;
   if (memcmp(buffer.get(), expected_image, image_size) != 0) {
     platform::Print(L"\nERROR::Verify mismatch!\n");
-    PrintMismatchReason(ctx.devices.open_address, buffer.get(),
+    PrintMismatchReason(job.session.devices.open_address, buffer.get(),
                         expected_image, image_size);
     return -8;
   }

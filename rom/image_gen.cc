@@ -1,6 +1,6 @@
 // /imagegen: the ROM image into a file, without writing any ROM.
-#include "app/context.h"
-#include "app/exit_codes.h"
+#include "rom/job.h"
+#include "device/exit_codes.h"
 #include "device/target.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
@@ -12,21 +12,21 @@ namespace {
 /// Image size when the image is built without a geometry.
 const uint32_t kImageSizeWithoutGeometry = 0x8000;
 
-int ImageGenSteps(Context& ctx, RomBuffer& image, platform::OutputFile& file) {
-  const CommandLine& options = ctx.options;
+int ImageGenSteps(RomJob& job, RomBuffer& image, platform::OutputFile& file) {
+  const RomJob& options = job;
   int result = 0;
-  if (options.rom_type_selector == kRomTypeAuto) {
+  if (job.session.rom_type_selector == kRomTypeAuto) {
     // Only the geometry is wanted from the controller: it stays in row 0.
-    if ((result = OpenTarget(ctx, NO_REVISION)) != 0) return result;
-    CloseTarget(ctx);
+    if ((result = OpenTarget(job.session, NO_REVISION)) != 0) return result;
+    CloseTarget(job.session);
   }
   const RomGeometry* geometry =
-      options.rom_type_selector == kRomTypeNone ? nullptr : &ctx.geometry();
+      job.session.rom_type_selector == kRomTypeNone ? nullptr : &job.session.geometry();
   const uint32_t size =
       geometry ? ImageSize(*geometry) : kImageSizeWithoutGeometry;
   if ((result = AllocateRomBuffer(size, &image)) != 0) return result;
   // Unlike the writes, the configuration path goes even when empty.
-  LibraryStatus status = ctx.library->MakeSromImage(
+  LibraryStatus status = job.session.library->MakeSromImage(
       options.firmware_path.c_str(), options.config_path.c_str(),
       OptionalPath(options.eui64_path), geometry, image.get());
   if (status != 0) {
@@ -46,9 +46,9 @@ int ImageGenSteps(Context& ctx, RomBuffer& image, platform::OutputFile& file) {
 
 }  // namespace
 
-int ImageGenAction(Context& ctx) {
+int ImageGenAction(RomJob& job) {
   RomBuffer image;
   platform::OutputFile file;
-  int result = ImageGenSteps(ctx, image, file);
+  int result = ImageGenSteps(job, image, file);
   return result;
 }

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "app/context.h"
-#include "app/exit_codes.h"
+#include "rom/job.h"
+#include "device/exit_codes.h"
 #include "device/target.h"
 #include "platform/platform.h"
 
@@ -68,9 +68,9 @@ void PrintImageBuildReason(const std::wstring& firmware_path,
   }
 }
 
-int UpdateImage(Context& ctx, const RomGeometry* geometry, uint8_t* image) {
-  const CommandLine& options = ctx.options;
-  LibraryStatus status = ctx.library->UpdateSromImage(
+int UpdateImage(RomJob& job, const RomGeometry* geometry, uint8_t* image) {
+  const RomJob& options = job;
+  LibraryStatus status = job.session.library->UpdateSromImage(
       options.firmware_path.c_str(), OptionalPath(options.config_path),
       OptionalPath(options.eui64_path), geometry, image);
   if (status != 0) {
@@ -83,14 +83,14 @@ int UpdateImage(Context& ctx, const RomGeometry* geometry, uint8_t* image) {
   return 0;
 }
 
-int ImageRevision(Context& ctx, const uint8_t* image, uint32_t size,
+int ImageRevision(RomJob& job, const uint8_t* image, uint32_t size,
                   uint8_t* revision) {
-  if (ctx.options.has(OPT_NOREV)) {
+  if (!job.check_revision) {
     *revision = NO_REVISION;
     return 0;
   }
   ImageInfo info = {};
-  LibraryStatus status = ctx.library->GetSromImageInfo(image, size, &info);
+  LibraryStatus status = job.session.library->GetSromImageInfo(image, size, &info);
   if (status != 0) {
     platform::Print(L"Get SROM Image Info error (%d)\n",
                     static_cast<int>(status));
@@ -104,12 +104,12 @@ int ImageRevision(Context& ctx, const uint8_t* image, uint32_t size,
   return 0;
 }
 
-int CheckSelectedRevision(Context& ctx, uint8_t revision) {
-  uint8_t chip = ctx.devices.list[ctx.devices.selected_index].chip_revision;
+int CheckSelectedRevision(RomJob& job, uint8_t revision) {
+  uint8_t chip = job.session.devices.list[job.session.devices.selected_index].chip_revision;
   if (revision == chip) return 0;
   platform::Print(L"This firmware revision is %x.\n", revision);
   platform::Print(L"This chip revision is %x.\n", chip);
   platform::Print(L"Revision is mismatch.\n");
-  PrintRevisionMismatchReason(ctx.devices.open_address, revision, chip);
+  PrintRevisionMismatchReason(job.session.devices.open_address, revision, chip);
   return -16;
 }

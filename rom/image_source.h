@@ -10,7 +10,7 @@
 
 #include "device/controller_library.h"
 
-struct Context;
+struct RomJob;
 
 /// A heap block for an image or a read-back; freed when it goes.
 typedef std::unique_ptr<uint8_t[]> RomBuffer;
@@ -33,15 +33,15 @@ void PrintImageBuildReason(const std::wstring& firmware_path,
 /// Builds the image with UpdateSromImage from the firmware, configuration
 /// and EUI-64 paths for geometry (null: none).
 /// @return 0, or the mapped status after its message.
-int UpdateImage(Context& ctx, const RomGeometry* geometry, uint8_t* image);
+int UpdateImage(RomJob& job, const RomGeometry* geometry, uint8_t* image);
 
 /// The chip revision image is for (NO_REVISION under /norev, without
 /// asking the library).  @return 0, or the mapped status after its message.
-int ImageRevision(Context& ctx, const uint8_t* image, uint32_t size,
+int ImageRevision(RomJob& job, const uint8_t* image, uint32_t size,
                   uint8_t* revision);
 
 /// Compares revision with the selected controller's chip revision, as the
 /// auto-detecting actions must do themselves.  @return 0 or -16.
-int CheckSelectedRevision(Context& ctx, uint8_t revision);
+int CheckSelectedRevision(RomJob& job, uint8_t revision);
 
 #endif  // VXSROM_ROM_IMAGE_SOURCE_H_

@@ -1,7 +1,6 @@
 #include "rom/progress.h"
 
-#include "app/context.h"
-#include "app/exit_codes.h"
+#include "device/exit_codes.h"
 #include "device/target.h"
 #include "platform/platform.h"
 
@@ -67,10 +66,10 @@ LibraryStatus Poll(const ControllerLibrary& lib, PciAddress address,
 
 }  // namespace
 
-void NoticeStopRequest(Context& ctx) {
-  if (ctx.stop_noticed || !platform::StopRequested()) return;
-  ctx.stop_noticed = true;
-  platform::PrintReason(L"%ls", ctx.stop_notice.c_str());
+void NoticeStopRequest(StopNotice* notice) {
+  if (notice->printed || !platform::StopRequested()) return;
+  notice->printed = true;
+  platform::PrintReason(L"%ls", notice->text.c_str());
 }
 
 uint32_t ProgressPercent(uint32_t progress, uint32_t size) {
@@ -79,22 +78,18 @@ uint32_t ProgressPercent(uint32_t progress, uint32_t size) {
   return static_cast<uint32_t>(progress * 100u) / size;
 }
 
-int RunRomOperation(Context& ctx, RomOperation op, uint32_t size,
-                    uint8_t* data) {
-  const ControllerLibrary& lib = *ctx.library;
-  const PciAddress address = ctx.devices.open_address;
+int RunRomOperation(const ControllerLibrary& lib, PciAddress address,
+                    RomOperation op, uint32_t size, uint8_t* data,
+                    StopNotice* notice) {
   const OperationTexts texts = TextsOf(op);
   // From the first erase or write on, the ROM is finished whatever
   // happens to the terminal: a request to stop waits for the action.
   if (op == RomOperation::kErase || op == RomOperation::kWrite) {
     platform::HoldStopRequests();
-    if (ctx.stop_notice.empty()) {
-      ctx.stop_notice = (ctx.options.flags & kWriteActionMask)
-                            ? L"stop requested: the ROM is finished "
-                              L"first (erase, write and verify), then the "
-                              L"program stops"
-                            : L"stop requested: the erase is "
-                              L"finished first, then the program stops";
+    if (notice->text.empty()) {
+      notice->text =
+          L"stop requested: the ROM operation in progress is finished "
+          L"first, then the program stops";
     }
   }
   LibraryStatus status = Start(lib, address, op, size, data);
@@ -112,7 +107,7 @@ int RunRomOperation(Context& ctx, RomOperation op, uint32_t size,
     platform::SleepMilliseconds(kPollIntervalMs);
     uint32_t progress = 0;
     LibraryStatus result = Poll(lib, address, op, size, data, &progress);
-    NoticeStopRequest(ctx);
+    NoticeStopRequest(notice);
     if (result < 0) {
       platform::Print(texts.poll_failure, static_cast<int>(result));
       platform::PrintReason(

@@ -1,7 +1,7 @@
 // /write: build the image, check the firmware against the chip, erase when
 // the ROM type asks for it, write and verify; or with /fout, store the
 // image in a file instead.
-#include "app/context.h"
+#include "rom/job.h"
 #include "device/target.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
@@ -18,8 +18,8 @@ struct WriteResources {
 };
 
 /// /fout: the image goes to ImagePath instead of a ROM.
-int WriteImageFile(Context& ctx, WriteResources& held, uint32_t size) {
-  int result = OpenImageFile(ctx.options.image_path,
+int WriteImageFile(RomJob& job, WriteResources& held, uint32_t size) {
+  int result = OpenImageFile(job.image_path,
                              L"Output file open error: %ls(wb) (%d)\n",
                              &held.file);
   if (result != 0) return result;
@@ -33,50 +33,54 @@ int WriteImageFile(Context& ctx, WriteResources& held, uint32_t size) {
 }
 
 /// Erase when asked, write, then always verify, on the open target.
-int WriteRom(Context& ctx, uint8_t* image, uint32_t size) {
-  int result = EraseAndWrite(ctx, image, size);
+int WriteRom(RomJob& job, uint8_t* image, uint32_t size) {
+  int result = EraseAndWrite(job, image, size);
   if (result != 0) return result;
-  return VerifySrom(ctx, image, size);
+  return VerifySrom(job, image, size);
 }
 
-int WriteSteps(Context& ctx, WriteResources& held) {
+int WriteSteps(RomJob& job, WriteResources& held) {
   // Auto-detection must read the geometry before the image can be sized;
   // a listed type builds (and reports a bad firmware file) first.
-  const bool automatic = ctx.options.rom_type_selector == kRomTypeAuto;
+  const bool automatic = job.session.rom_type_selector == kRomTypeAuto;
   int result = 0;
-  if (automatic && (result = OpenTarget(ctx, NO_REVISION)) != 0) return result;
-  const uint32_t size = ImageSize(ctx.geometry());
+  if (automatic && (result = OpenTarget(job.session, NO_REVISION)) != 0) return result;
+  const uint32_t size = ImageSize(job.session.geometry());
   if ((result = AllocateRomBuffer(size, &held.image)) != 0) return result;
-  if ((result = UpdateImage(ctx, &ctx.geometry(), held.image.get())) != 0)
+  if ((result = UpdateImage(job, &job.session.geometry(), held.image.get())) != 0)
     return result;
   uint8_t revision = NO_REVISION;
-  result = ImageRevision(ctx, held.image.get(), size, &revision);
+  result = ImageRevision(job, held.image.get(), size, &revision);
   if (result != 0) return result;
   if (automatic && revision != NO_REVISION &&
-      (result = CheckSelectedRevision(ctx, revision)) != 0)
+      (result = CheckSelectedRevision(job, revision)) != 0)
     return result;
-  if (ctx.options.has(OPT_FOUT)) return WriteImageFile(ctx, held, size);
-  if (!automatic && (result = OpenTarget(ctx, revision)) != 0) return result;
-  return WriteRom(ctx, held.image.get(), size);
+  if (job.to_file) return WriteImageFile(job, held, size);
+  if (!automatic && (result = OpenTarget(job.session, revision)) != 0) return result;
+  return WriteRom(job, held.image.get(), size);
 }
 
 }  // namespace
 
-int EraseAndWrite(Context& ctx, uint8_t* image, uint32_t size) {
-  if (!ctx.options.has(OPT_NOERASE) &&
-      (ctx.geometry().dev_code & kEraseBeforeWrite) != 0) {
-    int result = EraseSrom(ctx, ctx.options.flags & kWriteActionMask);
+int EraseAndWrite(RomJob& job, uint8_t* image, uint32_t size) {
+  if (job.stop.text.empty()) {
+    job.stop.text = L"stop requested: the ROM is finished first (erase, "
+                    L"write and verify), then the program stops";
+  }
+  if (!job.no_erase &&
+      (job.session.geometry().dev_code & kEraseBeforeWrite) != 0) {
+    int result = EraseSrom(job, true);
     if (result != 0) return result;
   }
-  int result = RunRomOperation(ctx, RomOperation::kWrite, size, image);
+  int result = RunRomOperation(*job.session.library, job.session.devices.open_address, RomOperation::kWrite, size, image, &job.stop);
   if (result != 0) return result;
   platform::Print(L"\nWrite complete\n");
   return 0;
 }
 
-int WriteAction(Context& ctx) {
+int WriteAction(RomJob& job) {
   WriteResources held;
-  int result = WriteSteps(ctx, held);
-  CloseSelected(ctx);
+  int result = WriteSteps(job, held);
+  CloseSelected(job.session);
   return result;
 }

@@ -2,7 +2,7 @@
 // chip revision matches the firmware, one after the other.
 #include <string>
 
-#include "app/context.h"
+#include "rom/job.h"
 #include "device/target.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
@@ -32,38 +32,38 @@ uint32_t CountMatches(const DeviceState& devices, uint32_t first,
 
 /// Opens controller index with the geometry in use; with auto-detection
 /// reads its ROM's geometry and adapts the shared image to it.
-int OpenAndPrepare(Context& ctx, uint32_t index, uint8_t* image) {
-  const PciAddress address = ctx.devices.list[index].address;
-  const bool automatic = ctx.options.rom_type_selector == kRomTypeAuto;
+int OpenAndPrepare(RomJob& job, uint32_t index, uint8_t* image) {
+  const PciAddress address = job.session.devices.list[index].address;
+  const bool automatic = job.session.rom_type_selector == kRomTypeAuto;
   int result =
-      OpenController(ctx, address, automatic ? nullptr : &ctx.geometry());
+      OpenController(job.session, address, automatic ? nullptr : &job.session.geometry());
   if (result != 0) return result;
-  ctx.devices.selected_index = static_cast<int32_t>(index);
+  job.session.devices.selected_index = static_cast<int32_t>(index);
   if (!automatic) return 0;
-  if ((result = DetectRomGeometry(ctx, address)) != 0) return result;
-  if (ctx.rom_types.rows[kRomTypeAuto].mem_size != kAutoImageSize) {
+  if ((result = DetectRomGeometry(job.session, address)) != 0) return result;
+  if (job.session.rom_types.rows[kRomTypeAuto].mem_size != kAutoImageSize) {
     platform::Print(L"SROM size error!\n");
     platform::PrintReason(
         L"%ls: the ROM holds %u bytes; /writeall with /srom 0 writes only "
         L"ROMs of %u bytes",
         FormatAddress(address).c_str(),
-        static_cast<unsigned>(ctx.rom_types.rows[kRomTypeAuto].mem_size),
+        static_cast<unsigned>(job.session.rom_types.rows[kRomTypeAuto].mem_size),
         static_cast<unsigned>(kAutoImageSize));
     return -15;
   }
-  ctx.library->PatchSromImage(image, kAutoImageSize, 0, 0, nullptr,
-                     &ctx.rom_types.rows[kRomTypeAuto], nullptr, 4);
+  job.session.library->PatchSromImage(image, kAutoImageSize, 0, 0, nullptr,
+                     &job.session.rom_types.rows[kRomTypeAuto], nullptr, 4);
   return 0;
 }
 
 /// Opens, erases when asked and writes controller index.  @return 0 when
 /// the write completed, else the code that stops the walk.
-int WriteController(Context& ctx, uint32_t index, uint8_t* image,
+int WriteController(RomJob& job, uint32_t index, uint8_t* image,
                     uint32_t size) {
-  int result = OpenAndPrepare(ctx, index, image);
+  int result = OpenAndPrepare(job, index, image);
   if (result != 0) return result;
   // The erase decision is this ROM's own: row 0 was just read from it.
-  return EraseAndWrite(ctx, image, size);
+  return EraseAndWrite(job, image, size);
 }
 
 /// What became of the controllers, for the closing line.
@@ -102,22 +102,22 @@ void PrintTally(const Tally& tally, const std::wstring& eui64_path) {
   }
 }
 
-int WriteAllSteps(Context& ctx, RomBuffer& image) {
-  DeviceState& devices = ctx.devices;
-  int result = LoadDeviceList(ctx);
+int WriteAllSteps(RomJob& job, RomBuffer& image) {
+  DeviceState& devices = job.session.devices;
+  int result = LoadDeviceList(job.session);
   if (result != 0) return result;
   if (devices.count == 0) {
     platform::Print(L"Device not found!\n");
     platform::PrintReason(L"no VX5130 or VX5130A controller found");
     return -6;
   }
-  const bool automatic = ctx.options.rom_type_selector == kRomTypeAuto;
-  const RomGeometry* geometry = automatic ? nullptr : &ctx.geometry();
+  const bool automatic = job.session.rom_type_selector == kRomTypeAuto;
+  const RomGeometry* geometry = automatic ? nullptr : &job.session.geometry();
   const uint32_t size = automatic ? kAutoImageSize : ImageSize(*geometry);
   if ((result = AllocateRomBuffer(size, &image)) != 0) return result;
-  if ((result = UpdateImage(ctx, geometry, image.get())) != 0) return result;
+  if ((result = UpdateImage(job, geometry, image.get())) != 0) return result;
   uint8_t revision = NO_REVISION;
-  if ((result = ImageRevision(ctx, image.get(), size, &revision)) != 0)
+  if ((result = ImageRevision(job, image.get(), size, &revision)) != 0)
     return result;
   Tally tally;
   // A board whose ROM failed verification must not pass as written: the
@@ -136,22 +136,22 @@ int WriteAllSteps(Context& ctx, RomBuffer& image) {
     PrintTargetLines(record);
     devices.open_address = record.address;
     const uint32_t left = CountMatches(devices, i + 1, revision);
-    ctx.stop_notice = L"stop requested: " +
+    job.stop.text = L"stop requested: " +
                       FormatAddress(record.address) +
                       L" is finished first (erase, write and verify); " +
                       std::to_wstring(left) +
                       (left == 1 ? L" controller is" : L" controllers are") +
                       L" left untouched";
-    if ((result = WriteController(ctx, i, image.get(), size)) != 0) {
+    if ((result = WriteController(job, i, image.get(), size)) != 0) {
       std::wstring why = L"failed (exit code " + std::to_wstring(result) +
                          L"); the controllers after it are not taken up";
       PrintControllerResult(record, why.c_str());
       ++tally.failed;
       tally.untouched = left;
-      PrintTally(tally, ctx.options.eui64_path);
+      PrintTally(tally, job.eui64_path);
       return result;
     }
-    int verified = VerifySrom(ctx, image.get(), size);
+    int verified = VerifySrom(job, image.get(), size);
     if (verified == 0) {
       PrintControllerResult(record, L"written and verified");
       ++tally.verified;
@@ -165,10 +165,10 @@ int WriteAllSteps(Context& ctx, RomBuffer& image) {
         first_failed_address = record.address;
       }
     }
-    CloseTarget(ctx);
+    CloseTarget(job.session);
     // A stop held back during this controller: take up no further one.
     if (left > 0 && platform::StopRequested()) {
-      NoticeStopRequest(ctx);
+      NoticeStopRequest(&job.stop);
       tally.untouched = left;
       result = first_verify_failure != 0 ? first_verify_failure : -1;
       break;
@@ -181,7 +181,7 @@ int WriteAllSteps(Context& ctx, RomBuffer& image) {
         static_cast<unsigned>(revision));
     return -6;
   }
-  PrintTally(tally, ctx.options.eui64_path);
+  PrintTally(tally, job.eui64_path);
   // The run log names the board that failed, not the last one taken up.
   if (first_verify_failure != 0) devices.open_address = first_failed_address;
   return result != 0 ? result : first_verify_failure;
@@ -189,9 +189,9 @@ int WriteAllSteps(Context& ctx, RomBuffer& image) {
 
 }  // namespace
 
-int WriteAllAction(Context& ctx) {
+int WriteAllAction(RomJob& job) {
   RomBuffer image;
-  int result = WriteAllSteps(ctx, image);
-  CloseSelected(ctx);
+  int result = WriteAllSteps(job, image);
+  CloseSelected(job.session);
   return result;
 }

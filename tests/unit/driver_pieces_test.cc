@@ -1,7 +1,7 @@
 // The exit-code map, the command-line echo and the run-log record.
 #include <gtest/gtest.h>
 
-#include "app/exit_codes.h"
+#include "device/exit_codes.h"
 #include "app/run_log.h"
 
 namespace {

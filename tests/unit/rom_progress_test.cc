@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
 #include "rom/progress.h"
 
 namespace {
@@ -43,12 +42,10 @@ std::string RunScripted(RomOperation op, uint32_t size, int* result) {
   lib.StartSromRead = StartRead;
   lib.PollSromProgress = Poll;
   lib.PollSromRead = PollRead;
-  Context ctx;
-  ctx.library = &lib;
-  ctx.devices.open_address = 0x0400;
+  StopNotice notice;
   uint8_t buffer[16] = {};
   testing::internal::CaptureStdout();
-  *result = RunRomOperation(ctx, op, size, buffer);
+  *result = RunRomOperation(lib, 0x0400, op, size, buffer, &notice);
   fflush(stdout);
   return testing::internal::GetCapturedStdout();
 }

@@ -1,6 +1,6 @@
 // Exit codes of the program and the map from library statuses to them.
-#ifndef VXSROM_APP_EXIT_CODES_H_
-#define VXSROM_APP_EXIT_CODES_H_
+#ifndef VXSROM_DEVICE_EXIT_CODES_H_
+#define VXSROM_DEVICE_EXIT_CODES_H_
 
 #include <stdint.h>
 
@@ -18,4 +18,4 @@ extern const StatusExitPair StatusToExitCode[25];
 /// The exit code of the first pair with this status; -1 when none.
 int32_t MapStatusToExitCode(LibraryStatus status);
 
-#endif  // VXSROM_APP_EXIT_CODES_H_
+#endif  // VXSROM_DEVICE_EXIT_CODES_H_

@@ -1,4 +1,4 @@
-#include "app/exit_codes.h"
+#include "device/exit_codes.h"
 
 const StatusExitPair StatusToExitCode[25] = {
     {0, 0},     {-1, -1},   {-11, -6},  {-12, -1},  {-13, -1},
