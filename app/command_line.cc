@@ -94,7 +94,7 @@ bool ParseAddress(const std::wstring& word, uint16_t* address) {
   for (int field = 0; field < 2; ++field) {
     while (*rest == L'-') ++rest;
     const wchar_t* dash = wcschr(rest, L'-');
-    std::wstring text(rest, dash ? dash - rest : wcslen(rest));
+    std::wstring text(rest, dash ? static_cast<size_t>(dash - rest) : wcslen(rest));
     if (text.empty() || !dash) return false;
     if (!ConvertWhole(text.c_str(), 16, &value) || value >= kLimits[field])
       return false;

@@ -6,6 +6,9 @@
 #include "platform/platform.h"
 
 #ifdef _WIN32
+// The C runtime calls it under -municode; it declares no prototype.
+extern "C" int wmain(int argc, wchar_t** argv);
+
 int wmain(int argc, wchar_t** argv) {
   platform::HardenProcess();
   platform::InitConsole();

@@ -18,6 +18,11 @@ struct DeviceState {
   uint32_t count = 0;                    ///< DeviceCount.
   int32_t selected_index = -1;           ///< SelectedIndex; -1 none.
   PciAddress open_address = 0xFFFF;      ///< OpenAddress; kept after close.
+
+  /// The record at selected_index, which must be >= 0.
+  const DeviceRecord& selected() const {
+    return list[static_cast<uint32_t>(selected_index)];
+  }
 };
 
 /// Everything the controller code shares during one run.

@@ -118,7 +118,7 @@ int OpenTarget(DeviceSession& session, uint8_t image_revision) {
   if (devices.selected_index >= 0 &&
       static_cast<uint32_t>(devices.selected_index) < devices.count) {
     if (session.has_target_address &&
-        devices.list[devices.selected_index].address != session.target_address)
+        devices.selected().address != session.target_address)
       return -1;
     return 0;
   }
@@ -158,7 +158,7 @@ int OpenTarget(DeviceSession& session, uint8_t image_revision) {
   } else {
     devices.selected_index = 0;
   }
-  const DeviceRecord& target = devices.list[devices.selected_index];
+  const DeviceRecord& target = devices.selected();
   PciAddress address = target.address;
   uint8_t chip = target.chip_revision;
   if (session.check_revision) {

@@ -18,7 +18,7 @@ std::wstring Format(const wchar_t* format, va_list args) {
     int n = vswprintf(buffer.data(), buffer.size(), format, copy);
     va_end(copy);
     if (n >= 0 && static_cast<size_t>(n) < buffer.size())
-      return std::wstring(buffer.data(), n);
+      return std::wstring(buffer.data(), static_cast<size_t>(n));
     // vswprintf reports truncation only as failure: grow until it fits.
     if (buffer.size() >= (1u << 22)) return std::wstring();
     buffer.resize(buffer.size() * 4);

@@ -206,7 +206,7 @@ bool ExecutablePath(std::wstring* path) {
   std::vector<char> buffer(4096);
   ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
   if (n <= 0) return false;
-  buffer[n] = '\0';
+  buffer[static_cast<size_t>(n)] = '\0';
   return Decode(buffer.data(), path);
 }
 
@@ -412,7 +412,7 @@ void* LoadControllerLibrary(std::wstring* reason) {
   std::vector<char> buffer(4096);
   ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
   if (n > 0) {
-    std::string exe(buffer.data(), n);
+    std::string exe(buffer.data(), static_cast<size_t>(n));
     std::string candidate = exe.substr(0, exe.rfind('/') + 1) + "libvxctl.so";
     if (access(candidate.c_str(), F_OK) == 0) beside = candidate;
   }

@@ -262,12 +262,12 @@ bool WriteLogText(FILE* stream, const std::wstring& text) {
                                  static_cast<int>(text.size()), nullptr, 0,
                                  fallback, nullptr);
   if (size <= 0) return false;
-  std::string bytes(size, '\0');
+  std::string bytes(static_cast<size_t>(size), '\0');
   size = WideCharToMultiByte(code_page, flags, text.c_str(),
                              static_cast<int>(text.size()), &bytes[0], size,
                              fallback, nullptr);
   if (size <= 0) return false;
-  bytes.resize(size);
+  bytes.resize(static_cast<size_t>(size));
   return fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
 }
 

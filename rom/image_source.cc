@@ -105,7 +105,7 @@ int ImageRevision(RomJob& job, const uint8_t* image, uint32_t size,
 }
 
 int CheckSelectedRevision(RomJob& job, uint8_t revision) {
-  uint8_t chip = job.session.devices.list[job.session.devices.selected_index].chip_revision;
+  uint8_t chip = job.session.devices.selected().chip_revision;
   if (revision == chip) return 0;
   platform::Print(L"This firmware revision is %x.\n", revision);
   platform::Print(L"This chip revision is %x.\n", chip);

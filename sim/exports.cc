@@ -2,6 +2,7 @@
 // instance, and no exception ever crosses into the caller.
 #include <mutex>
 #include <new>
+#include <type_traits>
 
 #include "sim/library.h"
 #include "sim/status.h"
@@ -11,6 +12,12 @@
 #else
 #define VXCTL_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
+
+// Each export is declared with the interface's own function type, so a
+// definition whose signature differs from it fails to compile.
+#define VXCTL_DECLARE(name, ordinal) VXCTL_EXPORT std::remove_pointer<name##Fn>::type name;
+VXCTL_OPERATIONS(VXCTL_DECLARE)
+#undef VXCTL_DECLARE
 
 namespace {
 

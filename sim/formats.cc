@@ -165,7 +165,7 @@ std::string EncodeConfig(const Config& config) {
 LibraryStatus ParseEui64(const std::string& text, Eui64* eui) {
   std::string t = Trim(text);
   if (t.size() != 23) return kBadEui64;
-  for (int i = 0; i < 8; ++i) {
+  for (size_t i = 0; i < 8; ++i) {
     int hi = HexDigit(t[3 * i]), lo = HexDigit(t[3 * i + 1]);
     if (hi < 0 || lo < 0 || (i < 7 && t[3 * i + 2] != '-')) return kBadEui64;
     eui->bytes[i] = static_cast<uint8_t>(hi << 4 | lo);

@@ -13,7 +13,7 @@ namespace {
 std::wstring Utf8ToWide(const std::string& text) {
   if (text.empty()) return std::wstring();
   int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(n > 0 ? n : 0, L'\0');
+  std::wstring out(n > 0 ? static_cast<size_t>(n) : 0, L'\0');
   if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
   return out;
 }
@@ -57,9 +57,9 @@ std::string WideToUtf8(const wchar_t* text) {
   if (!text || !*text) return std::string();
   int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
   if (n <= 1) return std::string();
-  std::string out(n, '\0');
+  std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
-  out.resize(n - 1);
+  out.resize(static_cast<size_t>(n - 1));
   return out;
 }
 
