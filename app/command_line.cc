@@ -254,7 +254,8 @@ struct Parser {
 }  // namespace
 
 int ParseCommandLine(const std::vector<std::wstring>& args,
-                     CommandLine* options, RomTypeTable* table) {
+                     CommandLine* options, RomTypeTable* table,
+                     bool slash_starts_paths) {
   *options = CommandLine();
   Parser parser{options, table};
   for (size_t i = 1; i < args.size(); ++i) {
@@ -262,7 +263,7 @@ int ParseCommandLine(const std::vector<std::wstring>& args,
     bool is_option = !arg.empty() && arg[0] == L'/';
     // Where absolute paths start with "/", a path word that is no keyword
     // is still a word.
-    if (is_option && platform::kSlashStartsPaths && parser.pending &&
+    if (is_option && slash_starts_paths && parser.pending &&
         parser.pending->takes_path && !FindOption(arg)) {
       is_option = false;
     }

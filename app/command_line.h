@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 struct RomTypeTable;
 
 /// CommandFlags bits.
@@ -55,8 +57,11 @@ struct CommandLine {
 
 /// Parses args (element 0 is the program and skipped) into *options and,
 /// for /srominfo, row 7 of *table.  Prints the message of the first error.
+/// @param slash_starts_paths a word in path position that starts with "/"
+///        and is no keyword is a path (the platform's rule by default).
 /// @return 0 when accepted, -4 when rejected.
 int ParseCommandLine(const std::vector<std::wstring>& args,
-                     CommandLine* options, RomTypeTable* table);
+                     CommandLine* options, RomTypeTable* table,
+                     bool slash_starts_paths = platform::kSlashStartsPaths);
 
 #endif  // VXSROM_APP_COMMAND_LINE_H_

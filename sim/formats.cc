@@ -17,7 +17,8 @@ const uint8_t kFirmwareMagic[4] = {'V', 'X', 'F', 'W'};
 const size_t kMaxEuiFile = 1024;
 
 uint32_t Get32(const uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 |
+         uint32_t{p[3]} << 24;
 }
 
 void Put32(std::vector<uint8_t>* out, uint32_t v) {

@@ -15,7 +15,8 @@ const uint8_t kHasConfig = 0x01;
 const uint8_t kHasEui64 = 0x02;
 
 uint32_t Get32(const uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 |
+         uint32_t{p[3]} << 24;
 }
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 void Put32(uint8_t* p, uint32_t v) {

@@ -35,7 +35,7 @@ const char kUsage[] =
     "  make-mem OUT [--revision 3|4] [--version V] [--code-size N]\n"
     "  make-ini OUT [--ssvid ID] [--ssid ID] [--port-disable MASK] [--overcurrent 0|1]\n"
     "  make-eui OUT XX-XX-XX-XX-XX-XX-XX-XX\n"
-    "  hold MACHINE BB:DD.F SECONDS                 keep a controller open (lock test)\n"
+    "  hold MACHINE BB:DD.F SECONDS|--until FILE     keep a controller open (lock test)\n"
     "  parts                                        list the ROM parts\n"
     "  timings                                      32 KiB erase/write/read times\n";
 
@@ -274,19 +274,24 @@ int Poke(const std::vector<std::string>& args) {
 }
 
 int Hold(const std::vector<std::string>& args) {
-  if (args.size() != 4) return Usage();
+  // hold MACHINE BB:DD.F SECONDS, or --until FILE: held until FILE exists
+  // (at most an hour), so a test releases it when it is done.
+  const bool until = args.size() == 5 && args[3] == "--until";
+  if (args.size() != 4 && !until) return Usage();
   Machine machine;
   std::string text, error;
   if (!LoadMachine(args[1], &machine, &text, &error)) return Fail(error);
   const ControllerSpec* c = FindController(machine, args[2]);
-  unsigned long seconds;
+  unsigned long seconds = 3600;
   if (!c) return Fail("no controller " + args[2] + " in " + args[1]);
-  if (!Number(args[3], 3600, &seconds)) return Fail("seconds 0-3600");
+  if (!until && !Number(args[3], 3600, &seconds)) return Fail("seconds 0-3600");
   ProcessLock lock;
   if (lock.TryAcquire(c->rom_path + ".lock") != 0) return Fail(args[2] + " is open in another process");
   printf("holding %s\n", args[2].c_str());
   fflush(stdout);
-  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < end && !(until && PathExists(args[4])))
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   return 0;
 }
 

@@ -157,3 +157,16 @@ await_out() {
     sleep 0.02
   done
 }
+
+# hold_controller MACHINE BB:DD.F: another process opens the controller
+# and keeps it open until release_controller; returns once it holds it.
+hold_controller() {
+  rm -f held.txt release.flag
+  $VXSIM hold "$1" "$2" --until release.flag > held.txt 2>&1 &
+  holder=$!
+  until grep -q holding held.txt 2> /dev/null; do
+    kill -0 "$holder" 2> /dev/null || { cat held.txt >&2; fail "holder ended"; }
+    sleep 0.02
+  done
+}
+release_controller() { : > release.flag; wait "$holder"; }

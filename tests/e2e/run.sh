@@ -5,6 +5,7 @@
 #
 #   VXSROM='build/vxsrom' VXSIM='build/vxsim' tests/e2e/run.sh [cases/x.sh ...]
 #   VXSROM='wine build-windows/vxsrom.exe' ... runs the same cases on Windows.
+#   tests/e2e/run.sh cases/target.sh test_the_only_controller runs one case.
 #
 # A case is a shell function named test_* in a file under cases/.
 set -u
@@ -12,13 +13,21 @@ here=$(cd "$(dirname "$0")" && pwd)
 : "${VXSROM:?set VXSROM to the command that runs the program}"
 : "${VXSIM:=}"
 export E2E_EXAMPLES="$here/../../examples"
-. "$here/lib.sh"
-set +e  # the runner goes on past a failing case; each case runs with -e
+export E2E_LIB="$here/lib.sh"
 
+# Arguments: case files, and names of cases to run alone (test_...).
 files=()
-for f in "$@"; do files+=("$(cd "$(dirname "$f")" && pwd)/$(basename "$f")"); done
+only=()
+for f in "$@"; do
+  case $f in
+    test_*) only+=("$f") ;;
+    *) files+=("$(cd "$(dirname "$f")" && pwd)/$(basename "$f")") ;;
+  esac
+done
 [ ${#files[@]} -gt 0 ] || files=("$here"/cases/*.sh)
 export E2E_EXPECTED="$here/expected"
+# A case that hangs fails after this many seconds, not at ctest's limit.
+limit=${E2E_CASE_TIMEOUT:-120}
 
 # Cases get a HOME of their own; wine keeps the prefix it had.
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine}"
@@ -31,19 +40,24 @@ root=$(mktemp -d "${TMPDIR:-/tmp}/vxsrom-e2e.XXXXXX")
 passed=0
 failed=0
 for file in "${files[@]}"; do
-  unset -f $(declare -F | awk '$3 ~ /^test_/ {print $3}') 2>/dev/null
-  . "$file"
-  for t in $(declare -F | awk '$3 ~ /^test_/ {print $3}'); do
+  cases=$(bash -c '. "$1" > /dev/null 2>&1; declare -F' _ "$file" | awk '$3 ~ /^test_/ {print $3}')
+  for t in $cases; do
+    if [ ${#only[@]} -gt 0 ] && [[ " ${only[*]} " != *" $t "* ]]; then continue; fi
     dir="$root/$(basename "$file" .sh)/$t"
     mkdir -p "$dir"
-    # Not inside an "if": there errexit would be off, and a case would
-    # pass whenever its last command did.
-    ( cd "$dir" || exit 1; e2e_clean_env; set -e; "$t" ) > "$dir.log" 2>&1
-    if [ $? -eq 0 ]; then
+    # Each case in a shell of its own, with errexit in force throughout
+    # (inside an "if" it would be off, and a case would pass whenever its
+    # last command did), and a time limit.
+    (cd "$dir" && exec timeout -k 5 "$limit" bash -c \
+      '. "$1"; . "$2"; e2e_clean_env; set -e; "$3"' _ "$here/lib.sh" "$file" "$t") \
+      > "$dir.log" 2>&1
+    code=$?
+    if [ $code -eq 0 ]; then
       passed=$((passed + 1))
     else
       failed=$((failed + 1))
       echo "FAILED: $(basename "$file") $t"
+      [ $code -eq 124 ] && echo "    timed out after $limit s"
       sed 's/^/    /' "$dir.log"
     fi
   done

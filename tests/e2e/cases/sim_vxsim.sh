@@ -58,12 +58,10 @@ test_lock_refuses_second_opener() {
   vxsim create m.txt --speed 0
   vxsim add m.txt 04:00.0
   vxsim make-mem fw.mem
-  $VXSIM hold m.txt 04:00.0 4 > hold.txt &
-  holder=$!
-  for i in 1 2 3 4 5 6 7 8 9 10; do grep -q holding hold.txt 2>/dev/null && break; sleep 0.5; done
+  hold_controller m.txt 04:00.0
   if $VXSIM program m.txt 04:00.0 fw.mem 2> err.txt; then fail "second opener got in"; fi
   expect_err_has "open in another process"
-  wait $holder
+  release_controller
   vxsim program m.txt 04:00.0 fw.mem
 }
 

@@ -132,10 +132,9 @@ M
   examples
   vxsim program machine.txt 04:00.0 fw-rev4.mem config.ini
   cp a.bin before.bin
-  vxsim hold machine.txt 04:00.0 2 > held.txt 2>&1 &
-  for _ in $(seq 100); do grep -q holding held.txt && break; sleep 0.1; done
+  hold_controller machine.txt 04:00.0
   vxsrom /srom 2 /erase
-  wait
+  release_controller
   expect_status -1
   expect_out <<'O'
 [Target Device]Bus:0x04 Device:0x00 Function:0x00
