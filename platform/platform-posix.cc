@@ -58,31 +58,6 @@ std::string Encode(const std::wstring& wide) {
   return bytes;
 }
 
-std::string Utf8(const std::wstring& wide) {
-  std::string bytes;
-  for (wchar_t w : wide) {
-    uint32_t c = static_cast<uint32_t>(w);
-    if (c < 0x80) {
-      bytes += static_cast<char>(c);
-    } else if (c < 0x800) {
-      bytes += static_cast<char>(0xC0 | (c >> 6));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      bytes += static_cast<char>(0xE0 | (c >> 12));
-      bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x110000) {
-      bytes += static_cast<char>(0xF0 | (c >> 18));
-      bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      bytes += '?';
-    }
-  }
-  return bytes;
-}
-
 bool ReadAt(int fd, uint64_t offset, void* buffer, size_t size) {
   return pread(fd, buffer, size, static_cast<off_t>(offset)) ==
          static_cast<ssize_t>(size);
@@ -144,6 +119,29 @@ void OnStopRequest(int signal_number) {
   if (g_pending_valid) unlink(g_pending);
   signal(signal_number, SIG_DFL);
   raise(signal_number);
+}
+
+/// Creates a new temporary file beside final_path (a short name, so any
+/// file name that fits fits its temporary too) with the mode of old, or
+/// what "wb" gives a new file.  @return the descriptor, or -1.
+int CreateTemporaryBeside(const std::string& final_path,
+                          const struct stat* old, std::string* temporary) {
+  *temporary = final_path.substr(0, final_path.rfind('/') + 1) + ".vxsrom-XXXXXX";
+  int fd = mkostemp(&(*temporary)[0], O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (old) {
+    // The new file takes the place of the old: its mode, and its owner
+    // and group where the process may set them (else it belongs to
+    // whoever wrote it, as a new file would).
+    fchmod(fd, old->st_mode & 07777);
+    if (fchown(fd, old->st_uid, old->st_gid) != 0) errno = 0;
+  } else {
+    // mkstemp's 0600 would make the file private; give it what "wb" does.
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+  }
+  return fd;
 }
 
 /// The path that creating target would create: target itself, or the end
@@ -276,7 +274,7 @@ FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number) {
 }
 
 bool WriteLogText(FILE* stream, const std::wstring& text) {
-  std::string bytes = Utf8(text);
+  std::string bytes = Utf8FromWide(text);
   return fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
 }
 
@@ -308,11 +306,8 @@ bool CreateOutputFile(const std::wstring& path, OutputFile* file,
   }
   int fd = -1;
   std::string temporary;
-  if (!final_path.empty()) {
-    temporary = final_path.substr(0, final_path.rfind('/') + 1) +
-                ".vxsrom-XXXXXX";
-    fd = mkostemp(&temporary[0], O_CLOEXEC);
-  }
+  if (!final_path.empty())
+    fd = CreateTemporaryBeside(final_path, exists ? &info : nullptr, &temporary);
   if (fd < 0) {
     // No temporary file can be made beside it: write in place, with the
     // error that "wb" gives.
@@ -325,19 +320,6 @@ bool CreateOutputFile(const std::wstring& path, OutputFile* file,
     file->path = path;
     file->temporary.clear();
     return true;
-  }
-  if (exists) {
-    // The image takes the place of the old file: its mode, and its owner
-    // and group where the process may set them.
-    fchmod(fd, info.st_mode & 07777);
-    // Refused unless the process may give the file away; the image then
-    // belongs to whoever wrote it, as a new file would.
-    if (fchown(fd, info.st_uid, info.st_gid) != 0) errno = 0;
-  } else {
-    // mkstemp's 0600 would make the image private; give it what "wb" does.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
   }
   file->stream = fdopen(fd, "wb");
   if (!file->stream) {
@@ -382,6 +364,28 @@ void DiscardOutputFile(OutputFile* file) {
   if (file->temporary.empty()) return;
   unlink(Encode(file->temporary).c_str());
   PendingTemporary(nullptr);
+}
+
+bool ReplaceFileAtomically(const std::string& path, const void* data,
+                           size_t size) {
+  struct stat old;
+  bool exists = stat(path.c_str(), &old) == 0;
+  std::string temporary;
+  int fd = CreateTemporaryBeside(path, exists ? &old : nullptr, &temporary);
+  if (fd < 0) return false;
+  const char* bytes = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  bool ok = done == size && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
+  if (!ok) unlink(temporary.c_str());
+  return ok;
 }
 
 void HardenProcess() {}

@@ -358,6 +358,21 @@ void DiscardOutputFile(OutputFile* file) {
   ReleaseSRWLockExclusive(&g_pending_lock);
 }
 
+bool ReplaceFileAtomically(const std::string& path, const void* data,
+                           size_t size) {
+  int n = MultiByteToWideChar(CP_UTF8, 0, path.data(),
+                              static_cast<int>(path.size()), nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
+                      &wide[0], n);
+  OutputFile file;
+  file.stream = CreateTemporaryBeside(wide, &file.temporary);
+  if (!file.stream) return false;
+  file.path = wide;
+  return WriteOutputFile(&file, data, size) && CommitOutputFile(&file);
+}
+
 void HardenProcess() {
   // The program runs as an administrator: no library may come from the
   // current directory or PATH.  SetDefaultDllDirectories is missing on

@@ -115,6 +115,18 @@ void HoldStopRequests();
 /// True once a request to stop has been held back.
 bool StopRequested();
 
+/// Replaces the file at path (native form: bytes on POSIX, UTF-8 on
+/// Windows) with data, the way output files are put in place: readers see
+/// the old or the new file, never a torn one, and the new one keeps the
+/// old one's mode.  @return false on failure, the old file untouched.
+bool ReplaceFileAtomically(const std::string& path, const void* data,
+                           size_t size);
+
+/// UTF-8 form of wide text (UTF-16 or UTF-32, as wchar_t holds it); what
+/// is no character (a lone surrogate, a value past U+10FFFF) becomes
+/// U+FFFD.
+std::string Utf8FromWide(const std::wstring& text);
+
 /// Waits milliseconds.
 void SleepMilliseconds(uint32_t milliseconds);
 

@@ -53,37 +53,6 @@ FILE* OpenRegularFile(const std::string& path, bool* not_regular) {
   return file;
 }
 
-std::string WideToUtf8(const wchar_t* text) {
-  if (!text || !*text) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return std::string();
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
-  out.resize(static_cast<size_t>(n - 1));
-  return out;
-}
-
-bool ReplaceFileAtomically(const std::string& path,
-                           const std::vector<uint8_t>& data) {
-  std::wstring target = Utf8ToWide(path);
-  std::wstring temp = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
-  HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = data.empty() ||
-            (WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-             written == data.size());
-  ok = FlushFileBuffers(file) && ok;
-  ok = CloseHandle(file) && ok;
-  if (ok) {
-    ok = MoveFileExW(temp.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-  }
-  if (!ok) DeleteFileW(temp.c_str());
-  return ok;
-}
-
 void PrintDiagnostic(const std::string& utf8_line) {
   // Straight to the handle: the program may have put the shared C runtime's
   // stderr in a wide or UTF-8 text mode, where narrow text comes out as

@@ -1,7 +1,18 @@
 // The parts of the platform layer that the C library covers everywhere.
 #include "sim/sim_platform.h"
 
+#include "platform/platform.h"
+
 namespace sim {
+
+std::string WideToUtf8(const wchar_t* text) {
+  return text ? platform::Utf8FromWide(text) : std::string();
+}
+
+bool ReplaceFileAtomically(const std::string& path,
+                           const std::vector<uint8_t>& data) {
+  return platform::ReplaceFileAtomically(path, data.data(), data.size());
+}
 
 bool ReadWholeFile(const std::string& path, size_t max_bytes,
                    std::vector<uint8_t>* data, bool* too_large, bool* not_regular) {
