@@ -21,18 +21,18 @@ struct OptionSpec {
 const uint32_t kUnlessLast = 0xFFFFFFFF;
 
 const OptionSpec kOptions[] = {
-    {L"/write", OPT_WRITE, 0x13fd, true, false, true},
-    {L"/writeall", OPT_WRITEALL, 0x13fd, true, false, true},
+    {L"/write", OPT_WRITE, kWriteConflicts, true, false, true},
+    {L"/writeall", OPT_WRITEALL, kWriteConflicts, true, false, true},
     {L"/log", OPT_LOG, 0, true, true, true},
-    {L"/address", OPT_ADDRESS, 0x1200, true, false, false},
-    {L"/erase", OPT_ERASE, 0x11c2, false, true, false},
-    {L"/noerase", OPT_NOERASE, 0x11c2, false, true, false},
-    {L"/imagegen", OPT_IMAGEGEN, 0x13ff, true, false, true},
-    {L"/dump", OPT_DUMP, 0x13ff, true, false, true},
-    {L"/verify", OPT_VERIFY, 0x13ff, true, false, true},
+    {L"/address", OPT_ADDRESS, kAddressConflicts, true, false, false},
+    {L"/erase", OPT_ERASE, kEraseConflicts, false, true, false},
+    {L"/noerase", OPT_NOERASE, kEraseConflicts, false, true, false},
+    {L"/imagegen", OPT_IMAGEGEN, kReadActionConflicts, true, false, true},
+    {L"/dump", OPT_DUMP, kReadActionConflicts, true, false, true},
+    {L"/verify", OPT_VERIFY, kReadActionConflicts, true, false, true},
     {L"/srom", OPT_SROM, OPT_SROMINFO, true, false, false},
     {L"/srominfo", OPT_SROMINFO, OPT_SROM, true, false, false},
-    {L"/fout", OPT_FOUT, 0x13e2, true, false, true},
+    {L"/fout", OPT_FOUT, kFoutConflicts, true, false, true},
     {L"/norev", OPT_NOREV, 0, false, true, false},
     {L"/?", OPT_HELP, kUnlessLast, false, true, false},
     {L"/???", OPT_HELP_EXT, kUnlessLast, false, true, false},
@@ -218,29 +218,29 @@ struct Parser {
   /// The checks of the whole combination; 0 or -4.
   int Final() {
     uint32_t flags = options->flags;
-    if (!(flags & 0xffffff)) {
+    if (!(flags & kLowOptionBits)) {
       options->flags |= OPT_LIST;
       return 0;
     }
     const wchar_t* message = nullptr;
     const wchar_t* why = nullptr;
-    if (!(flags & 0xd3ff)) {
+    if (!(flags & kActionOrHelp)) {
       message = L"Command action not found!\n";
       why = L"no action: give /write, /erase, /dump, /verify, /imagegen or "
             L"/writeall";
-    } else if ((flags & OPT_NOERASE) && !(flags & 0x23d)) {
+    } else if ((flags & OPT_NOERASE) && !(flags & kWriteActionMask)) {
       message = L"Parameter error = \"/noerase\"\n";
       why = L"/noerase goes only with /write or /writeall";
     } else if (options->rom_type_selector == kRomTypeQuery) {
       message = L"Parameter error = \"/srom ?\"\n";
       why = L"/srom ? only lists the ROM types; it takes no action";
-    } else if ((flags & 0x37f) && !(flags & (OPT_SROM | OPT_SROMINFO))) {
+    } else if ((flags & kNeedsRomType) && !(flags & (OPT_SROM | OPT_SROMINFO))) {
       message = L"Please specify \"/srom\" option.\n";
       why = L"this action needs the ROM type: /srom or /srominfo";
-    } else if ((flags & OPT_FOUT) && (flags & 0x13e2)) {
+    } else if ((flags & OPT_FOUT) && (flags & kFoutConflicts)) {
       message = L"Parameter error = \"/fout\"\n";
       why = L"/fout goes only with /write";
-    } else if ((flags & OPT_ADDRESS) && (flags & 0x1200)) {
+    } else if ((flags & OPT_ADDRESS) && (flags & kAddressConflicts)) {
       message = L"Parameter error = \"/address\"\n";
       why = L"/address does not go with /writeall or the listing";
     }

@@ -31,9 +31,44 @@ enum : uint32_t {
   OPT_LOG = 0x8000000,
 };
 
-/// Write-type action bits that the erase step receives from /write and
-/// /writeall; with none set the erase closes the controller itself.
-const uint32_t kWriteActionMask = 0x23d;
+/// Bits that no option sets; the masks below keep them as they always had
+/// them, which changes nothing since they are never set.
+constexpr uint32_t kNeverSet20 = 0x20;
+constexpr uint32_t kNeverSet04To20 = 0x04 | 0x08 | 0x10 | kNeverSet20;
+
+/// The actions that write: /write and /writeall.
+constexpr uint32_t kWriteActionMask = OPT_WRITE | OPT_WRITEALL | kNeverSet04To20;
+static_assert(kWriteActionMask == 0x23d, "write actions");
+
+/// Conflicts of /write and /writeall with options seen before them.
+constexpr uint32_t kWriteConflicts = OPT_WRITE | OPT_DUMP | OPT_IMAGEGEN |
+                                     OPT_VERIFY | OPT_WRITEALL | OPT_LIST |
+                                     kNeverSet04To20;
+static_assert(kWriteConflicts == 0x13fd, "/write conflicts");
+/// Conflicts of /address.
+constexpr uint32_t kAddressConflicts = OPT_WRITEALL | OPT_LIST;
+static_assert(kAddressConflicts == 0x1200, "/address conflicts");
+/// Conflicts of /erase and /noerase.
+constexpr uint32_t kEraseConflicts =
+    OPT_ERASE | OPT_DUMP | OPT_IMAGEGEN | OPT_VERIFY | OPT_LIST;
+static_assert(kEraseConflicts == 0x11c2, "/erase conflicts");
+/// Conflicts of /imagegen, /dump and /verify: every action.
+constexpr uint32_t kReadActionConflicts = kWriteConflicts | OPT_ERASE;
+static_assert(kReadActionConflicts == 0x13ff, "/dump conflicts");
+/// Conflicts of /fout: every action but /write.
+constexpr uint32_t kFoutConflicts = OPT_ERASE | OPT_DUMP | OPT_IMAGEGEN |
+                                    OPT_VERIFY | OPT_WRITEALL | OPT_LIST |
+                                    kNeverSet20;
+static_assert(kFoutConflicts == 0x13e2, "/fout conflicts");
+/// Every bit that an option below bit 24 may set.
+constexpr uint32_t kLowOptionBits = 0xffffff;
+/// The actions and the help options.
+constexpr uint32_t kActionOrHelp = kReadActionConflicts | OPT_HELP | OPT_HELP_EXT;
+static_assert(kActionOrHelp == 0xd3ff, "actions or help");
+/// The actions that need a ROM type (not /imagegen).
+constexpr uint32_t kNeedsRomType = OPT_WRITE | OPT_ERASE | OPT_DUMP |
+                                   OPT_VERIFY | OPT_WRITEALL | kNeverSet04To20;
+static_assert(kNeedsRomType == 0x37f, "actions needing a ROM type");
 
 /// Longest path word, in characters; 260 or more is "too long".
 const size_t kMaxPathLength = 259;
