@@ -18,9 +18,9 @@ M
 programmed_lines() {
   cat <<'O'
      FW Version : 2.0.2.6-1.B
-     PCI Subsystem Vendor ID : 0x1234
-     PCI Subsystem ID : 0x5678
-     EUI-64 : 00-11-22-FF-FE-33-44-55
+     PCI Subsystem Vendor ID : 0x5658
+     PCI Subsystem ID : 0x0130
+     EUI-64 : 02-56-58-FF-FE-00-00-01
 O
 }
 
