@@ -78,7 +78,7 @@ set(CPACK_COMPONENT_SIMULATOR_DESCRIPTION
     "Simulated VX5130 controllers for vxsrom (stand-in vxctl library)
 A stand-in for the controller maker's vxctl library that simulates
 controllers and serial ROM parts described in a text file, with the vxsim
-tool that makes and inspects such machines.  It drives no hardware: it is
+tool that makes and shows such machines.  It drives no hardware: it is
 for trying vxsrom and dry-running factory scripts.  It is not the maker's
 library.")
 
