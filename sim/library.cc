@@ -127,6 +127,15 @@ LibraryStatus Library::InitializeLibrary() {
       PrintDiagnostic("vxctl: demo machine: " + error);
       return kNoMachine;
     }
+    // Whoever runs the program without having chosen a machine may not
+    // know that this library is a simulator: say so, and where the demo's
+    // ROM lives, so that nobody takes its output for a real board's.
+    LibraryStatus status = Initialize(path);
+    if (status == kOk) {
+      PrintDiagnostic("vxctl: a simulated machine is in use: the demo machine, files in " +
+                      DirectoryOf(path) + " (VXCTL_SIM_MACHINE names another)");
+    }
+    return status;
   }
   return Initialize(path);
 }

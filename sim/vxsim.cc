@@ -20,6 +20,10 @@
 #include "sim/sim_platform.h"
 #include "sim/status.h"
 
+#ifndef VXSROM_VERSION
+#error "VXSROM_VERSION comes from the build (cmake/version.cmake)"
+#endif
+
 namespace sim {
 namespace {
 
@@ -37,11 +41,26 @@ const char kUsage[] =
     "  make-eui OUT XX-XX-XX-XX-XX-XX-XX-XX\n"
     "  hold MACHINE BB:DD.F SECONDS|--until FILE     keep a controller open (lock test)\n"
     "  parts                                        list the ROM parts\n"
-    "  timings                                      32 KiB erase/write/read times\n";
+    "  timings                                      32 KiB erase/write/read times\n"
+    "  --help                                       this text\n"
+    "  --version                                    the release of this tool and library\n";
 
 int Usage() {
   fputs(kUsage, stderr);
   return 2;
+}
+
+// Asked for, the usage is the output (a pager or a grep reads it), not an
+// error.
+int Help() {
+  fputs(kUsage, stdout);
+  return 0;
+}
+
+int Version() {
+  printf("vxsim %s (vxctl stand-in: simulated controllers, not the maker's library)\n",
+         VXSROM_VERSION);
+  return 0;
 }
 
 int Fail(const std::string& message) {
@@ -396,6 +415,8 @@ int Run(const std::vector<std::string>& args) {
   if (command == "make-eui") return MakeEui(args);
   if (command == "parts" && args.size() == 1) return ListParts();
   if (command == "timings" && args.size() == 1) return Timings();
+  if (command == "--help" && args.size() == 1) return Help();
+  if (command == "--version" && args.size() == 1) return Version();
   return Usage();
 }
 

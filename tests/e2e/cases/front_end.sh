@@ -131,3 +131,33 @@ vxctl Library Initilize Error! (-1)
 O
   expect_err_has "PollSromRead"
 }
+
+# cmake --install lays the program out as the packages do, under its own
+# name, and the stand-in library where the installed program finds it.
+test_installed_program_passes_its_identity_check() {
+  cmake --install "$VXSROM_BUILD_DIR" --prefix inst --component program > /dev/null
+  cmake --install "$VXSROM_BUILD_DIR" --prefix inst --component simulator > /dev/null
+  local installed
+  if is_windows; then
+    installed="$(program_runner) inst/vxsrom.exe"
+    for f in guide.md README.md LICENSE CHANGELOG.md examples/line.bat vxctl.dll vxsim.exe; do
+      [ -f "inst/$f" ] || fail "not installed: $f"
+    done
+  else
+    installed=inst/bin/vxsrom
+    for f in share/doc/vxsrom/guide.md share/doc/vxsrom/README.md share/doc/vxsrom/LICENSE \
+             share/doc/vxsrom/CHANGELOG.md share/doc/vxsrom/examples/line.sh \
+             share/doc/vxsrom-simulator/LICENSE lib/libvxctl.so bin/vxsim; do
+      [ -f "inst/$f" ] || fail "not installed: $f"
+    done
+    [ ! -e inst/bin/libvxctl.so ] || fail "library installed beside the program"
+    # Outside the system's library directories, the loader is told where.
+    export LD_LIBRARY_PATH="$PWD/inst/lib"
+  fi
+  run "$installed" '/?'
+  expect_status 0
+  cmp out.txt "$E2E_EXPECTED/help-normal.txt" || fail "help of the installed program differs"
+  run "$installed"
+  expect_status 0
+  expect_out_has "Bus:0x04 Device:0x00 Function:0x00"
+}

@@ -18,9 +18,9 @@ M
 programmed_lines() {
   cat <<'O'
      FW Version : 2.0.2.6-1.B
-     PCI Subsystem Vendor ID : 0x1234
-     PCI Subsystem ID : 0x5678
-     EUI-64 : 00-11-22-FF-FE-33-44-55
+     PCI Subsystem Vendor ID : 0x5658
+     PCI Subsystem ID : 0x0130
+     EUI-64 : 02-56-58-FF-FE-00-00-01
 O
 }
 
@@ -38,6 +38,28 @@ closing_lines() {
 }
 
 opens() { grep -c '^OpenDevice(' trace.txt || true; }
+
+# Without a description named, the stand-in library says on stderr that
+# the machine is simulated, and where its files are; with one, it is quiet.
+test_demo_machine_says_it_is_simulated() {
+  vxsrom
+  expect_status 0
+  expect_out_has "Bus:0x04 Device:0x00 Function:0x00"
+  sed 's/\r$//' err.txt > err-unix.txt
+  [ "$(wc -l < err-unix.txt)" -eq 1 ] || { cat err-unix.txt >&2; fail "not one line on stderr"; }
+  if is_windows; then
+    expect_err_has "vxctl: a simulated machine is in use: the demo machine, files in "
+  else
+    expect_err_has "vxctl: a simulated machine is in use: the demo machine, files in $XDG_STATE_HOME/vxctl-sim/ (VXCTL_SIM_MACHINE names another)"
+  fi
+  machine <<'M'
+speed 0
+controller 04:00.0 revision 4 part MX25L4005A rom a.bin
+M
+  vxsrom
+  expect_status 0
+  [ ! -s err.txt ] || { cat err.txt >&2; fail "stderr with a named machine"; }
+}
 closes() { grep -c '^CloseDevice(' trace.txt || true; }
 
 test_no_controller() {

@@ -203,3 +203,67 @@ test_first_verification_failure_is_the_result() {
   expect_outf "$TARGET3$ERASED${WRITTEN}Verify Serial ROM....  0%% \nSerial ROM read error (-21)\n$T05$ERASED$WRITTEN$MISMATCH"
   expect_calls CloseDevice 2
 }
+
+# The alternative to /writeall when every board needs its own EUI-64: the
+# line example of examples/ (line.sh; line.bat under wine), one /address
+# at a time.  A board that fails verification does not stop the others,
+# and the script's status says that one failed.
+test_line_example_writes_each_board_with_its_own_eui64() {
+  machine <<'M'
+speed 0
+controller 04:00.0 revision 4 part MX25L4005A rom a.bin
+controller 05:00.0 revision 4 part MX25L4005A rom b.bin
+controller 1A:1F.7 revision 4 part MX25L4005A rom c.bin
+stuck 0x7000 0x00
+M
+  examples
+  for i in 1 2 3; do vxsim make-eui "b$i.eui" "02-56-58-FF-FE-00-00-1$i"; done
+  printf '# station 1\n04-00-0 b1.eui\n5-0-0 b2.eui\n1a-1f-7 b3.eui\n' > list.txt
+  line_script() {
+    local script
+    if is_windows; then
+      cp "$E2E_EXAMPLES/line.bat" .
+      copy_program bin vxsrom > /dev/null
+      copy_library "$VXSROM_BUILD_DIR" bin
+      VXSROM='bin\vxsrom.exe' run "wine cmd /c line.bat" "$@"
+    else
+      VXSROM="$VXSROM" run "sh $E2E_EXAMPLES/line.sh" "$@"
+    fi
+  }
+  line_script list.txt
+  [ "$status" -eq 1 ] || fail "line status $status, expected 1"
+  grep '^line: ' out.txt > summary.txt
+  grep -v '^line: logged: ' summary.txt > results.txt
+  diff - results.txt <<'O'
+line: 04-00-0 b1.eui: written and verified
+line: 5-0-0 b2.eui: written and verified
+line: 1a-1f-7 b3.eui: FAILED with exit code -8 (the operator's guide says why)
+line: 3 boards, 2 written and verified, 1 failed
+O
+  [ "$(grep -c '^line: logged: ' summary.txt)" -eq 3 ] || fail "records not read back"
+  for i in 1 2; do
+    expect_rom 0$((i + 3)):00.0 <<R
+  firmware revision 4, version 2.0.2.6-1.B, 4096 bytes of code
+  subsystem vendor ID 0x5658, subsystem ID 0x0130
+  EUI-64 02-56-58-FF-FE-00-00-1$i
+  laid out for page size 0x100, device code 0x60E0
+  checksums correct
+R
+  done
+  sed 's/\r$//; s/\][^]]*vxsrom\(\.exe\)\{0,1\} /]PROG /' line.log > records.txt
+  diff - records.txt <<'L'
+[04:00:00][Return = 0]PROG /srom 2 /address 04-00-0 /write fw-rev4.mem config.ini b1.eui /log line.log
+[05:00:00][Return = 0]PROG /srom 2 /address 5-0-0 /write fw-rev4.mem config.ini b2.eui /log line.log
+[1A:1F:07][Return = -8]PROG /srom 2 /address 1a-1f-7 /write fw-rev4.mem config.ini b3.eui /log line.log
+L
+  # A log held by another process: vxsrom writes the board, but the run
+  # has no record, and the script does not count the board as done.
+  printf '04-00-0 b1.eui\n' > one.txt
+  hold line.log
+  line_script one.txt
+  release line.log
+  [ "$status" -eq 1 ] || fail "line status $status with the log held, expected 1"
+  expect_err_has "line: 04-00-0: this run has no record in line.log"
+  expect_out_has "line: 04-00-0 b1.eui: written and verified"
+  [ "$(wc -l < line.log)" -eq 3 ] || fail "a record was added to the held log"
+}

@@ -22,8 +22,11 @@ test_write_then_list() {
   vxsrom /srom 2
   expect_status 0
   expect_out_has "     FW Version : 2.0.2.6-1.B"
-  expect_out_has "     PCI Subsystem Vendor ID : 0x1234"
-  expect_out_has "     EUI-64 : 00-11-22-FF-FE-33-44-55"
+  # The samples differ from the demo machine's factory image, so that a
+  # write of them shows.
+  expect_out_has "     PCI Subsystem Vendor ID : 0x5658"
+  expect_out_has "     PCI Subsystem ID : 0x0130"
+  expect_out_has "     EUI-64 : 02-56-58-FF-FE-00-00-01"
 }
 
 test_wrong_type_fails_verification() {

@@ -72,3 +72,19 @@ test_parts_and_timings() {
   vxsim timings > t.txt
   grep -q '^MX25L4005A' t.txt || fail "no timings"
 }
+
+test_help_and_version() {
+  $VXSIM --help > out.raw
+  sed 's/\r$//' out.raw > out.txt
+  grep -q '^usage: vxsim COMMAND' out.txt || fail "no usage on stdout"
+  grep -q -- '--version' out.txt || fail "usage lacks --version"
+  # The version is the project's, written only in CMakeLists.txt.
+  local want
+  want=$(sed -n 's/^project(vxsrom VERSION \([0-9.]*\).*/\1/p' "$E2E_EXAMPLES/../CMakeLists.txt")
+  [ -n "$want" ] || fail "no project version"
+  $VXSIM --version > out.raw
+  sed 's/\r$//' out.raw > out.txt
+  expect_out <<< "vxsim $want (vxctl stand-in: simulated controllers, not the maker's library)"
+  if $VXSIM --version extra 2> err.txt; then fail "extra word accepted"; fi
+  expect_err_has "usage: vxsim"
+}

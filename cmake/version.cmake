@@ -1,0 +1,30 @@
+# One version for everything shipped: project(vxsrom VERSION ...) is the
+# only place it is written.  The Windows resources and manifest, the ELF
+# note of the Linux program, vxsim --version and the packages take it from
+# here.  Included once every target exists, wherever it is defined.
+set(VXSROM_VERSION_QUAD
+    "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
+set(VXSROM_VERSION_RC
+    "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
+set(VXSROM_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+
+target_compile_definitions(vxsim PRIVATE VXSROM_VERSION="${PROJECT_VERSION}")
+
+if(WIN32)
+  # The manifest is found beside the resource script that names it.
+  configure_file(${CMAKE_SOURCE_DIR}/platform/vxsrom.rc.in
+                 ${VXSROM_GENERATED_DIR}/vxsrom.rc @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/platform/vxsrom.manifest.in
+                 ${VXSROM_GENERATED_DIR}/vxsrom.manifest @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/sim/vxctl.rc.in
+                 ${VXSROM_GENERATED_DIR}/vxctl.rc @ONLY)
+  target_sources(vxsrom PRIVATE ${VXSROM_GENERATED_DIR}/vxsrom.rc)
+  target_sources(vxctl PRIVATE ${VXSROM_GENERATED_DIR}/vxctl.rc)
+  # A change of the manifest alone must rebuild the resource.
+  set_source_files_properties(${VXSROM_GENERATED_DIR}/vxsrom.rc
+    TARGET_DIRECTORY vxsrom
+    PROPERTIES OBJECT_DEPENDS ${VXSROM_GENERATED_DIR}/vxsrom.manifest)
+else()
+  # Beside the recorded name in the program's ELF note.
+  target_compile_definitions(vxsrom PRIVATE VXSROM_VERSION="${PROJECT_VERSION}")
+endif()
