@@ -47,6 +47,17 @@ if(WIN32)
 else()
   install(TARGETS vxctl LIBRARY DESTINATION ${VXSROM_LIB_DIR} COMPONENT simulator)
 endif()
+# The recorder is also named vxctl: it goes in a folder of its own, off
+# the library path, and is put in vxctl's place by hand when a line's
+# real runs are to be recorded.
+if(WIN32)
+  install(PROGRAMS $<TARGET_FILE:vxctl_recorder> DESTINATION recorder
+          COMPONENT simulator)
+else()
+  install(TARGETS vxctl_recorder
+          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/vxsrom-simulator/recorder
+          COMPONENT simulator)
+endif()
 install(FILES docs/simulator.md docs/formats.md LICENSE CHANGELOG.md
         DESTINATION ${VXSROM_SIM_DOC_DIR} COMPONENT simulator)
 # The sample files are made for the simulator: real boards need the

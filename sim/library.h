@@ -14,6 +14,7 @@
 #include "device/controller_library.h"
 #include "sim/long_operation.h"
 #include "sim/machine.h"
+#include "sim/replay.h"
 #include "sim/rom_chip.h"
 #include "sim/sim_platform.h"
 
@@ -72,6 +73,9 @@ class Library {
                                 const wchar_t* eui64, const RomGeometry* geometry,
                                 uint8_t* image);
 
+  /// Answers instead of the machine when the description says "replay".
+  Replayer* replayer() { return replayer_.get(); }
+
   /// The description loaded by the last successful initialisation.
   const Machine& machine() const { return machine_; }
 
@@ -96,6 +100,7 @@ class Library {
                            const RomGeometry* geometry, uint8_t* image, bool config_required);
 
   bool initialized_ = false;
+  std::unique_ptr<Replayer> replayer_;
   Machine machine_;
   std::vector<std::unique_ptr<Controller>> controllers_;
   std::map<std::string, uint32_t> calls_;

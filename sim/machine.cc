@@ -124,6 +124,10 @@ bool ParseMachine(const std::string& text, const std::string& dir,
       std::string name;
       if (!(words >> name) || (words >> extra)) return fail("trace needs one file name");
       machine->trace_path = Resolve(dir, name);
+    } else if (keyword == "replay") {
+      std::string name;
+      if (!(words >> name) || (words >> extra)) return fail("replay needs one recording file name");
+      machine->replay_path = Resolve(dir, name);
     } else if (keyword == "fault") {
       FaultRule rule;
       if (!(words >> rule.operation) || !IsOperationName(rule.operation)) {

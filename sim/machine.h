@@ -53,6 +53,7 @@ struct ControllerSpec {
 struct Machine {
   double speed = 1.0;                     ///< 0 = instant, 1 = real time.
   std::string trace_path;                 ///< Empty: no trace.
+  std::string replay_path;                ///< Empty: no replay.
   std::vector<FaultRule> faults;          ///< Library-wide.
   std::vector<uint32_t> enumerate_counts; ///< Count reported by call n.
   std::vector<ControllerSpec> controllers;

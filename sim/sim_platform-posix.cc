@@ -1,4 +1,5 @@
 // POSIX services of the simulator.
+#include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -81,6 +82,27 @@ std::string DirectoryOf(const std::string& path) {
 
 bool IsAbsolutePath(const std::string& path) {
   return !path.empty() && path[0] == '/';
+}
+
+void* LoadLibraryAt(const std::string& path, std::string* reason) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    const char* error = dlerror();
+    *reason = error ? error : "cannot be loaded";
+  }
+  return handle;
+}
+
+void* LibraryExport(void* handle, int, const char* name) {
+  return dlsym(handle, name);
+}
+
+std::string ModuleDirectory() {
+  Dl_info info = {};
+  if (!dladdr(reinterpret_cast<void*>(&ModuleDirectory), &info) ||
+      !info.dli_fname)
+    return "";
+  return DirectoryOf(info.dli_fname);
 }
 
 ProcessLock::~ProcessLock() { Release(); }

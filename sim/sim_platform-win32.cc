@@ -117,6 +117,32 @@ bool IsAbsolutePath(const std::string& path) {
   return path.size() >= 3 && path[1] == ':' && (path[2] == '/' || path[2] == '\\');
 }
 
+void* LoadLibraryAt(const std::string& path, std::string* reason) {
+  // By full path, its own dependencies from its folder and System32.
+  HMODULE module = LoadLibraryExW(Utf8ToWide(path).c_str(), nullptr,
+                                  LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!module) *reason = "cannot be loaded (error " + std::to_string(GetLastError()) + ")";
+  return reinterpret_cast<void*>(module);
+}
+
+void* LibraryExport(void* handle, int ordinal, const char*) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle),
+                                                MAKEINTRESOURCEA(ordinal)));
+}
+
+std::string ModuleDirectory() {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&ModuleDirectory)),
+                          &module))
+    return "";
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return "";
+  return DirectoryOf(WideToUtf8(path));
+}
+
 ProcessLock::~ProcessLock() { Release(); }
 
 int ProcessLock::TryAcquire(const std::string& path) {

@@ -63,6 +63,17 @@ std::string DirectoryOf(const std::string& path);
 /// True for an absolute path on this platform.
 bool IsAbsolutePath(const std::string& path);
 
+/// Loads the library file at path; null with the system's *reason.
+void* LoadLibraryAt(const std::string& path, std::string* reason);
+
+/// The export at ordinal (Windows, as the maker's library is bound) or
+/// under name (POSIX); null when absent.
+void* LibraryExport(void* handle, int ordinal, const char* name);
+
+/// The directory of the library or program that holds this code, with
+/// its separator.
+std::string ModuleDirectory();
+
 /// An exclusive lock on a file, held by this process until released or
 /// until the process ends (however it ends).
 class ProcessLock {

@@ -24,6 +24,7 @@ enum Status : LibraryStatus {
   kBadMachine = -32,         ///< Machine description invalid.
   kBadRomFile = -33,         ///< A ROM file has the wrong size or can't be made.
   kNotInitialized = -34,     ///< Call outside InitializeLibrary..Terminate.
+  kReplayDeparture = -35,    ///< A replayed call differs from the recording.
   kBadFirmware = -41,        ///< Firmware file malformed.
   kFileAccess = -42,         ///< An input file could not be opened or read.
   kFirmwareChecksum = -43,   ///< Firmware file checksum mismatch.

@@ -6,6 +6,8 @@
 #include <string.h>
 
 #include <chrono>
+#include <map>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "sim/long_operation.h"
 #include "sim/machine.h"
 #include "sim/parts.h"
+#include "sim/recording.h"
 #include "sim/rom_chip.h"
 #include "sim/sim_platform.h"
 #include "sim/status.h"
@@ -42,6 +45,7 @@ const char kUsage[] =
     "  hold MACHINE BB:DD.F SECONDS|--until FILE     keep a controller open (lock test)\n"
     "  parts                                        list the ROM parts\n"
     "  timings                                      32 KiB erase/write/read times\n"
+    "  replay-check RECORDING                       summary of a recorded run\n"
     "  --help                                       this text\n"
     "  --version                                    the release of this tool and library\n";
 
@@ -314,6 +318,45 @@ int Hold(const std::vector<std::string>& args) {
   return 0;
 }
 
+// What a recording holds: its controllers, operations, failures and time,
+// to judge a line's recording before replaying it.
+int ReplayCheck(const std::vector<std::string>& args) {
+  if (args.size() != 2) return Usage();
+  std::vector<uint8_t> bytes;
+  bool too_large = false;
+  if (!ReadWholeFile(args[1], 1u << 30, &bytes, &too_large)) return Fail(args[1] + ": cannot be read");
+  Recording recording;
+  std::string error;
+  if (!ParseRecording(std::string(bytes.begin(), bytes.end()), &recording, &error))
+    return Fail(args[1] + ": " + error);
+  std::set<std::string> controllers;
+  std::map<std::string, int> operations;
+  uint64_t total = 0, device = 0;
+  std::vector<std::string> failures;
+  for (size_t i = 0; i < recording.calls.size(); ++i) {
+    const RecordedCall& call = recording.calls[i];
+    ++operations[call.operation];
+    total += call.micros;
+    if (call.operation.compare(0, 4, "Poll") == 0) device += call.micros;
+    if (!call.args.empty() && call.args[0].size() == 7 && call.args[0][2] == ':')
+      controllers.insert(call.args[0]);
+    if (call.status < 0)
+      failures.push_back("  call " + std::to_string(i + 1) + " " + call.Shown() + " = " +
+                         std::to_string(call.status));
+  }
+  printf("%zu calls, %zu input files\n", recording.calls.size(), recording.files.size());
+  printf("controllers:");
+  for (const std::string& c : controllers) printf(" %s", c.c_str());
+  printf("%s\n", controllers.empty() ? " none" : "");
+  printf("operations:\n");
+  for (const auto& op : operations) printf("  %-18s %d\n", op.first.c_str(), op.second);
+  printf("failures: %zu\n", failures.size());
+  for (const std::string& f : failures) printf("%s\n", f.c_str());
+  printf("device time %.3f s (waits before the polls), total %.3f s\n",
+         static_cast<double>(device) / 1e6, static_cast<double>(total) / 1e6);
+  return 0;
+}
+
 int MakeMem(const std::vector<std::string>& args) {
   std::vector<std::string> v;
   if (args.size() < 2 || !Options(args, 2, {"revision", "version", "code-size"}, &v)) return Usage();
@@ -410,6 +453,7 @@ int Run(const std::vector<std::string>& args) {
   if (command == "program") return Program(args);
   if (command == "poke") return Poke(args);
   if (command == "hold") return Hold(args);
+  if (command == "replay-check") return ReplayCheck(args);
   if (command == "make-mem") return MakeMem(args);
   if (command == "make-ini") return MakeIni(args);
   if (command == "make-eui") return MakeEui(args);

@@ -1,0 +1,209 @@
+#include "sim/recording.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "sim/machine.h"
+#include "sim/sim_platform.h"
+
+namespace sim {
+
+const char kRecordingHeader[] = "vxctl-recording 1";
+
+namespace {
+
+std::string Number(uint64_t value) { return std::to_string(value); }
+
+
+bool ParseNumber(const std::string& text, long long* value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  *value = strtoll(text.c_str(), &end, 10);
+  return *end == '\0';
+}
+
+}  // namespace
+
+std::string RecordedCall::Line() const {
+  std::string line = "call " + Number(micros) + " " + operation;
+  for (const std::string& arg : args) line += " " + arg;
+  line += " = " + std::to_string(status);
+  for (const std::string& out : outs) line += " " + out;
+  return line;
+}
+
+std::string RecordedCall::Shown() const {
+  std::string shown;
+  for (const std::string& arg : args)
+    shown += (shown.empty() ? "" : ", ") +
+             (arg.size() > 24 ? arg.substr(0, 16) + "..." : arg);
+  return operation + "(" + shown + ")";
+}
+
+std::string FileLine(const RecordedFile& file) {
+  return "file " + HexToken(file.path.data(), file.path.size()) + " " +
+         HexToken(file.bytes.data(), file.bytes.size());
+}
+
+bool ParseRecording(const std::string& text, Recording* recording,
+                    std::string* error) {
+  *recording = Recording();
+  std::istringstream in(text);
+  std::string line;
+  int number = 0;
+  auto fail = [&](const std::string& reason) {
+    *error = "line " + std::to_string(number) + ": " + reason;
+    return false;
+  };
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (number == 1) {
+      if (line != kRecordingHeader) return fail("not a recording");
+      continue;
+    }
+    std::istringstream words(line);
+    std::string kind;
+    if (!(words >> kind)) continue;
+    if (kind == "file") {
+      std::string path, bytes;
+      RecordedFile file;
+      std::vector<uint8_t> name;
+      if (!(words >> path >> bytes) || !FromHexToken(path, &name) ||
+          !FromHexToken(bytes, &file.bytes))
+        return fail("file HEXPATH HEXBYTES");
+      file.path.assign(name.begin(), name.end());
+      recording->files.push_back(file);
+      continue;
+    }
+    if (kind != "call") return fail("unknown line '" + kind + "'");
+    RecordedCall call;
+    std::string micros, token, status;
+    long long value;
+    if (!(words >> micros >> call.operation) || !ParseNumber(micros, &value) ||
+        value < 0)
+      return fail("call MICROSECONDS OPERATION ARGS = STATUS OUTS");
+    call.micros = static_cast<uint64_t>(value);
+    while (words >> token && token != "=") call.args.push_back(token);
+    if (token != "=" || !(words >> status) || !ParseNumber(status, &value))
+      return fail("a call needs = STATUS");
+    call.status = static_cast<LibraryStatus>(value);
+    while (words >> token) call.outs.push_back(token);
+    recording->calls.push_back(call);
+  }
+  if (number == 0) return fail("empty");
+  return true;
+}
+
+std::string HexToken(const void* data, size_t size) {
+  if (size == 0) return ".";
+  static const char kDigits[] = "0123456789abcdef";
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  std::string text(size * 2, '0');
+  for (size_t i = 0; i < size; ++i) {
+    text[2 * i] = kDigits[bytes[i] >> 4];
+    text[2 * i + 1] = kDigits[bytes[i] & 15];
+  }
+  return text;
+}
+
+bool FromHexToken(const std::string& token, std::vector<uint8_t>* bytes) {
+  bytes->clear();
+  if (token == ".") return true;
+  if (token.empty() || token.size() % 2) return false;
+  auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  for (size_t i = 0; i < token.size(); i += 2) {
+    int hi = digit(token[i]), lo = digit(token[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    bytes->push_back(static_cast<uint8_t>(hi << 4 | lo));
+  }
+  return true;
+}
+
+std::string BufferToken(const void* data, size_t size) {
+  return data ? HexToken(data, size) : "-";
+}
+
+std::string PathToken(const wchar_t* path) {
+  if (!path) return "-";
+  std::string utf8 = WideToUtf8(path);
+  return HexToken(utf8.data(), utf8.size());
+}
+
+std::string PointerToken(const void* pointer) { return pointer ? "p" : "-"; }
+
+uint32_t ImageBytesFor(const RomGeometry* geometry) {
+  if (!geometry) return 0x8000;
+  const uint32_t mem_size = geometry->mem_size;
+  return std::min<uint32_t>(mem_size, 0x8000);
+}
+
+std::vector<std::string> EnumerateArgs(uint32_t zero1, uint32_t zero2,
+                                       const DeviceRecord* records,
+                                       uint32_t capacity) {
+  return {Number(zero1), Number(zero2), PointerToken(records),
+          Number(capacity)};
+}
+
+std::vector<std::string> OpenArgs(PciAddress address, uint32_t two,
+                                  const RomGeometry* geometry) {
+  return {FormatPciAddress(address), Number(two),
+          BufferToken(geometry, sizeof(RomGeometry))};
+}
+
+std::vector<std::string> AddressArgs(PciAddress address) {
+  return {FormatPciAddress(address)};
+}
+
+std::vector<std::string> StartReadArgs(PciAddress address, uint32_t offset,
+                                       uint32_t size, uint32_t zero,
+                                       const void* reserved, uint32_t one) {
+  return {FormatPciAddress(address), Number(offset), Number(size),
+          Number(zero), PointerToken(reserved), Number(one)};
+}
+
+std::vector<std::string> PollReadArgs(PciAddress address, uint32_t size,
+                                      const uint8_t* buffer) {
+  return {FormatPciAddress(address), Number(size), PointerToken(buffer)};
+}
+
+std::vector<std::string> StartWriteArgs(PciAddress address, uint32_t size,
+                                        const uint8_t* image, uint32_t one) {
+  return {FormatPciAddress(address), Number(size), BufferToken(image, size),
+          Number(one)};
+}
+
+std::vector<std::string> StartEraseArgs(PciAddress address, uint32_t one) {
+  return {FormatPciAddress(address), Number(one)};
+}
+
+std::vector<std::string> BuildArgs(const wchar_t* firmware,
+                                   const wchar_t* config,
+                                   const wchar_t* eui64,
+                                   const RomGeometry* geometry) {
+  return {PathToken(firmware), PathToken(config), PathToken(eui64),
+          BufferToken(geometry, sizeof(RomGeometry))};
+}
+
+std::vector<std::string> ImageInfoArgs(const uint8_t* image, uint32_t size) {
+  return {BufferToken(image, size), Number(size)};
+}
+
+std::vector<std::string> PatchArgs(const uint8_t* image, uint32_t size,
+                                   uint32_t zero1, uint32_t zero2,
+                                   const void* reserved1,
+                                   const RomGeometry* geometry,
+                                   const void* reserved2, uint32_t four) {
+  return {BufferToken(image, size), Number(size), Number(zero1),
+          Number(zero2), PointerToken(reserved1),
+          BufferToken(geometry, sizeof(RomGeometry)), PointerToken(reserved2),
+          Number(four)};
+}
+
+}  // namespace sim
