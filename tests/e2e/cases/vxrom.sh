@@ -158,6 +158,7 @@ test_stop_request_during_restore_waits_for_the_verification() {
   is_windows && return 0  # no POSIX signals under wine
   dumped 1
   vxsim poke machine.txt 04:00.0 0 0x00
+  rm -f out.raw err.txt
   env --default-signal=INT $VXROM restore d.bin --progress > out.raw 2> err.txt &
   pid=$!
   until grep -qF 'Erase Serial ROM' err.txt 2> /dev/null; do
