@@ -29,6 +29,8 @@ endif()
 
 # The program keeps its file name: it refuses to run under any other.
 install(TARGETS vxsrom RUNTIME DESTINATION ${VXSROM_BIN_DIR} COMPONENT program)
+# vxrom loads vxctl from the same places, so it sits beside vxsrom.
+install(TARGETS vxrom RUNTIME DESTINATION ${VXSROM_BIN_DIR} COMPONENT program)
 install(FILES README.md docs/guide.md LICENSE CHANGELOG.md
         DESTINATION ${VXSROM_DOC_DIR} COMPONENT program)
 if(WIN32)

@@ -3,6 +3,11 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <wchar.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include <vector>
 
@@ -25,14 +30,30 @@ std::wstring Format(const wchar_t* format, va_list args) {
   }
 }
 
+/// Where Print sends the program's messages: standard output unless a
+/// program that keeps standard output for results of its own sends them
+/// elsewhere; null sends them nowhere.
+FILE* g_message_stream = stdout;
+
 }  // namespace
 
 namespace platform {
 
+void SetMessageStream(FILE* stream) { g_message_stream = stream; }
+
+bool IsTerminal(FILE* stream) {
+#ifdef _WIN32
+  return _isatty(_fileno(stream)) != 0;
+#else
+  return isatty(fileno(stream)) != 0;
+#endif
+}
+
 void Print(const wchar_t* format, ...) {
+  if (!g_message_stream) return;
   va_list args;
   va_start(args, format);
-  WriteConsoleText(stdout, Format(format, args));
+  WriteConsoleText(g_message_stream, Format(format, args));
   va_end(args);
 }
 
@@ -60,6 +81,8 @@ void PrintReason(const wchar_t* format, ...) {
   WriteConsoleText(stderr, line);
 }
 
-void Flush() { fflush(stdout); }
+void Flush() {
+  if (g_message_stream) fflush(g_message_stream);
+}
 
 }  // namespace platform

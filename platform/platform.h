@@ -18,13 +18,22 @@ extern const bool kSlashStartsPaths;
 /// Sets the locale and console mode so wide output prints any character.
 void InitConsole();
 
-/// Wide formatted output to standard output.
+/// Wide formatted output of the program's messages: to standard output,
+/// or where SetMessageStream sent them.
 void Print(const wchar_t* format, ...);
+
+/// Sends Print's messages (and Flush) to stream instead of standard
+/// output; null discards them.  For a program whose standard output
+/// carries results of its own.
+void SetMessageStream(FILE* stream);
+
+/// True when stream is a terminal (a console on Windows).
+bool IsTerminal(FILE* stream);
 
 /// Writes text to a console stream (stdout or stderr) in its encoding.
 void WriteConsoleText(FILE* stream, const std::wstring& text);
 
-/// Flushes standard output, so progress shows live in a pipe too.
+/// Flushes the messages' stream, so progress shows live in a pipe too.
 void Flush();
 
 /// Diagnostics that are not the program's own messages go to stderr.
@@ -55,6 +64,11 @@ std::wstring ErrorNumberText(int error_number);
 /// Tries to open path for reading as the library would; false with the
 /// system's reason when it cannot be read.
 bool ProbeReadable(const std::wstring& path, std::wstring* reason);
+
+/// Reads at most limit bytes of the file at path into *data; false with
+/// the system's reason when it cannot be read.
+bool ReadInputFile(const std::wstring& path, size_t limit,
+                   std::vector<uint8_t>* data, std::wstring* reason);
 
 /// Opens path for appending ("a+"), shared with no other opener.
 /// @return the stream, or null with the C library's error number set.

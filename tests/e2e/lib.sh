@@ -138,6 +138,9 @@ examples() { cp "$E2E_EXAMPLES"/*.mem "$E2E_EXAMPLES"/*.ini "$E2E_EXAMPLES"/*.eu
 # terminal (a background job would otherwise ignore it).  finish waits
 # for it and sets $status and out.txt as vxsrom does.
 start() {
+  # The redirections below happen in the background job: a previous run's
+  # output, removed here, could otherwise satisfy await_out at once.
+  rm -f out.raw err.txt
   env --default-signal=INT $VXSROM "$@" > out.raw 2> err.txt &
   pid=$!
 }

@@ -1,0 +1,40 @@
+// vxrom's command line: subcommands and long options, read with CLI11.
+#ifndef VXROM_COMMAND_LINE_H_
+#define VXROM_COMMAND_LINE_H_
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "device/controller_library.h"
+#include "device/rom_types.h"
+
+/// The subcommand that a run carries out.
+enum class Command { kList,
+                     kRestore,
+                     kInfo };
+
+/// What the command line asks for.
+struct VxromOptions {
+  Command command = Command::kList;
+  bool json = false;      ///< list, info: one JSON document on stdout.
+  bool quiet = false;     ///< No progress, whatever stderr is.
+  bool progress = false;  ///< Progress even when stderr is no terminal.
+  std::wstring image_path;
+  bool has_log = false;
+  std::wstring log_path;
+  bool has_address = false;
+  PciAddress address = 0xFFFF;
+  uint32_t rom_type_selector = kRomTypeAuto;  ///< A RomTypeTable row.
+  bool check_revision = true;
+};
+
+/// Reads args (the program's own name first) into *options.
+/// @return true to go on; false when the run ends here with *exit_code:
+///         0 after --help or --version, -4 after a mistake (said on
+///         stderr).
+bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
+                           VxromOptions* options, int* exit_code);
+
+#endif  // VXROM_COMMAND_LINE_H_

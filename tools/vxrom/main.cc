@@ -1,0 +1,30 @@
+// Entry point of vxrom: started as vxsrom is (a hardened process, the
+// console set up, requests to stop handled), without its identity check.
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "vxrom/vxrom.h"
+
+#ifdef _WIN32
+// The C runtime calls it under -municode; it declares no prototype.
+extern "C" int wmain(int argc, wchar_t** argv);
+
+int wmain(int argc, wchar_t** argv) {
+  platform::SetToolName(L"vxrom");
+  platform::HardenProcess();
+  platform::InitConsole();
+  platform::InstallStopHandlers();
+  return RunVxrom(std::vector<std::wstring>(argv, argv + argc));
+}
+#else
+int main(int argc, char** argv) {
+  platform::SetToolName(L"vxrom");
+  platform::HardenProcess();
+  platform::InitConsole();
+  platform::InstallStopHandlers();
+  std::vector<std::wstring> args;
+  if (!platform::DecodeArguments(argc, argv, &args)) return -4;
+  return RunVxrom(args);
+}
+#endif

@@ -1,0 +1,120 @@
+#include "vxrom/vxrom.h"
+
+#include <stdio.h>
+
+#include <exception>
+#include <new>
+
+#include "device/session.h"
+#include "device/target.h"
+#include "platform/platform.h"
+#include "rom/job.h"
+#include "rom/progress.h"
+#include "vxrom/command_line.h"
+#include "vxrom/info.h"
+#include "vxrom/library.h"
+#include "vxrom/list.h"
+#include "vxrom/restore.h"
+#include "vxrom/run_log.h"
+#include "vxrom/text.h"
+
+namespace {
+
+/// Files larger than this are no image of any ROM, and are not read
+/// whole: every image is at most 32 KiB.
+const size_t kLargestImageFile = 1u << 20;
+
+/// Where the messages of the controller and ROM code go: they are
+/// vxsrom's standard output, but vxrom keeps its own for results.  A
+/// terminal shows the progress; a file or pipe would only collect the
+/// carriage returns of its redrawn line.
+void RouteMessages(const VxromOptions& options) {
+  if (options.quiet) {
+    platform::SetMessageStream(nullptr);
+  } else if (options.progress || platform::IsTerminal(stderr)) {
+    platform::SetMessageStream(stderr);
+  } else {
+    platform::SetMessageStream(nullptr);
+  }
+}
+
+/// Reads the image file named on the command line.
+int ReadImage(const RomJob& job, std::vector<uint8_t>* image) {
+  int result = ReadImageFile(job, kLargestImageFile + 1, image);
+  if (result == 0 && image->size() > kLargestImageFile) {
+    platform::PrintReason(L"\"%ls\" is larger than %u bytes: no image",
+                          job.image_path.c_str(),
+                          static_cast<unsigned>(kLargestImageFile));
+    return -15;
+  }
+  return result;
+}
+
+/// The command, with the library started around it.
+int RunCommand(const VxromOptions& options, DeviceSession& session,
+               RomJob& job) {
+  std::vector<uint8_t> image;
+  int result = 0;
+  if (options.command != Command::kList &&
+      (result = ReadImage(job, &image)) != 0)
+    return result;
+  StartedLibrary library;
+  if ((result = library.Start(session)) != 0) return result;
+  switch (options.command) {
+    case Command::kList:
+      result = ListCommand(session, options.json);
+      break;
+    case Command::kInfo:
+      result = InfoCommand(session, job.image_path, image, options.json);
+      break;
+    case Command::kRestore:
+      result = RestoreCommand(job, image);
+      if (result == 0) {
+        WriteResult(platform::Utf8FromWide(
+            FormatAddress(session.devices.open_address) + L": restored \"" +
+            job.image_path + L"\", " + std::to_wstring(image.size()) +
+            L" bytes written and verified\n"));
+      }
+      break;
+  }
+  // A stop that came after the last poll is answered too.
+  NoticeStopRequest(&job.stop);
+  return library.Stop(session, result);
+}
+
+int Run(const std::vector<std::wstring>& args) {
+  VxromOptions options;
+  int exit_code = 0;
+  if (!ParseVxromCommandLine(args, &options, &exit_code)) return exit_code;
+  RouteMessages(options);
+  DeviceSession session;
+  session.rom_type_selector = options.rom_type_selector;
+  session.has_target_address = options.has_address;
+  session.target_address = options.address;
+  session.check_revision = options.check_revision;
+  RomJob job(session);
+  job.image_path = options.image_path;
+  job.check_revision = options.check_revision;
+  RunLog log;
+  const bool logging = options.has_log && log.Open(options.log_path);
+  exit_code = RunCommand(options, session, job);
+  if (logging) {
+    log.Append(LogRecord(CommandLineEcho(args), exit_code,
+                         session.devices.open_address));
+  }
+  return exit_code;
+}
+
+}  // namespace
+
+int RunVxrom(const std::vector<std::wstring>& args) {
+  try {
+    return Run(args);
+  } catch (const std::bad_alloc&) {
+    platform::PrintReason(L"out of memory");
+    return -2;
+  } catch (const std::exception& e) {
+    platform::PrintReason(L"%ls", WideFromUtf8(e.what()).c_str());
+    return -1;
+  }
+}
