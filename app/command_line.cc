@@ -143,8 +143,9 @@ struct Parser {
     } else if (bit == OPT_ADDRESS) {
       if (count >= 1) return Reject(word, kTooManyWords);
       if (!ParseAddress(word, &options->target_address))
-        return Reject(word, L"not an address for /address: bus-device-"
-                            L"function in hexadecimal, e.g. 04-00-0");
+        return Reject(word,
+                      L"not an address for /address: bus-device-"
+                      L"function in hexadecimal, e.g. 04-00-0");
       complete = true;
     } else if (bit == OPT_SROM) {
       if (count >= 1) return Reject(word, kTooManyWords);
@@ -226,8 +227,9 @@ struct Parser {
     const wchar_t* why = nullptr;
     if (!(flags & kActionOrHelp)) {
       message = L"Command action not found!\n";
-      why = L"no action: give /write, /erase, /dump, /verify, /imagegen or "
-            L"/writeall";
+      why =
+          L"no action: give /write, /erase, /dump, /verify, /imagegen or "
+          L"/writeall";
     } else if ((flags & OPT_NOERASE) && !(flags & kWriteActionMask)) {
       message = L"Parameter error = \"/noerase\"\n";
       why = L"/noerase goes only with /write or /writeall";

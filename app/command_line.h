@@ -78,14 +78,14 @@ const uint16_t kNoAddress = 0xFFFF;
 
 /// What the parser found on the command line.
 struct CommandLine {
-  uint32_t flags = 0;              ///< CommandFlags.
-  std::wstring firmware_path;      ///< FirmwarePath.
-  std::wstring config_path;        ///< ConfigPath.
-  std::wstring eui64_path;         ///< Eui64Path.
-  std::wstring image_path;         ///< ImagePath.
-  std::wstring log_path;           ///< LogPath.
+  uint32_t flags = 0;                    ///< CommandFlags.
+  std::wstring firmware_path;            ///< FirmwarePath.
+  std::wstring config_path;              ///< ConfigPath.
+  std::wstring eui64_path;               ///< Eui64Path.
+  std::wstring image_path;               ///< ImagePath.
+  std::wstring log_path;                 ///< LogPath.
   uint16_t target_address = kNoAddress;  ///< TargetAddress.
-  uint32_t rom_type_selector = 5;  ///< RomTypeSelector.
+  uint32_t rom_type_selector = 5;        ///< RomTypeSelector.
 
   bool has(uint32_t bits) const { return (flags & bits) != 0; }
 };

@@ -5,7 +5,9 @@
 namespace {
 
 /// Which forms print a line of the full text.
-enum Form { kBoth, kNormal, kExtended };
+enum Form { kBoth,
+            kNormal,
+            kExtended };
 
 struct HelpLine {
   Form form;

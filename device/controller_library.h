@@ -19,9 +19,9 @@ typedef uint16_t PciAddress;
 #pragma pack(push, 1)
 /// One controller as enumerated: 7 bytes, back to back.
 struct DeviceRecord {
-  uint16_t address;        ///< PciAddress, little-endian.
-  uint8_t reserved[4];     ///< Not read by the program.
-  uint8_t chip_revision;   ///< 3 = VX5130, 4 = VX5130A.
+  uint16_t address;       ///< PciAddress, little-endian.
+  uint8_t reserved[4];    ///< Not read by the program.
+  uint8_t chip_revision;  ///< 3 = VX5130, 4 = VX5130A.
 };
 
 /// Geometry of a serial ROM, exchanged with the library.

@@ -8,14 +8,13 @@ bool LoadedLibrary::Load(std::wstring* reason) {
   handle_ = platform::LoadControllerLibrary(reason);
   if (!handle_) return false;
   void* address;
-#define VXCTL_BIND(name, ordinal)                                        \
-  address = platform::LibraryOperation(handle_, ordinal, #name);         \
-  if (!address) {                                                        \
-    *reason = L"the controller library lacks " L## #name L" (ordinal " \
-              L## #ordinal L")";                                          \
-    Unload();                                                            \
-    return false;                                                        \
-  }                                                                      \
+#define VXCTL_BIND(name, ordinal)                                                         \
+  address = platform::LibraryOperation(handle_, ordinal, #name);                          \
+  if (!address) {                                                                         \
+    *reason = L"the controller library lacks " L## #name L" (ordinal " L## #ordinal L")"; \
+    Unload();                                                                             \
+    return false;                                                                         \
+  }                                                                                       \
   operations_.name = reinterpret_cast<name##Fn>(address);
   VXCTL_OPERATIONS(VXCTL_BIND)
 #undef VXCTL_BIND

@@ -1,7 +1,7 @@
 #include "device/listing.h"
 
-#include "device/session.h"
 #include "device/rom_types.h"
+#include "device/session.h"
 #include "device/target.h"
 #include "platform/platform.h"
 

@@ -8,26 +8,26 @@
 
 /// Selector values with a meaning of their own.
 enum RomTypeSelectorValue : uint32_t {
-  kRomTypeAuto = 0,      ///< /srom 0: geometry detected from the ROM.
-  kRomTypeNone = 5,      ///< Neither /srom nor /srominfo given.
-  kRomType255 = 6,       ///< /srom 255.
-  kRomTypeCustom = 7,    ///< /srominfo.
-  kRomTypeQuery = 8,     ///< /srom ?.
+  kRomTypeAuto = 0,    ///< /srom 0: geometry detected from the ROM.
+  kRomTypeNone = 5,    ///< Neither /srom nor /srominfo given.
+  kRomType255 = 6,     ///< /srom 255.
+  kRomTypeCustom = 7,  ///< /srominfo.
+  kRomTypeQuery = 8,   ///< /srom ?.
   kRomTypeRows = 9,
 };
 
 /// RomTypeTable: nine writable rows, indexed by RomTypeSelector.
 struct RomTypeTable {
   RomGeometry rows[kRomTypeRows] = {
-      {0, 0, 0x0000},          // 0 auto-detect
-      {0x8000, 0x80, 0x62E0},  // 1 AT25F512/A/B
-      {0x8000, 0x100, 0x60E0}, // 2 MX25L512 family
-      {0x8000, 0x100, 0xC7E0}, // 3 W25X10BV family
-      {0x8000, 0x20, 0x60E0},  // 4 MX25L5121E/1021E
-      {0, 0, 0x0000},          // 5 none given
-      {0x8000, 0x80, 0x0080},  // 6 25LC512 EEPROM
-      {0, 0, 0x0000},          // 7 custom, from /srominfo
-      {0x8000, 0x80, 0x00E0},  // 8 query
+      {0, 0, 0x0000},           // 0 auto-detect
+      {0x8000, 0x80, 0x62E0},   // 1 AT25F512/A/B
+      {0x8000, 0x100, 0x60E0},  // 2 MX25L512 family
+      {0x8000, 0x100, 0xC7E0},  // 3 W25X10BV family
+      {0x8000, 0x20, 0x60E0},   // 4 MX25L5121E/1021E
+      {0, 0, 0x0000},           // 5 none given
+      {0x8000, 0x80, 0x0080},   // 6 25LC512 EEPROM
+      {0, 0, 0x0000},           // 7 custom, from /srominfo
+      {0x8000, 0x80, 0x00E0},   // 8 query
   };
 };
 

@@ -33,7 +33,7 @@ struct DeviceSession {
   uint32_t rom_type_selector = kRomTypeNone;   ///< The row in use.
   bool has_target_address = false;             ///< A target was named.
   PciAddress target_address = 0xFFFF;          ///< The one named.
-  bool check_revision = true;  ///< Chip revision rules apply.
+  bool check_revision = true;                  ///< Chip revision rules apply.
 
   /// The RomTypeTable row that the selector selects.
   RomGeometry& geometry() { return rom_types.rows[rom_type_selector]; }

@@ -4,8 +4,8 @@
 
 #include <new>
 
-#include "device/session.h"
 #include "device/rom_types.h"
+#include "device/session.h"
 #include "platform/platform.h"
 
 namespace {

@@ -27,8 +27,8 @@ struct IdentityNotes {
   uint32_t version_name_size;
   uint32_t version_desc_size;
   uint32_t version_type;
-  char version_name[8];                              // "VXSROM"
-  char version[Padded(sizeof VXSROM_VERSION)];       // "1.2.3", NUL-padded
+  char version_name[8];                         // "VXSROM"
+  char version[Padded(sizeof VXSROM_VERSION)];  // "1.2.3", NUL-padded
 };
 
 // One section: the note the program reads first, then the version.  The

@@ -5,12 +5,12 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <locale.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 #include <wchar.h>

@@ -1,13 +1,12 @@
 // Windows implementation of the platform layer.
-#include <windows.h>
-
 #include <errno.h>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
-#include <sys/stat.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <wchar.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -205,7 +204,7 @@ int RecordedOriginalFilename(std::wstring* name) {
   }* translation = nullptr;
   UINT length = 0;
   if (!version.query(block.data(), L"\\VarFileInfo\\Translation",
-                      reinterpret_cast<void**>(&translation), &length) ||
+                     reinterpret_cast<void**>(&translation), &length) ||
       length < sizeof(Translation)) {
     return -1;
   }
@@ -215,7 +214,7 @@ int RecordedOriginalFilename(std::wstring* name) {
   query[255] = L'\0';
   wchar_t* value = nullptr;
   if (!version.query(block.data(), query, reinterpret_cast<void**>(&value),
-                      &length) ||
+                     &length) ||
       length >= 256) {
     return -1;
   }
@@ -329,7 +328,8 @@ bool CommitOutputFile(OutputFile* file) {
   }
   AcquireSRWLockExclusive(&g_pending_lock);
   ok = FlushFileBuffers(reinterpret_cast<HANDLE>(
-           _get_osfhandle(_fileno(file->stream)))) && ok;
+           _get_osfhandle(_fileno(file->stream)))) &&
+       ok;
   ok = fclose(file->stream) == 0 && ok;
   file->stream = nullptr;
   const wchar_t* target = file->path.c_str();

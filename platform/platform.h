@@ -88,10 +88,10 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile();
 
-  FILE* stream = nullptr;   ///< Open for binary writing while pending.
-  std::wstring path;        ///< Where the file will appear (links resolved).
-  std::wstring temporary;   ///< Where it is written meanwhile; empty when
-                            ///< written in place (a device, a FIFO, ...).
+  FILE* stream = nullptr;  ///< Open for binary writing while pending.
+  std::wstring path;       ///< Where the file will appear (links resolved).
+  std::wstring temporary;  ///< Where it is written meanwhile; empty when
+                           ///< written in place (a device, a FIFO, ...).
 };
 
 /// Opens an output file for path, refusing as "wb" would (a directory, a

@@ -1,11 +1,11 @@
 // /dump saves the ROM to a file; /verify compares the ROM with the image
 // that /write would put there.  Neither changes the ROM.
-#include "rom/job.h"
 #include "device/target.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
 #include "rom/image_file.h"
 #include "rom/image_source.h"
+#include "rom/job.h"
 #include "rom/progress.h"
 
 namespace {

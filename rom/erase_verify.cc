@@ -2,11 +2,11 @@
 // ends every write and /verify.
 #include <string.h>
 
-#include "rom/job.h"
 #include "device/target.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
 #include "rom/image_source.h"
+#include "rom/job.h"
 #include "rom/progress.h"
 
 namespace {
@@ -46,8 +46,9 @@ void PrintMismatchReason(PciAddress address, const uint8_t* rom,
 
 int EraseSrom(RomJob& job, bool keep_open) {
   if (job.stop.text.empty()) {
-    job.stop.text = L"stop requested: the erase is finished first, then "
-                    L"the program stops";
+    job.stop.text =
+        L"stop requested: the erase is finished first, then "
+        L"the program stops";
   }
   int result = EraseSteps(job);
   // Inside a write the controller stays open for the write that follows.

@@ -1,11 +1,11 @@
 // /imagegen: the ROM image into a file, without writing any ROM.
-#include "rom/job.h"
 #include "device/exit_codes.h"
 #include "device/target.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
 #include "rom/image_file.h"
 #include "rom/image_source.h"
+#include "rom/job.h"
 
 namespace {
 

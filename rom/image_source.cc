@@ -2,10 +2,10 @@
 
 #include <new>
 
-#include "rom/job.h"
 #include "device/exit_codes.h"
 #include "device/target.h"
 #include "platform/platform.h"
+#include "rom/job.h"
 
 int AllocateRomBuffer(uint32_t size, RomBuffer* buffer) {
   buffer->reset(new (std::nothrow) uint8_t[size]);

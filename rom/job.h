@@ -12,7 +12,7 @@
 struct RomJob {
   explicit RomJob(DeviceSession& s) : session(s) {}
 
-  DeviceSession& session;     ///< Library, controllers, ROM types.
+  DeviceSession& session;      ///< Library, controllers, ROM types.
   std::wstring firmware_path;  ///< The .mem file.
   std::wstring config_path;    ///< The .ini file; empty when not given.
   std::wstring eui64_path;     ///< The .eui file; empty when not given.

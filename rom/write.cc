@@ -1,12 +1,12 @@
 // /write: build the image, check the firmware against the chip, erase when
 // the ROM type asks for it, write and verify; or with /fout, store the
 // image in a file instead.
-#include "rom/job.h"
 #include "device/target.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
 #include "rom/image_file.h"
 #include "rom/image_source.h"
+#include "rom/job.h"
 #include "rom/progress.h"
 
 namespace {
@@ -64,8 +64,9 @@ int WriteSteps(RomJob& job, WriteResources& held) {
 
 int EraseAndWrite(RomJob& job, uint8_t* image, uint32_t size) {
   if (job.stop.text.empty()) {
-    job.stop.text = L"stop requested: the ROM is finished first (erase, "
-                    L"write and verify), then the program stops";
+    job.stop.text =
+        L"stop requested: the ROM is finished first (erase, "
+        L"write and verify), then the program stops";
   }
   if (!job.no_erase &&
       (job.session.geometry().dev_code & kEraseBeforeWrite) != 0) {

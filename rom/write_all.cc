@@ -2,12 +2,12 @@
 // chip revision matches the firmware, one after the other.
 #include <string>
 
-#include "rom/job.h"
+#include "device/rom_types.h"
 #include "device/target.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
-#include "device/rom_types.h"
 #include "rom/image_source.h"
+#include "rom/job.h"
 #include "rom/progress.h"
 
 namespace {
@@ -52,7 +52,7 @@ int OpenAndPrepare(RomJob& job, uint32_t index, uint8_t* image) {
     return -15;
   }
   job.session.library->PatchSromImage(image, kAutoImageSize, 0, 0, nullptr,
-                     &job.session.rom_types.rows[kRomTypeAuto], nullptr, 4);
+                                      &job.session.rom_types.rows[kRomTypeAuto], nullptr, 4);
   return 0;
 }
 
@@ -137,11 +137,11 @@ int WriteAllSteps(RomJob& job, RomBuffer& image) {
     devices.open_address = record.address;
     const uint32_t left = CountMatches(devices, i + 1, revision);
     job.stop.text = L"stop requested: " +
-                      FormatAddress(record.address) +
-                      L" is finished first (erase, write and verify); " +
-                      std::to_wstring(left) +
-                      (left == 1 ? L" controller is" : L" controllers are") +
-                      L" left untouched";
+                    FormatAddress(record.address) +
+                    L" is finished first (erase, write and verify); " +
+                    std::to_wstring(left) +
+                    (left == 1 ? L" controller is" : L" controllers are") +
+                    L" left untouched";
     if ((result = WriteController(job, i, image.get(), size)) != 0) {
       std::wstring why = L"failed (exit code " + std::to_wstring(result) +
                          L"); the controllers after it are not taken up";

@@ -23,7 +23,7 @@ namespace {
 
 sim::Library& Instance() {
   static sim::Library* library = new sim::Library;  // Never destroyed: no
-  return *library;                                   // teardown-order surprises.
+  return *library;                                  // teardown-order surprises.
 }
 
 std::mutex& Lock() {

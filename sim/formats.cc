@@ -140,10 +140,18 @@ LibraryStatus ParseConfig(const std::string& text, Config* config, std::string* 
     if (!ParseNumber(value, kMax[index], &v)) return fail("bad value '" + value + "'");
     seen[index] = true;
     switch (index) {
-      case 0: config->subsystem_vendor_id = static_cast<uint16_t>(v); break;
-      case 1: config->subsystem_id = static_cast<uint16_t>(v); break;
-      case 2: config->port_disable_mask = static_cast<uint8_t>(v); break;
-      default: config->overcurrent_mode = static_cast<uint8_t>(v); break;
+      case 0:
+        config->subsystem_vendor_id = static_cast<uint16_t>(v);
+        break;
+      case 1:
+        config->subsystem_id = static_cast<uint16_t>(v);
+        break;
+      case 2:
+        config->port_disable_mask = static_cast<uint8_t>(v);
+        break;
+      default:
+        config->overcurrent_mode = static_cast<uint8_t>(v);
+        break;
     }
   }
   if (!seen[0] || !seen[1]) {

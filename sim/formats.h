@@ -22,7 +22,7 @@ const size_t kMaxConfigFile = 16384;
 
 /// A firmware file's contents.
 struct Firmware {
-  uint8_t revision = 4;             ///< Chip revision it is built for: 3 or 4.
+  uint8_t revision = 4;               ///< Chip revision it is built for: 3 or 4.
   uint8_t version[4] = {0, 0, 0, 0};  ///< V4..V7, as the listing shows them.
   std::vector<uint8_t> code;
 };
@@ -31,8 +31,8 @@ struct Firmware {
 struct Config {
   uint16_t subsystem_vendor_id = 0;
   uint16_t subsystem_id = 0;
-  uint8_t port_disable_mask = 0;    ///< Bit n: downstream port n+1 disabled.
-  uint8_t overcurrent_mode = 0;     ///< 0 ganged, 1 per port.
+  uint8_t port_disable_mask = 0;  ///< Bit n: downstream port n+1 disabled.
+  uint8_t overcurrent_mode = 0;   ///< 0 ganged, 1 per port.
 };
 
 /// An EUI-64 in display order.

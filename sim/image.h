@@ -19,12 +19,12 @@ const uint32_t kImageCodeOffset = 0x40;
 
 /// What a valid image holds.
 struct ImageContents {
-  Firmware firmware;          ///< Revision, version and code.
+  Firmware firmware;  ///< Revision, version and code.
   bool has_config = false;
   bool has_eui64 = false;
   Config config;
   Eui64 eui64;
-  uint16_t page_size = 0;     ///< Geometry the image is laid out for.
+  uint16_t page_size = 0;  ///< Geometry the image is laid out for.
   uint16_t dev_code = 0;
 };
 

@@ -232,7 +232,8 @@ LibraryStatus Library::EnumerateDevices(uint32_t zero1, uint32_t zero2, DeviceRe
                                         uint32_t capacity, uint32_t* count) {
   std::string call = "EnumerateDevices(" +
                      Join({std::to_string(zero1), std::to_string(zero2),
-                           Pointer(records, "array"), std::to_string(capacity)}) + ")";
+                           Pointer(records, "array"), std::to_string(capacity)}) +
+                     ")";
   LibraryStatus status;
   if (!initialized_) return kNotInitialized;
   if (Faulted("EnumerateDevices", nullptr, &status)) return Traced(call, status);
@@ -355,7 +356,8 @@ LibraryStatus Library::StartSromRead(PciAddress address, uint32_t offset, uint32
                                      uint32_t zero, void* reserved, uint32_t one) {
   std::string call = "StartSromRead(" +
                      Join({Address(address), std::to_string(offset), std::to_string(size),
-                           std::to_string(zero), Pointer(reserved, "pointer"), std::to_string(one)}) + ")";
+                           std::to_string(zero), Pointer(reserved, "pointer"), std::to_string(one)}) +
+                     ")";
   Controller* c;
   LibraryStatus status = Check("StartSromRead", address, true, &c);
   if (status != kOk) return initialized_ ? Traced(call, status) : status;
@@ -371,7 +373,8 @@ LibraryStatus Library::StartSromWrite(PciAddress address, uint32_t size, const u
                                       uint32_t one) {
   std::string call = "StartSromWrite(" +
                      Join({Address(address), std::to_string(size), Pointer(image, "image"),
-                           std::to_string(one)}) + ")";
+                           std::to_string(one)}) +
+                     ")";
   Controller* c;
   LibraryStatus status = Check("StartSromWrite", address, true, &c);
   if (status != kOk) return initialized_ ? Traced(call, status) : status;
@@ -432,7 +435,8 @@ LibraryStatus Library::BuildImage(const char* operation, const wchar_t* firmware
                                   bool config_required) {
   std::string call = std::string(operation) + "(" +
                      Join({Path(firmware), Path(config), Path(eui64), Geometry(geometry),
-                           Pointer(image, "buffer")}) + ")";
+                           Pointer(image, "buffer")}) +
+                     ")";
   LibraryStatus status;
   if (!initialized_) return kNotInitialized;
   if (Faulted(operation, nullptr, &status)) return Traced(call, status);
@@ -492,7 +496,8 @@ LibraryStatus Library::PatchSromImage(uint8_t* image, uint32_t size, uint32_t ze
   std::string call = "PatchSromImage(" +
                      Join({Pointer(image, "buffer"), std::to_string(size), std::to_string(zero1),
                            std::to_string(zero2), Pointer(reserved1, "pointer"), Geometry(geometry),
-                           Pointer(reserved2, "pointer"), std::to_string(four)}) + ")";
+                           Pointer(reserved2, "pointer"), std::to_string(four)}) +
+                     ")";
   LibraryStatus status;
   if (!initialized_) return kNotInitialized;
   if (Faulted("PatchSromImage", nullptr, &status)) return Traced(call, status);

@@ -54,7 +54,7 @@ class LongOperation {
   struct Command {
     uint32_t address;
     uint32_t length;
-    double end;      ///< Simulated time at which it has completed.
+    double end;  ///< Simulated time at which it has completed.
   };
 
   LongKind kind_ = LongKind::kRead;

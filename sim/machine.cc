@@ -66,7 +66,8 @@ bool ParseFaultTail(std::istringstream& words, FaultRule* rule, std::string* why
 }  // namespace
 
 bool IsOperationName(const std::string& name) {
-#define VXCTL_NAME_MATCH(op, ordinal) if (name == #op) return true;
+#define VXCTL_NAME_MATCH(op, ordinal) \
+  if (name == #op) return true;
   VXCTL_OPERATIONS(VXCTL_NAME_MATCH)
 #undef VXCTL_NAME_MATCH
   return false;
@@ -142,10 +143,14 @@ bool ParseMachine(const std::string& text, const std::string& dir,
       if (!(words >> kind >> status >> at >> amount) || at != "at" || (words >> extra)) {
         return fail("poll-fault erase|write|read STATUS at BYTES[%]");
       }
-      if (kind == "erase") rule.kind = LongKind::kErase;
-      else if (kind == "write") rule.kind = LongKind::kWrite;
-      else if (kind == "read") rule.kind = LongKind::kRead;
-      else return fail("poll-fault kind must be erase, write or read");
+      if (kind == "erase")
+        rule.kind = LongKind::kErase;
+      else if (kind == "write")
+        rule.kind = LongKind::kWrite;
+      else if (kind == "read")
+        rule.kind = LongKind::kRead;
+      else
+        return fail("poll-fault kind must be erase, write or read");
       if (!ParseStatus(status, &rule.status) || rule.status >= 0) {
         return fail("poll-fault status must be negative");
       }

@@ -15,20 +15,22 @@ namespace sim {
 
 /// `fault OPERATION STATUS [call N]`: the operation returns STATUS.
 struct FaultRule {
-  std::string operation;   ///< One of the sixteen operation names.
+  std::string operation;  ///< One of the sixteen operation names.
   LibraryStatus status = 0;
-  uint32_t call = 0;       ///< 1-based call to fail; 0 = every call.
+  uint32_t call = 0;  ///< 1-based call to fail; 0 = every call.
 };
 
 /// Kinds of long operation.
-enum class LongKind { kErase, kWrite, kRead };
+enum class LongKind { kErase,
+                      kWrite,
+                      kRead };
 
 /// `poll-fault KIND STATUS at BYTES[%]`: the poll fails once that much
 /// of the operation is done.
 struct PollFault {
   LongKind kind = LongKind::kWrite;
   LibraryStatus status = 0;
-  uint32_t at = 0;         ///< Bytes, or percent when percent is set.
+  uint32_t at = 0;  ///< Bytes, or percent when percent is set.
   bool percent = false;
 };
 
@@ -43,7 +45,7 @@ struct ControllerSpec {
   PciAddress address = 0;
   uint8_t revision = 0;
   const Part* part = nullptr;
-  std::string rom_path;    ///< Resolved against the description's folder.
+  std::string rom_path;  ///< Resolved against the description's folder.
   std::vector<FaultRule> faults;
   std::vector<PollFault> poll_faults;
   std::vector<StuckByte> stuck;
@@ -51,11 +53,11 @@ struct ControllerSpec {
 
 /// The whole description.
 struct Machine {
-  double speed = 1.0;                     ///< 0 = instant, 1 = real time.
-  std::string trace_path;                 ///< Empty: no trace.
-  std::string replay_path;                ///< Empty: no replay.
-  std::vector<FaultRule> faults;          ///< Library-wide.
-  std::vector<uint32_t> enumerate_counts; ///< Count reported by call n.
+  double speed = 1.0;                      ///< 0 = instant, 1 = real time.
+  std::string trace_path;                  ///< Empty: no trace.
+  std::string replay_path;                 ///< Empty: no replay.
+  std::vector<FaultRule> faults;           ///< Library-wide.
+  std::vector<uint32_t> enumerate_counts;  ///< Count reported by call n.
   std::vector<ControllerSpec> controllers;
 };
 

@@ -12,17 +12,17 @@ namespace sim {
 
 /// One serial ROM part as the datasheet describes it.
 struct Part {
-  const char* name;          ///< Name used in machine descriptions.
-  const char* description;   ///< One line for people.
-  bool eeprom;               ///< Writes replace bytes; no erase needed.
-  bool supported;            ///< False: GetSromInfo reports it unsupported.
-  uint32_t size;             ///< Bytes of storage.
-  uint32_t page_size;        ///< True program page; programs wrap inside it.
-  uint8_t erase_opcode;      ///< The only chip-erase opcode it obeys (0: none).
-  RomGeometry reported;      ///< What GetSromInfo reports.
-  double erase_seconds;      ///< Chip erase time.
-  double page_seconds;       ///< One page program (or write cycle).
-  double read_hz;            ///< SPI clock of reads.
+  const char* name;         ///< Name used in machine descriptions.
+  const char* description;  ///< One line for people.
+  bool eeprom;              ///< Writes replace bytes; no erase needed.
+  bool supported;           ///< False: GetSromInfo reports it unsupported.
+  uint32_t size;            ///< Bytes of storage.
+  uint32_t page_size;       ///< True program page; programs wrap inside it.
+  uint8_t erase_opcode;     ///< The only chip-erase opcode it obeys (0: none).
+  RomGeometry reported;     ///< What GetSromInfo reports.
+  double erase_seconds;     ///< Chip erase time.
+  double page_seconds;      ///< One page program (or write cycle).
+  double read_hz;           ///< SPI clock of reads.
 };
 
 /// The catalogue, in documentation order; ends at count.

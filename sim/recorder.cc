@@ -96,11 +96,11 @@ class Recorder {
       PrintDiagnostic("vxctl recorder: the maker's library " + path + ": " + reason);
       return;
     }
-#define VXCTL_BIND(name, ordinal)                                         \
+#define VXCTL_BIND(name, ordinal)                                                  \
   maker_.name = reinterpret_cast<name##Fn>(LibraryExport(handle, ordinal, #name)); \
-  if (!maker_.name) {                                                     \
-    PrintDiagnostic("vxctl recorder: " + path + " lacks " #name);         \
-    return;                                                               \
+  if (!maker_.name) {                                                              \
+    PrintDiagnostic("vxctl recorder: " + path + " lacks " #name);                  \
+    return;                                                                        \
   }
     VXCTL_OPERATIONS(VXCTL_BIND)
 #undef VXCTL_BIND
@@ -181,11 +181,13 @@ std::vector<std::string> None(LibraryStatus) { return {}; }
 }  // namespace
 
 VXCTL_EXPORT LibraryStatus InitializeLibrary(void) {
-  return Forwarded("InitializeLibrary", {}, [](const ControllerLibrary& m) { return m.InitializeLibrary(); }, None);
+  return Forwarded(
+      "InitializeLibrary", {}, [](const ControllerLibrary& m) { return m.InitializeLibrary(); }, None);
 }
 
 VXCTL_EXPORT LibraryStatus TerminateLibrary(void) {
-  return Forwarded("TerminateLibrary", {}, [](const ControllerLibrary& m) { return m.TerminateLibrary(); }, None);
+  return Forwarded(
+      "TerminateLibrary", {}, [](const ControllerLibrary& m) { return m.TerminateLibrary(); }, None);
 }
 
 VXCTL_EXPORT LibraryStatus EnumerateDevices(uint32_t zero1, uint32_t zero2, DeviceRecord* records,

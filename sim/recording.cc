@@ -16,7 +16,6 @@ namespace {
 
 std::string Number(uint64_t value) { return std::to_string(value); }
 
-
 bool ParseNumber(const std::string& text, long long* value) {
   if (text.empty()) return false;
   char* end = nullptr;

@@ -19,11 +19,11 @@ extern const char kRecordingHeader[];
 
 /// One call as a recording holds it.
 struct RecordedCall {
-  uint64_t micros = 0;             ///< Since the start of the call before.
-  std::string operation;           ///< Its name in the interface.
-  std::vector<std::string> args;   ///< Its arguments, one token each.
-  LibraryStatus status = 0;        ///< What it returned.
-  std::vector<std::string> outs;   ///< What it filled in, one token each.
+  uint64_t micros = 0;            ///< Since the start of the call before.
+  std::string operation;          ///< Its name in the interface.
+  std::vector<std::string> args;  ///< Its arguments, one token each.
+  LibraryStatus status = 0;       ///< What it returned.
+  std::vector<std::string> outs;  ///< What it filled in, one token each.
 
   /// The recording's line, without the line feed.
   std::string Line() const;

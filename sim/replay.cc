@@ -74,13 +74,15 @@ LibraryStatus Replayer::Broken(const RecordedCall& call) {
 
 // Every operation: match, then hand out what was recorded.  The time of
 // each call starts the clock of the next.
-#define VXCTL_REPLAY_TAKE(name, args)                          \
-  const RecordedCall* call = Take(name, args);                 \
-  if (!call) return kReplayDeparture;                          \
-  struct Stamp {                                               \
-    std::chrono::steady_clock::time_point* last;               \
-    ~Stamp() { *last = std::chrono::steady_clock::now(); }     \
-  } stamp{&last_}
+#define VXCTL_REPLAY_TAKE(name, args)                      \
+  const RecordedCall* call = Take(name, args);             \
+  if (!call) return kReplayDeparture;                      \
+  struct Stamp {                                           \
+    std::chrono::steady_clock::time_point* last;           \
+    ~Stamp() { *last = std::chrono::steady_clock::now(); } \
+  } stamp {                                                \
+    &last_                                                 \
+  }
 
 LibraryStatus Replayer::InitializeLibrary() {
   VXCTL_REPLAY_TAKE("InitializeLibrary", {});

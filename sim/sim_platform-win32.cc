@@ -1,9 +1,8 @@
 // Windows services of the simulator.
-#include <windows.h>
-
 #include <fcntl.h>
 #include <io.h>
 #include <stdlib.h>
+#include <windows.h>
 
 #include "sim/sim_platform.h"
 

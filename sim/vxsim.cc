@@ -219,7 +219,8 @@ int Show(const std::vector<std::string>& args) {
   if (!LoadMachine(args[1], &machine, &text, &error)) return Fail(error);
   int result = 0;
   for (const ControllerSpec& c : machine.controllers) {
-    const char* model = c.revision == 3 ? " (VX5130)" : c.revision == 4 ? " (VX5130A)" : "";
+    const char* model = c.revision == 3 ? " (VX5130)" : c.revision == 4 ? " (VX5130A)"
+                                                                        : "";
     printf("%s revision %u%s part %s\n", FormatPciAddress(c.address).c_str(), c.revision, model,
            c.part->name);
     std::vector<uint8_t> rom;

@@ -3,7 +3,6 @@
 #include "sim/library.h"
 
 #include <gtest/gtest.h>
-
 #include <string.h>
 
 #include "sim/demo.h"
@@ -32,7 +31,8 @@ class SimLibraryTest : public ::testing::Test {
   LibraryStatus Finish(PciAddress a) {
     uint32_t progress = 0;
     LibraryStatus s;
-    while ((s = lib_.PollSromProgress(a, &progress)) == 1) {}
+    while ((s = lib_.PollSromProgress(a, &progress)) == 1) {
+    }
     return s;
   }
   LibraryStatus ReadAll(PciAddress a, std::vector<uint8_t>* out) {
@@ -40,7 +40,8 @@ class SimLibraryTest : public ::testing::Test {
     LibraryStatus s = lib_.StartSromRead(a, 0, 32768, 0, nullptr, 1);
     if (s != 0) return s;
     uint32_t progress = 0;
-    while ((s = lib_.PollSromRead(a, 32768, out->data(), &progress)) == 1) {}
+    while ((s = lib_.PollSromRead(a, 32768, out->data(), &progress)) == 1) {
+    }
     return s;
   }
   std::vector<uint8_t> SampleImage(const RomGeometry* g) {
@@ -53,7 +54,8 @@ class SimLibraryTest : public ::testing::Test {
     WriteFile(dir_ + "cfg.ini", EncodeConfig(cfg));
     std::vector<uint8_t> image(32768);
     EXPECT_EQ(lib_.UpdateSromImage(Wide(dir_ + "fw.mem").c_str(), Wide(dir_ + "cfg.ini").c_str(),
-                                   nullptr, g, image.data()), 0);
+                                   nullptr, g, image.data()),
+              0);
     return image;
   }
 
@@ -62,8 +64,9 @@ class SimLibraryTest : public ::testing::Test {
 };
 
 TEST_F(SimLibraryTest, EnumeratesInDescriptionOrderAndTraces) {
-  Describe("controller 05:00.0 revision 3 part AT25F512 rom a.bin\n"
-           "controller 04:00.0 revision 4 part MX25L4005A rom b.bin\n");
+  Describe(
+      "controller 05:00.0 revision 3 part AT25F512 rom a.bin\n"
+      "controller 04:00.0 revision 4 part MX25L4005A rom b.bin\n");
   ASSERT_EQ(Init(), 0);
   EXPECT_EQ(Rom("a.bin"), std::vector<uint8_t>(32768, 0xFF));
   uint32_t count = 0;
@@ -83,9 +86,10 @@ TEST_F(SimLibraryTest, EnumeratesInDescriptionOrderAndTraces) {
 }
 
 TEST_F(SimLibraryTest, CountChangesBetweenQueryAndFill) {
-  Describe("enumerate counts 1 2\n"
-           "controller 04:00.0 revision 4 part MX25L4005A rom a.bin\n"
-           "controller 05:00.0 revision 4 part MX25L4005A rom b.bin\n");
+  Describe(
+      "enumerate counts 1 2\n"
+      "controller 04:00.0 revision 4 part MX25L4005A rom a.bin\n"
+      "controller 05:00.0 revision 4 part MX25L4005A rom b.bin\n");
   ASSERT_EQ(Init(), 0);
   uint32_t count = 0;
   DeviceRecord records[2];
@@ -98,12 +102,13 @@ TEST_F(SimLibraryTest, CountChangesBetweenQueryAndFill) {
 }
 
 TEST_F(SimLibraryTest, FaultsLibraryWideAndPerController) {
-  Describe("fault InitializeLibrary -12 call 2\n"
-           "fault EnumerateDevices -11 call 2\n"
-           "controller 04:00.0 revision 4 part MX25L4005A rom a.bin\n"
-           "fault GetSromInfo -55\n"
-           "fault OpenDevice -14 call 2\n"
-           "controller 05:00.0 revision 4 part MX25L4005A rom b.bin\n");
+  Describe(
+      "fault InitializeLibrary -12 call 2\n"
+      "fault EnumerateDevices -11 call 2\n"
+      "controller 04:00.0 revision 4 part MX25L4005A rom a.bin\n"
+      "fault GetSromInfo -55\n"
+      "fault OpenDevice -14 call 2\n"
+      "controller 05:00.0 revision 4 part MX25L4005A rom b.bin\n");
   ASSERT_EQ(Init(), 0);
   uint32_t count;
   EXPECT_EQ(lib_.EnumerateDevices(0, 0, nullptr, 0, &count), 0);
@@ -208,8 +213,9 @@ TEST_F(SimLibraryTest, EepromNeedsNoErase) {
 }
 
 TEST_F(SimLibraryTest, StuckByteBreaksVerification) {
-  Describe("controller 04:00.0 revision 4 part AT25F512 rom a.bin\n"
-           "stuck 0x200 0x00\n");
+  Describe(
+      "controller 04:00.0 revision 4 part AT25F512 rom a.bin\n"
+      "stuck 0x200 0x00\n");
   ASSERT_EQ(Init(), 0);
   std::vector<uint8_t> image = SampleImage(&kType1);
   ASSERT_EQ(lib_.OpenDevice(0x0400, 2, &kType1), 0);
@@ -226,9 +232,10 @@ TEST_F(SimLibraryTest, StuckByteBreaksVerification) {
 }
 
 TEST_F(SimLibraryTest, PollFaultKeepsTheWorkDone) {
-  Describe("controller 04:00.0 revision 4 part MX25L4005A rom a.bin\n"
-           "poll-fault write -22 at 4096\n"
-           "poll-fault read -21 at 0\n");
+  Describe(
+      "controller 04:00.0 revision 4 part MX25L4005A rom a.bin\n"
+      "poll-fault write -22 at 4096\n"
+      "poll-fault read -21 at 0\n");
   ASSERT_EQ(Init(), 0);
   std::vector<uint8_t> zeros(32768, 0);
   ASSERT_EQ(lib_.OpenDevice(0x0400, 2, &kType2), 0);
@@ -257,8 +264,9 @@ TEST_F(SimLibraryTest, PollsReportRunningAtRealSpeed) {
 }
 
 TEST_F(SimLibraryTest, DetectionUnsupportedAndSizes) {
-  Describe("controller 04:00.0 revision 4 part M25P05 rom a.bin\n"
-           "controller 05:00.0 revision 4 part UNSUPPORTED rom b.bin\n");
+  Describe(
+      "controller 04:00.0 revision 4 part M25P05 rom a.bin\n"
+      "controller 05:00.0 revision 4 part UNSUPPORTED rom b.bin\n");
   ASSERT_EQ(Init(), 0);
   EXPECT_EQ(Rom("a.bin").size(), 65536u);
   RomGeometry g;

@@ -22,7 +22,8 @@ TEST(SimMachine, ParsesEveryKeyword) {
       "poll-fault read -21 at 4096\n"
       "stuck 0x100 0x00\n"
       "controller 0a:1f.7 revision 255 part 25lc512 rom /abs/b.bin\n",
-      "dir/", &m, &error)) << error;
+      "dir/", &m, &error))
+      << error;
   EXPECT_EQ(m.speed, 0.5);
   EXPECT_EQ(m.trace_path, "dir/calls.log");
   ASSERT_EQ(m.faults.size(), 1u);

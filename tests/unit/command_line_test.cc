@@ -1,7 +1,6 @@
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
-
 #include <stdio.h>
 
 #include "device/rom_types.h"
@@ -38,8 +37,7 @@ TEST(CommandLine, NothingOrOnlyModifiersMeansListing) {
   EXPECT_EQ(5u, none.options.rom_type_selector);
   EXPECT_EQ(0xFFFF, none.options.target_address);
   for (auto words : std::vector<std::vector<std::wstring>>{
-           {L"/srom", L"1"}, {L"/log"}, {L"/norev"}, {L"/srom", L"?"},
-           {L"/srominfo", L"0", L"0", L"0"}}) {
+           {L"/srom", L"1"}, {L"/log"}, {L"/norev"}, {L"/srom", L"?"}, {L"/srominfo", L"0", L"0", L"0"}}) {
     Parse p(words);
     EXPECT_EQ(0, p.result);
     EXPECT_TRUE(p.options.has(OPT_LIST));
@@ -76,12 +74,24 @@ TEST(CommandLine, OptionWhileWordOutstanding) {
 }
 
 TEST(CommandLine, Address) {
-  struct { const wchar_t* word; int address; } cases[] = {
-      {L"4-0-0", 0x0400}, {L"1F-1F-7", 0x1fff}, {L"0x4-0-0", 0x0400},
-      {L"--4-0-0", 0x0400}, {L"4--0-0", 0x0400}, {L"100-0-0", -1},
-      {L"0-20-0", -1},     {L"0-0-8", -1},     {L"0-0", -1},
-      {L"0-0-0-0", -1},    {L"0-0-z", -1},     {L"00-00-000", -1},
-      {L"4-0-", -1},       {L"-", -1},
+  struct {
+    const wchar_t* word;
+    int address;
+  } cases[] = {
+      {L"4-0-0", 0x0400},
+      {L"1F-1F-7", 0x1fff},
+      {L"0x4-0-0", 0x0400},
+      {L"--4-0-0", 0x0400},
+      {L"4--0-0", 0x0400},
+      {L"100-0-0", -1},
+      {L"0-20-0", -1},
+      {L"0-0-8", -1},
+      {L"0-0", -1},
+      {L"0-0-0-0", -1},
+      {L"0-0-z", -1},
+      {L"00-00-000", -1},
+      {L"4-0-", -1},
+      {L"-", -1},
   };
   for (auto c : cases) {
     Parse p({L"/srom", L"1", L"/erase", L"/address", c.word});
@@ -100,7 +110,10 @@ TEST(CommandLine, Address) {
 }
 
 TEST(CommandLine, RomTypes) {
-  struct { const wchar_t* word; uint32_t selector; } accepted[] = {
+  struct {
+    const wchar_t* word;
+    uint32_t selector;
+  } accepted[] = {
       {L"0", 0}, {L"0x1", 1}, {L"4", 4}, {L"255", 6}, {L"0xff", 6}, {L"?", 8}};
   for (auto c : accepted) {
     Parse p({L"/srom", c.word});

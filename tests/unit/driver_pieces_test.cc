@@ -1,18 +1,16 @@
 // The exit-code map, the command-line echo and the run-log record.
 #include <gtest/gtest.h>
 
-#include "device/exit_codes.h"
 #include "app/run_log.h"
+#include "device/exit_codes.h"
 
 namespace {
 
 TEST(ExitCodes, EveryPairAndTheDefault) {
+  // clang-format off: the pairs as a table
   const int pairs[][2] = {
-      {0, 0},     {-1, -1},   {-11, -6},  {-12, -1},  {-13, -1},
-      {-14, -1},  {-15, -1},  {-16, -2},  {-17, -5},  {-21, -5},
-      {-22, -5},  {-31, -1},  {-32, -1},  {-33, -1},  {-34, -1},
-      {-41, -7},  {-42, -12}, {-43, -7},  {-44, -10}, {-45, -7},
-      {-46, -11}, {-51, -15}, {-53, -15}, {-54, -15}, {-55, -17}};
+      {0, 0}, {-1, -1}, {-11, -6}, {-12, -1}, {-13, -1}, {-14, -1}, {-15, -1}, {-16, -2}, {-17, -5}, {-21, -5}, {-22, -5}, {-31, -1}, {-32, -1}, {-33, -1}, {-34, -1}, {-41, -7}, {-42, -12}, {-43, -7}, {-44, -10}, {-45, -7}, {-46, -11}, {-51, -15}, {-53, -15}, {-54, -15}, {-55, -17}};
+  // clang-format on
   for (auto pair : pairs) EXPECT_EQ(pair[1], MapStatusToExitCode(pair[0]));
   for (int unknown : {-2, -52, 1, 2, -56, -1000})
     EXPECT_EQ(-1, MapStatusToExitCode(unknown)) << unknown;
