@@ -9,14 +9,15 @@ cmake --preset fuzz > /dev/null
 cmake --build --preset fuzz > /dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work"/{machine,firmware,config,eui64,image,command_line}
+mkdir -p "$work"/{machine,firmware,config,eui64,image,command_line,recording}
 cp examples/*.mem "$work/firmware/"
 cp examples/*.ini "$work/config/"
 cp examples/*.eui "$work/eui64/"
 cp examples/*.txt "$work/machine/" 2>/dev/null || true
 printf 'speed 0\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin\n' > "$work/machine/seed"
+printf 'vxctl-recording 1\ncall 0 InitializeLibrary = 0\ncall 5 OpenDevice 04:00.0 2 - = 0\n' > "$work/recording/seed"
 printf '\001/srom\0002\000/write\000/tmp/fw.mem\000cfg.ini\000/log' > "$work/command_line/seed"
-for target in machine firmware config eui64 image command_line; do
+for target in machine firmware config eui64 image command_line recording; do
   echo "fuzz_$target: ${seconds} s"
   build-fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=0 \
     "$work/$target" > "$work/$target.log" 2>&1 || { tail -40 "$work/$target.log"; exit 1; }
