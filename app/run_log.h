@@ -8,25 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "device/log_record.h"
+
 /// The log stream of one run; absent until opened.
 struct RunLog {
   FILE* stream = nullptr;
   ~RunLog();
 };
 
-/// Builds CommandLineEcho: the arguments separated by blanks, trailing
-/// blanks removed, ending in a line feed.  Line feeds and carriage returns
-/// inside an argument are written as the two characters \n and \r, so one
-/// run stays one line of the log.
-std::wstring BuildCommandLineEcho(const std::vector<std::wstring>& args);
-
 /// Opens log_path for appending with exclusive access; prints why not.
 /// @return true when the log is open.
 bool OpenRunLog(RunLog& log, const std::wstring& log_path);
-
-/// The record's text: the prefix chosen by open_address, then the echo.
-std::wstring FormatLogRecord(const std::wstring& echo, int32_t exit_code,
-                             uint16_t open_address);
 
 /// Appends the record to an open log; does nothing when none is open.
 void WriteLogRecord(RunLog& log, const std::wstring& echo, int32_t exit_code,

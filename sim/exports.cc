@@ -1,23 +1,12 @@
 // The sixteen exported operations: each forwards to the one library
 // instance, and no exception ever crosses into the caller.
+#include "sim/exports.h"
+
 #include <mutex>
 #include <new>
-#include <type_traits>
 
 #include "sim/library.h"
 #include "sim/status.h"
-
-#ifdef _WIN32
-#define VXCTL_EXPORT extern "C" __declspec(dllexport)
-#else
-#define VXCTL_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
-
-// Each export is declared with the interface's own function type, so a
-// definition whose signature differs from it fails to compile.
-#define VXCTL_DECLARE(name, ordinal) VXCTL_EXPORT std::remove_pointer<name##Fn>::type name;
-VXCTL_OPERATIONS(VXCTL_DECLARE)
-#undef VXCTL_DECLARE
 
 namespace {
 

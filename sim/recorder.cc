@@ -7,23 +7,11 @@
 #include <chrono>
 #include <mutex>
 #include <string>
-#include <type_traits>
 #include <vector>
 
+#include "sim/exports.h"
 #include "sim/recording.h"
 #include "sim/sim_platform.h"
-
-#ifdef _WIN32
-#define VXCTL_EXPORT extern "C" __declspec(dllexport)
-#else
-#define VXCTL_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
-
-// Each export is declared with the interface's own function type, so a
-// definition whose signature differs from it fails to compile.
-#define VXCTL_DECLARE(name, ordinal) VXCTL_EXPORT std::remove_pointer<name##Fn>::type name;
-VXCTL_OPERATIONS(VXCTL_DECLARE)
-#undef VXCTL_DECLARE
 
 namespace {
 

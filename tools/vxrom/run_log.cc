@@ -4,36 +4,6 @@
 
 #include "platform/platform.h"
 
-std::wstring CommandLineEcho(const std::vector<std::wstring>& args) {
-  std::wstring echo;
-  for (const std::wstring& arg : args) {
-    for (wchar_t c : arg) {
-      if (c == L'\n') {
-        echo += L"\\n";
-      } else if (c == L'\r') {
-        echo += L"\\r";
-      } else {
-        echo += c;
-      }
-    }
-    echo += L' ';
-  }
-  while (!echo.empty() && echo.back() == L' ') echo.pop_back();
-  return echo + L'\n';
-}
-
-std::wstring LogRecord(const std::wstring& echo, int exit_code,
-                       PciAddress open_address) {
-  wchar_t prefix[64];
-  if (open_address != 0xFFFF) {
-    swprintf(prefix, 64, L"[%02X:%02X:%02X][Return = %d]", open_address >> 8,
-             (open_address >> 3) & 0x1F, open_address & 7, exit_code);
-  } else {
-    swprintf(prefix, 64, L"[--:--:--][Return = %d]", exit_code);
-  }
-  return prefix + echo;
-}
-
 RunLog::~RunLog() {
   if (stream_) fclose(stream_);
 }

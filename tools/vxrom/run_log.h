@@ -8,17 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "device/controller_library.h"
-
-/// The arguments separated by blanks, ending in a line feed; line feeds
-/// and carriage returns inside an argument written as \n and \r, so one
-/// run stays one line.
-std::wstring CommandLineEcho(const std::vector<std::wstring>& args);
-
-/// "[BB:DD:FF][Return = N]" (or "[--:--:--]..." when no controller was
-/// opened) followed by the echo.
-std::wstring LogRecord(const std::wstring& echo, int exit_code,
-                       PciAddress open_address);
+#include "device/log_record.h"
 
 /// A run log held open, shared with no other writer, for the whole run.
 class RunLog {

@@ -99,8 +99,8 @@ int Run(const std::vector<std::wstring>& args) {
   const bool logging = options.has_log && log.Open(options.log_path);
   exit_code = RunCommand(options, session, job);
   if (logging) {
-    log.Append(LogRecord(CommandLineEcho(args), exit_code,
-                         session.devices.open_address));
+    log.Append(FormatLogRecord(BuildCommandLineEcho(args), exit_code,
+                               session.devices.open_address));
   }
   return exit_code;
 }

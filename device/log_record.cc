@@ -1,0 +1,36 @@
+#include "device/log_record.h"
+
+#include <wchar.h>
+
+std::wstring BuildCommandLineEcho(const std::vector<std::wstring>& args) {
+  std::wstring echo;
+  for (const std::wstring& arg : args) {
+    for (wchar_t c : arg) {
+      if (c == L'\n') {
+        echo += L"\\n";
+      } else if (c == L'\r') {
+        echo += L"\\r";
+      } else {
+        echo += c;
+      }
+    }
+    echo += L' ';
+  }
+  while (!echo.empty() && echo.back() == L' ') echo.pop_back();
+  echo += L'\n';
+  return echo;
+}
+
+std::wstring FormatLogRecord(const std::wstring& echo, int32_t exit_code,
+                             uint16_t open_address) {
+  wchar_t prefix[64];
+  if (open_address != 0xFFFF) {
+    swprintf(prefix, 64, L"[%02X:%02X:%02X][Return = %d]",
+             open_address >> 8, (open_address >> 3) & 0x1F, open_address & 7,
+             static_cast<int>(exit_code));
+  } else {
+    swprintf(prefix, 64, L"[--:--:--][Return = %d]",
+             static_cast<int>(exit_code));
+  }
+  return prefix + echo;
+}

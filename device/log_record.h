@@ -1,0 +1,23 @@
+// The run log's record: one line per run, the same for every program that
+// keeps the log, so one log can serve a whole station.
+#ifndef VXSROM_DEVICE_LOG_RECORD_H_
+#define VXSROM_DEVICE_LOG_RECORD_H_
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+/// Builds CommandLineEcho: the arguments separated by blanks, trailing
+/// blanks removed, ending in a line feed.  Line feeds and carriage returns
+/// inside an argument are written as the two characters \n and \r, so one
+/// run stays one line of the log.
+std::wstring BuildCommandLineEcho(const std::vector<std::wstring>& args);
+
+/// The record's text: "[BB:DD:FF][Return = N]" for the controller last
+/// chosen (or "[--:--:--]" when none was, open_address 0xFFFF), then the
+/// echo.
+std::wstring FormatLogRecord(const std::wstring& echo, int32_t exit_code,
+                             uint16_t open_address);
+
+#endif  // VXSROM_DEVICE_LOG_RECORD_H_
