@@ -3,26 +3,6 @@
 # code and the start of the stderr line it must produce.
 . "$(dirname "${BASH_SOURCE[0]}")/rom_common.inc"
 
-# setup NAME: the machines the table refers to.
-setup() {
-  local body="speed 0"
-  case $1 in
-    none) ;;
-    one) body+=$'\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin' ;;
-    two) body+=$'\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin'
-         body+=$'\ncontroller 05:00.0 revision 3 part MX25L4005A rom b.bin' ;;
-    busy) body+=$'\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin'
-          body+=$'\nfault OpenDevice -14' ;;
-    stuck) body+=$'\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin'
-           body+=$'\nstuck 0x7000 0x00' ;;
-    failing) body+=$'\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin'
-             body+=$'\npoll-fault write -17 at 50%' ;;
-    rev2) body+=$'\ncontroller 04:00.0 revision 2 part MX25L4005A rom a.bin' ;;
-  esac
-  rm -f a.bin b.bin
-  machine <<< "$body"
-}
-
 # setup | arguments | exit code | start of a line of stderr
 CASES='
 one|/srom 2 /write|-4|vxsrom: "/write": the last option lacks its words

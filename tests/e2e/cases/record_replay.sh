@@ -3,23 +3,6 @@
 # recording: the same stdout, exit code, output file and log record.
 . "$(dirname "${BASH_SOURCE[0]}")/rom_common.inc"
 
-# setup NAME: the machine the recorded run works on.
-setup() {
-  local body="speed 0"
-  case $1 in
-    one) body+=$'\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin' ;;
-    two) body+=$'\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin'
-         body+=$'\ncontroller 05:00.0 revision 4 part MX25L4005A rom b.bin' ;;
-    stuck) body+=$'\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin'
-           body+=$'\nstuck 0x7000 0x00' ;;
-    busy) body+=$'\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin'
-          body+=$'\nfault OpenDevice -14' ;;
-  esac
-  rm -f a.bin b.bin
-  machine <<< "$body"
-  vxsim program machine.txt 04:00.0 fw4.mem cfg.ini x.eui > /dev/null
-}
-
 # The program with the recorder in vxctl's place and the stand-in renamed
 # as the maker's library beside it; and a copy with the stand-in alone.
 lines() {
@@ -49,8 +32,8 @@ keep() {
 CASES='
 one|/srom 2 /write fw4.mem cfg.ini x.eui /log l.log
 one|/srom 2 /dump d.bin /log l.log
-two|/srom 0
-two|/srom 2 /writeall fw4.mem cfg.ini /log l.log
+pair|/srom 0
+pair|/srom 2 /writeall fw4.mem cfg.ini /log l.log
 stuck|/srom 2 /write fw4.mem cfg.ini /log l.log
 busy|/srom 2 /erase /log l.log
 '
@@ -61,6 +44,7 @@ test_replay_gives_what_the_recorded_run_gave() {
   while IFS='|' read -r name args; do
     [ -n "$name" ] || continue
     setup "$name"
+    vxsim program machine.txt 04:00.0 fw4.mem cfg.ini x.eui > /dev/null
     # shellcheck disable=SC2086
     VXCTL_RECORD=rec.txt run "$rec" $args
     keep recorded
