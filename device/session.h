@@ -34,6 +34,10 @@ struct DeviceSession {
   bool has_target_address = false;             ///< A target was named.
   PciAddress target_address = 0xFFFF;          ///< The one named.
   bool check_revision = true;                  ///< Chip revision rules apply.
+  /// How the reasons on stderr name the running program's options that
+  /// choose the target and that skip the revision rules.
+  const wchar_t* address_option = L"/address";
+  const wchar_t* revision_option = L"/norev";
 
   /// The RomTypeTable row that the selector selects.
   RomGeometry& geometry() { return rom_types.rows[rom_type_selector]; }

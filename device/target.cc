@@ -52,13 +52,14 @@ std::wstring AddressOption(PciAddress address) {
 
 }  // namespace
 
-void PrintRevisionMismatchReason(PciAddress address, uint8_t firmware,
+void PrintRevisionMismatchReason(const DeviceSession& session,
+                                 PciAddress address, uint8_t firmware,
                                  uint8_t chip) {
   platform::PrintReason(
       L"%ls: the firmware is for chip revision %u, the controller's chip is "
-      L"revision %u (/norev skips the check)",
+      L"revision %u (%ls skips the check)",
       FormatAddress(address).c_str(), static_cast<unsigned>(firmware),
-      static_cast<unsigned>(chip));
+      static_cast<unsigned>(chip), session.revision_option);
 }
 
 std::wstring FormatAddress(PciAddress address) {
@@ -140,7 +141,8 @@ int OpenTarget(DeviceSession& session, uint8_t image_revision) {
     if (devices.selected_index < 0) {
       platform::Print(
           L"Specified device by \"/address\" option isn't VX5130 or VX5130A!\n");
-      platform::PrintReason(L"/address %ls: no such controller; present: %ls",
+      platform::PrintReason(L"%ls %ls: no such controller; present: %ls",
+                            session.address_option,
                             FormatAddress(session.target_address).c_str(),
                             AddressList(devices).c_str());
       return -6;
@@ -150,9 +152,9 @@ int OpenTarget(DeviceSession& session, uint8_t image_revision) {
         L"%d device was found! Please select device by \"/address\" option.\n",
         static_cast<int>(devices.count));
     platform::PrintReason(
-        L"%u controllers found (%ls): choose one with /address, e.g. "
-        L"/address %ls",
+        L"%u controllers found (%ls): choose one with %ls, e.g. %ls %ls",
         static_cast<unsigned>(devices.count), AddressList(devices).c_str(),
+        session.address_option, session.address_option,
         AddressOption(devices.list[0].address).c_str());
     return -6;
   } else {
@@ -171,8 +173,8 @@ int OpenTarget(DeviceSession& session, uint8_t image_revision) {
       platform::Print(L"Vesmark Electronics release appropriate tool for this chip revision.\n");
       platform::PrintReason(
           L"%ls: chip revision %d is not supported: this tool is for "
-          L"revisions 3 and 4",
-          FormatAddress(address).c_str(), chip);
+          L"revisions 3 and 4 (%ls skips the check)",
+          FormatAddress(address).c_str(), chip, session.revision_option);
       devices.selected_index = -1;
       return -16;
     }
@@ -182,7 +184,7 @@ int OpenTarget(DeviceSession& session, uint8_t image_revision) {
       platform::Print(L"This firmware revision is %x.\n", image_revision);
       platform::Print(L"This chip revision is %x.\n", chip);
       platform::Print(L"Revision is mismatch.\n");
-      PrintRevisionMismatchReason(address, image_revision, chip);
+      PrintRevisionMismatchReason(session, address, image_revision, chip);
       return -16;
     }
   }

@@ -18,7 +18,8 @@ const uint8_t NO_REVISION = 255;
 std::wstring FormatAddress(PciAddress address);
 
 /// Says on stderr that the firmware and the chip revision differ.
-void PrintRevisionMismatchReason(PciAddress address, uint8_t firmware,
+void PrintRevisionMismatchReason(const DeviceSession& session,
+                                 PciAddress address, uint8_t firmware,
                                  uint8_t chip);
 
 /// Enumerates the controllers into DeviceList / DeviceCount (count, then

@@ -110,6 +110,7 @@ int CheckSelectedRevision(RomJob& job, uint8_t revision) {
   platform::Print(L"This firmware revision is %x.\n", revision);
   platform::Print(L"This chip revision is %x.\n", chip);
   platform::Print(L"Revision is mismatch.\n");
-  PrintRevisionMismatchReason(job.session.devices.open_address, revision, chip);
+  PrintRevisionMismatchReason(job.session, job.session.devices.open_address,
+                              revision, chip);
   return -16;
 }

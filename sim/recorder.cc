@@ -166,6 +166,21 @@ LibraryStatus Forwarded(const char* operation, std::vector<std::string> args,
 
 std::vector<std::string> None(LibraryStatus) { return {}; }
 
+/// MakeSromImage and UpdateSromImage: the input files the library is to
+/// read, then the call with the image it filled.
+template <typename Forward>
+LibraryStatus Built(const char* operation, const wchar_t* firmware,
+                    const wchar_t* config, const wchar_t* eui64,
+                    const RomGeometry* geometry, uint8_t* image,
+                    Forward forward) {
+  for (const wchar_t* path : {firmware, config, eui64}) The().File(path);
+  return Forwarded(
+      operation, sim::BuildArgs(firmware, config, eui64, geometry), forward,
+      [&](LibraryStatus status) -> std::vector<std::string> {
+        return {status == 0 ? sim::BufferToken(image, sim::ImageBytesFor(geometry)) : "-"};
+      });
+}
+
 }  // namespace
 
 VXCTL_EXPORT LibraryStatus InitializeLibrary(void) {
@@ -262,15 +277,8 @@ VXCTL_EXPORT LibraryStatus PollSromProgress(PciAddress address, uint32_t* progre
 VXCTL_EXPORT LibraryStatus MakeSromImage(const wchar_t* firmware, const wchar_t* config,
                                          const wchar_t* eui64, const RomGeometry* geometry,
                                          uint8_t* image) {
-  The().File(firmware);
-  The().File(config);
-  The().File(eui64);
-  return Forwarded(
-      "MakeSromImage", sim::BuildArgs(firmware, config, eui64, geometry),
-      [&](const ControllerLibrary& m) { return m.MakeSromImage(firmware, config, eui64, geometry, image); },
-      [&](LibraryStatus status) -> std::vector<std::string> {
-        return {status == 0 ? sim::BufferToken(image, sim::ImageBytesFor(geometry)) : "-"};
-      });
+  return Built("MakeSromImage", firmware, config, eui64, geometry, image,
+               [&](const ControllerLibrary& m) { return m.MakeSromImage(firmware, config, eui64, geometry, image); });
 }
 
 VXCTL_EXPORT LibraryStatus GetSromImageInfo(const uint8_t* image, uint32_t size, ImageInfo* info) {
@@ -298,13 +306,6 @@ VXCTL_EXPORT LibraryStatus PatchSromImage(uint8_t* image, uint32_t size, uint32_
 VXCTL_EXPORT LibraryStatus UpdateSromImage(const wchar_t* firmware, const wchar_t* config,
                                            const wchar_t* eui64, const RomGeometry* geometry,
                                            uint8_t* image) {
-  The().File(firmware);
-  The().File(config);
-  The().File(eui64);
-  return Forwarded(
-      "UpdateSromImage", sim::BuildArgs(firmware, config, eui64, geometry),
-      [&](const ControllerLibrary& m) { return m.UpdateSromImage(firmware, config, eui64, geometry, image); },
-      [&](LibraryStatus status) -> std::vector<std::string> {
-        return {status == 0 ? sim::BufferToken(image, sim::ImageBytesFor(geometry)) : "-"};
-      });
+  return Built("UpdateSromImage", firmware, config, eui64, geometry, image,
+               [&](const ControllerLibrary& m) { return m.UpdateSromImage(firmware, config, eui64, geometry, image); });
 }

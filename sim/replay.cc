@@ -84,6 +84,14 @@ LibraryStatus Replayer::Broken(const RecordedCall& call) {
     &last_                                                 \
   }
 
+LibraryStatus Replayer::Built(const char* operation, const wchar_t* firmware,
+                              const wchar_t* config, const wchar_t* eui64,
+                              const RomGeometry* geometry, uint8_t* image) {
+  VXCTL_REPLAY_TAKE(operation, BuildArgs(firmware, config, eui64, geometry));
+  if (!Fill(*call, 0, image, ImageBytesFor(geometry))) return Broken(*call);
+  return call->status;
+}
+
 LibraryStatus Replayer::InitializeLibrary() {
   VXCTL_REPLAY_TAKE("InitializeLibrary", {});
   return call->status;
@@ -169,9 +177,7 @@ LibraryStatus Replayer::MakeSromImage(const wchar_t* firmware,
                                       const wchar_t* eui64,
                                       const RomGeometry* geometry,
                                       uint8_t* image) {
-  VXCTL_REPLAY_TAKE("MakeSromImage", BuildArgs(firmware, config, eui64, geometry));
-  if (!Fill(*call, 0, image, ImageBytesFor(geometry))) return Broken(*call);
-  return call->status;
+  return Built("MakeSromImage", firmware, config, eui64, geometry, image);
 }
 
 LibraryStatus Replayer::GetSromImageInfo(const uint8_t* image, uint32_t size,
@@ -198,9 +204,7 @@ LibraryStatus Replayer::UpdateSromImage(const wchar_t* firmware,
                                         const wchar_t* eui64,
                                         const RomGeometry* geometry,
                                         uint8_t* image) {
-  VXCTL_REPLAY_TAKE("UpdateSromImage", BuildArgs(firmware, config, eui64, geometry));
-  if (!Fill(*call, 0, image, ImageBytesFor(geometry))) return Broken(*call);
-  return call->status;
+  return Built("UpdateSromImage", firmware, config, eui64, geometry, image);
 }
 
 }  // namespace sim

@@ -63,6 +63,10 @@ class Replayer {
   /// Waits until the recorded time since the call before has passed, at
   /// the speed in force.
   void Pace(const RecordedCall& call);
+  /// MakeSromImage and UpdateSromImage: the image they filled.
+  LibraryStatus Built(const char* operation, const wchar_t* firmware,
+                      const wchar_t* config, const wchar_t* eui64,
+                      const RomGeometry* geometry, uint8_t* image);
   /// The status of a call whose out values could not be given.
   LibraryStatus Broken(const RecordedCall& call);
 

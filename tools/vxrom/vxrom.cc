@@ -92,6 +92,8 @@ int Run(const std::vector<std::wstring>& args) {
   session.has_target_address = options.has_address;
   session.target_address = options.address;
   session.check_revision = options.check_revision;
+  session.address_option = L"--address";
+  session.revision_option = L"--no-revision-check";
   RomJob job(session);
   job.image_path = options.image_path;
   job.check_revision = options.check_revision;
