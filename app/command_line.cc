@@ -2,8 +2,8 @@
 
 #include <wchar.h>
 
+#include "app/console.h"
 #include "device/rom_types.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -67,15 +67,15 @@ bool ConvertWhole(const wchar_t* text, int base, unsigned long* value) {
 
 /// Refuses arg: the message of the command language, and why in words.
 int Reject(const std::wstring& arg, const wchar_t* why) {
-  platform::Print(L"Parameter error = \"%ls\"\n", arg.c_str());
-  platform::PrintReason(L"\"%ls\": %ls", arg.c_str(), why);
+  VxsromConsole().Print(L"Parameter error = \"%ls\"\n", arg.c_str());
+  VxsromConsole().Reason(L"\"%ls\": %ls", arg.c_str(), why);
   return -4;
 }
 
 int TooLong(const std::wstring& arg) {
-  platform::Print(L"Parameter too long = \"%ls\"\n", arg.c_str());
-  platform::PrintReason(L"a path of more than %u characters",
-                        static_cast<unsigned>(kMaxPathLength));
+  VxsromConsole().Print(L"Parameter too long = \"%ls\"\n", arg.c_str());
+  VxsromConsole().Reason(L"a path of more than %u characters",
+                         static_cast<unsigned>(kMaxPathLength));
   return -4;
 }
 
@@ -160,9 +160,9 @@ struct Parser {
         } else if (value == 255) {
           options->rom_type_selector = kRomType255;
         } else {
-          platform::Print(L"Unknown Serial ROM Type = \"%ls\"\n", word.c_str());
-          platform::PrintReason(L"/srom %ls: the ROM types are 0 to 4 and 255",
-                                word.c_str());
+          VxsromConsole().Print(L"Unknown Serial ROM Type = \"%ls\"\n", word.c_str());
+          VxsromConsole().Reason(L"/srom %ls: the ROM types are 0 to 4 and 255",
+                                 word.c_str());
           return -4;
         }
       }
@@ -247,8 +247,8 @@ struct Parser {
       why = L"/address does not go with /writeall or the listing";
     }
     if (!message) return 0;
-    platform::Print(message);
-    platform::PrintReason(L"%ls", why);
+    VxsromConsole().Print(message);
+    VxsromConsole().Reason(L"%ls", why);
     return -4;
   }
 };

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "device/controller_library.h"
 #include "platform/platform.h"
 
 struct RomTypeTable;
@@ -72,9 +73,6 @@ static_assert(kNeedsRomType == 0x37f, "actions needing a ROM type");
 
 /// Longest path word, in characters; 260 or more is "too long".
 const size_t kMaxPathLength = 259;
-
-/// PciAddress meaning "no /address".
-const uint16_t kNoAddress = 0xFFFF;
 
 /// What the parser found on the command line.
 struct CommandLine {

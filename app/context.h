@@ -6,6 +6,8 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/console.h"
+#include "app/console_reporter.h"
 #include "device/session.h"
 #include "rom/job.h"
 
@@ -14,8 +16,10 @@ struct Context {
   std::wstring program_name;       ///< ProgramName, set by the identity check.
   std::wstring command_line_echo;  ///< CommandLineEcho, read by the run log.
   CommandLine options;             ///< The parser's outputs.
-  DeviceSession session;           ///< Library, controllers, ROM types.
-  RomJob job{session};             ///< The action's request, from options.
+  /// The console text of every event.
+  ConsoleReporter reporter{VxsromConsole(), L"/address", L"/norev"};
+  DeviceSession session{&reporter};  ///< Library, controllers, ROM types.
+  RomJob job{session};               ///< The action's request, from options.
 };
 
 #endif  // VXSROM_APP_CONTEXT_H_

@@ -1,11 +1,13 @@
 #include "app/driver.h"
 
 #include "app/command_line.h"
+#include "app/console.h"
+#include "app/console_reporter.h"
 #include "app/context.h"
 #include "app/help.h"
-#include "app/run_log.h"
 #include "device/library_loader.h"
 #include "device/listing.h"
+#include "device/log_record.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
 #include "rom/progress.h"
@@ -35,42 +37,12 @@ bool EqualFoldingAsciiLetters(const std::wstring& a, const std::wstring& b) {
   return true;
 }
 
-/// Loads the library and starts it; prints why not.  @return 0 or -1.
-int InitializeLibrary(LoadedLibrary& library, Context& ctx) {
-  std::wstring reason;
-  LibraryStatus status = -1;
-  if (library.Load(&reason)) {
-    status = library.operations().InitializeLibrary();
-  } else {
-    platform::PrintReason(L"%ls", reason.c_str());
-  }
-  if (status != 0) {
-    if (library.operations().InitializeLibrary)
-      platform::PrintReason(
-          L"the controller library did not start (library status %d)",
-          static_cast<int>(status));
-    platform::Print(L"vxctl Library Initilize Error! (%d)\n",
-                    static_cast<int>(status));
-    return -1;
-  }
-  ctx.session.library = &library.operations();
-  return 0;
-}
-
-/// Stops the library; a failure turns a success into -1.
-int TerminateLibrary(LoadedLibrary& library, Context& ctx, int exit_code) {
-  LibraryStatus status = library.operations().TerminateLibrary();
-  ctx.session.library = nullptr;
-  library.Unload();
-  if (status != 0) {
-    platform::Print(L"vxctl Library Terminate Error! (%d)\n",
-                    static_cast<int>(status));
-    platform::PrintReason(
-        L"the controller library did not stop cleanly (library status %d)",
-        static_cast<int>(status));
-    if (exit_code == 0) return -1;
-  }
-  return exit_code;
+/// Opens the run log; says why not, and the run goes on without it.
+void OpenRunLog(RunLog& log, const std::wstring& path) {
+  int error = 0;
+  if (!log.Open(path, &error))
+    VxsromConsole().Print(L"Log file open error: %ls(a+) (%d)\n", path.c_str(),
+                          error);
 }
 
 /// Runs the one action that the flags name, first in the fixed order.
@@ -83,9 +55,13 @@ int RunAction(Context& ctx) {
   if (options.has(OPT_IMAGEGEN)) return ImageGenAction(job);
   if (options.has(OPT_VERIFY)) return VerifyAction(job);
   if (options.has(OPT_WRITEALL)) return WriteAllAction(job);
-  bool wants_help = false;
-  int result = ListControllers(ctx.session, &wants_help);
-  if (wants_help) PrintHelp(ctx.program_name, false, false);
+  std::vector<ControllerReport> reports;
+  int result = ListControllers(ctx.session, &reports);
+  // Without a ROM type the listing ends with the short help.
+  if (result == 0 && ctx.session.rom_type_selector == kRomTypeNone) {
+    VxsromConsole().Print(L"\n");
+    PrintHelp(ctx.program_name, false, false);
+  }
   return result;
 }
 
@@ -104,7 +80,6 @@ void ApplyOptions(Context& ctx) {
   job.image_path = options.image_path;
   job.no_erase = options.has(OPT_NOERASE);
   job.to_file = options.has(OPT_FOUT);
-  job.check_revision = !options.has(OPT_NOREV);
 }
 
 /// Everything after the identity check.
@@ -121,19 +96,16 @@ int RunCommandLine(Context& ctx, const std::vector<std::wstring>& args) {
     PrintHelp(ctx.program_name, true, true);
     return 0;
   }
-  LoadedLibrary library;
-  if (InitializeLibrary(library, ctx) != 0) return -1;
+  StartedLibrary library;
+  if (library.Start(ctx.session) != 0) return -1;
   RunLog log;
-  bool logging = ctx.options.has(OPT_LOG) && OpenRunLog(log, ctx.options.log_path);
+  if (ctx.options.has(OPT_LOG)) OpenRunLog(log, ctx.options.log_path);
   int exit_code = RunAction(ctx);
   // A stop that came after the last poll is answered too.
-  NoticeStopRequest(&ctx.job.stop);
-  exit_code = TerminateLibrary(library, ctx, exit_code);
-  if (logging) {
-    WriteLogRecord(log, ctx.command_line_echo, exit_code,
-                   ctx.session.devices.open_address);
-    CloseRunLog(log);
-  }
+  NoticeStopRequest(ctx.session, &ctx.job.stop);
+  exit_code = library.Stop(ctx.session, exit_code);
+  log.Append(FormatLogRecord(ctx.command_line_echo, exit_code,
+                             ctx.session.devices.open_address));
   return exit_code;
 }
 
@@ -147,14 +119,14 @@ int CheckProgramIdentity(Context& ctx) {
   std::wstring recorded;
   int result = platform::RecordedOriginalFilename(&recorded);
   if (result != 0) {
-    platform::Print(L"Get Original Application name error!\n");
-    platform::PrintReason(L"cannot read the name recorded in %ls",
-                          path.c_str());
+    VxsromConsole().Print(L"Get Original Application name error!\n");
+    VxsromConsole().Reason(L"cannot read the name recorded in %ls",
+                           path.c_str());
     return result;
   }
   if (!EqualFoldingAsciiLetters(recorded, ctx.program_name)) {
-    platform::Print(L"Application name and version are mismatch!\n");
-    platform::PrintReason(
+    VxsromConsole().Print(L"Application name and version are mismatch!\n");
+    VxsromConsole().Reason(
         L"this program must be named \"%ls\" (any case, any extension); "
         L"its file is named \"%ls\"",
         recorded.c_str(), ctx.program_name.c_str());
@@ -168,6 +140,6 @@ int RunProgram(const std::vector<std::wstring>& args) {
   int exit_code = CheckProgramIdentity(ctx);
   if (exit_code == 0) exit_code = RunCommandLine(ctx, args);
   ctx.session.devices.list.reset();
-  platform::Flush();
+  VxsromConsole().Flush();
   return exit_code;
 }

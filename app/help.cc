@@ -1,6 +1,6 @@
 #include "app/help.h"
 
-#include "platform/platform.h"
+#include "app/console.h"
 
 namespace {
 
@@ -94,26 +94,26 @@ const HelpLine kFullText[] = {
 
 void PrintHelp(const std::wstring& program_name, bool extended, bool full) {
   const wchar_t* name = program_name.c_str();
-  platform::Print(L"Serial ROM Utility for VX5130 & VX5130A\n");
-  platform::Print(L"Usage::\n");
+  VxsromConsole().Print(L"Serial ROM Utility for VX5130 & VX5130A\n");
+  VxsromConsole().Print(L"Usage::\n");
   if (extended) {
-    platform::Print(L"%ls [ /?[??] |  /srom romtype | /write file1 [file2] [file3] |\n", name);
-    platform::Print(L"            /dump file1 | /erase | /noerase | /log [file4] |\n");
-    platform::Print(L"            /address deviceaddress | /imagegen file1 file6 file2 [file3] |\n");
-    platform::Print(L"            /srominfo memsize pagesize devcode | /fout file5 | /norev ]\n");
+    VxsromConsole().Print(L"%ls [ /?[??] |  /srom romtype | /write file1 [file2] [file3] |\n", name);
+    VxsromConsole().Print(L"            /dump file1 | /erase | /noerase | /log [file4] |\n");
+    VxsromConsole().Print(L"            /address deviceaddress | /imagegen file1 file6 file2 [file3] |\n");
+    VxsromConsole().Print(L"            /srominfo memsize pagesize devcode | /fout file5 | /norev ]\n");
   } else {
-    platform::Print(L"%ls [ /? | /srom romtype | /write file1 [file2] [file3] | /dump file1 | \n", name);
-    platform::Print(L"          /erase | /noerase | /log [file4] | /address deviceaddress |\n");
-    platform::Print(L"          /fout file5 | /verify file1 [file2] [file3] |\n");
-    platform::Print(L"          /writeall file1 [file2] [file3] ]\n");
+    VxsromConsole().Print(L"%ls [ /? | /srom romtype | /write file1 [file2] [file3] | /dump file1 | \n", name);
+    VxsromConsole().Print(L"          /erase | /noerase | /log [file4] | /address deviceaddress |\n");
+    VxsromConsole().Print(L"          /fout file5 | /verify file1 [file2] [file3] |\n");
+    VxsromConsole().Print(L"          /writeall file1 [file2] [file3] ]\n");
   }
   if (!full) {
-    platform::Print(L"\nExample::\n");
-    platform::Print(L"\t>%ls /srom 1 /write Fxxxxxx.MEM CFG.INI\n", name);
+    VxsromConsole().Print(L"\nExample::\n");
+    VxsromConsole().Print(L"\t>%ls /srom 1 /write Fxxxxxx.MEM CFG.INI\n", name);
     return;
   }
   Form skipped = extended ? kNormal : kExtended;
   for (const HelpLine& line : kFullText) {
-    if (line.form != skipped) platform::Print(line.text, name);
+    if (line.form != skipped) VxsromConsole().Print(line.text, name);
   }
 }

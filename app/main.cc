@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "app/console.h"
 #include "app/driver.h"
 #include "platform/platform.h"
 
@@ -21,7 +22,12 @@ int main(int argc, char** argv) {
   platform::InitConsole();
   platform::InstallStopHandlers();
   std::vector<std::wstring> args;
-  if (!platform::DecodeArguments(argc, argv, &args)) return -4;
+  int bad = platform::DecodeArguments(argc, argv, &args);
+  if (bad >= 0) {
+    VxsromConsole().Reason(L"argument %d is not valid text in this locale",
+                           bad);
+    return -4;
+  }
   return RunProgram(args);
 }
 #endif

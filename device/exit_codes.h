@@ -6,6 +6,26 @@
 
 #include "device/controller_library.h"
 
+/// Every exit code the programs return; the values are a contract with
+/// the scripts that run them.
+enum ExitCode : int32_t {
+  kExitOk = 0,
+  kExitFailed = -1,           ///< Library, open, ROM information, listing.
+  kExitNoMemory = -2,         ///< No memory; library status -16.
+  kExitWrongName = -3,        ///< The executable's name is not its own.
+  kExitCommandLine = -4,      ///< Any command-line error.
+  kExitRomOperation = -5,     ///< An erase, read or write failed.
+  kExitNoController = -6,     ///< None, several, not the one named.
+  kExitFirmware = -7,         ///< The firmware file was refused.
+  kExitVerifyMismatch = -8,   ///< The ROM differs from the image.
+  kExitConfig = -10,          ///< The configuration file was refused.
+  kExitEui64 = -11,           ///< The EUI-64 file was refused.
+  kExitFile = -12,            ///< An image or input file failed.
+  kExitImage = -15,           ///< Image or ROM size unusable.
+  kExitRevision = -16,        ///< Chip revision unsupported or mismatched.
+  kExitUnsupportedRom = -17,  ///< The ROM part is not supported.
+};
+
 /// One StatusToExitCode pair.
 struct StatusExitPair {
   LibraryStatus status;

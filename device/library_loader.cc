@@ -1,5 +1,6 @@
 #include "device/library_loader.h"
 
+#include "device/session.h"
 #include "platform/platform.h"
 
 LoadedLibrary::~LoadedLibrary() { Unload(); }
@@ -25,4 +26,36 @@ void LoadedLibrary::Unload() {
   if (handle_) platform::UnloadControllerLibrary(handle_);
   handle_ = nullptr;
   operations_ = ControllerLibrary();
+}
+
+int StartedLibrary::Start(DeviceSession& session) {
+  std::wstring reason;
+  if (!loaded_.Load(&reason)) {
+    Event event(EventKind::kLibraryNotLoaded);
+    event.why = reason;
+    session.Report(event);
+    return -1;
+  }
+  LibraryStatus status = loaded_.operations().InitializeLibrary();
+  if (status != 0) {
+    Event event(EventKind::kLibraryNotStarted);
+    event.status = status;
+    session.Report(event);
+    loaded_.Unload();
+    return -1;
+  }
+  session.library = &loaded_.operations();
+  return 0;
+}
+
+int StartedLibrary::Stop(DeviceSession& session, int exit_code) {
+  if (!session.library) return exit_code;
+  LibraryStatus status = session.library->TerminateLibrary();
+  session.library = nullptr;
+  loaded_.Unload();
+  if (status == 0) return exit_code;
+  Event event(EventKind::kLibraryNotStopped);
+  event.status = status;
+  session.Report(event);
+  return exit_code == 0 ? -1 : exit_code;
 }

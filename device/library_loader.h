@@ -1,11 +1,14 @@
 // Loading of the controller library at run time, so the stand-in and the
-// maker's library are interchangeable without a rebuild.
+// maker's library are interchangeable without a rebuild; and its start and
+// stop around one run, the same for every program.
 #ifndef VXSROM_DEVICE_LIBRARY_LOADER_H_
 #define VXSROM_DEVICE_LIBRARY_LOADER_H_
 
 #include <string>
 
 #include "device/controller_library.h"
+
+struct DeviceSession;
 
 /// The controller library, loaded and bound for one run.
 class LoadedLibrary {
@@ -28,6 +31,21 @@ class LoadedLibrary {
  private:
   void* handle_ = nullptr;
   ControllerLibrary operations_ = {};
+};
+
+/// vxctl, started for a session while this object says so.
+class StartedLibrary {
+ public:
+  /// Loads and starts vxctl and hands it to session; reports why not.
+  /// @return 0 or -1.
+  int Start(DeviceSession& session);
+
+  /// Stops the library (if started); a failure to stop is reported and
+  /// turns a success into -1.  @return the run's exit code.
+  int Stop(DeviceSession& session, int exit_code);
+
+ private:
+  LoadedLibrary loaded_;
 };
 
 #endif  // VXSROM_DEVICE_LIBRARY_LOADER_H_

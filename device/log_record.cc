@@ -2,6 +2,8 @@
 
 #include <wchar.h>
 
+#include "platform/platform.h"
+
 std::wstring BuildCommandLineEcho(const std::vector<std::wstring>& args) {
   std::wstring echo;
   for (const std::wstring& arg : args) {
@@ -33,4 +35,17 @@ std::wstring FormatLogRecord(const std::wstring& echo, int32_t exit_code,
              static_cast<int>(exit_code));
   }
   return prefix + echo;
+}
+
+RunLog::~RunLog() {
+  if (stream_) fclose(stream_);
+}
+
+bool RunLog::Open(const std::wstring& path, int* error_number) {
+  stream_ = platform::OpenExclusiveAppend(path, error_number);
+  return stream_ != nullptr;
+}
+
+void RunLog::Append(const std::wstring& record) {
+  if (stream_) platform::WriteLogText(stream_, record);
 }

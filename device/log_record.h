@@ -4,6 +4,7 @@
 #define VXSROM_DEVICE_LOG_RECORD_H_
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -19,5 +20,27 @@ std::wstring BuildCommandLineEcho(const std::vector<std::wstring>& args);
 /// echo.
 std::wstring FormatLogRecord(const std::wstring& echo, int32_t exit_code,
                              uint16_t open_address);
+
+/// A run log held open, shared with no other writer, for the whole run.
+class RunLog {
+ public:
+  RunLog() = default;
+  RunLog(const RunLog&) = delete;
+  RunLog& operator=(const RunLog&) = delete;
+  ~RunLog();
+
+  /// Opens path for appending ("a+"), exclusively.
+  /// @return false with the C library's error number.
+  bool Open(const std::wstring& path, int* error_number);
+
+  /// True while the log is open.
+  bool is_open() const { return stream_ != nullptr; }
+
+  /// Appends the record when the log is open.
+  void Append(const std::wstring& record);
+
+ private:
+  FILE* stream_ = nullptr;
+};
 
 #endif  // VXSROM_DEVICE_LOG_RECORD_H_

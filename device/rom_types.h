@@ -1,4 +1,5 @@
-// Serial ROM types: the table of geometries that /srom and /srominfo select.
+// Serial ROM types: the table of geometries that /srom and /srominfo
+// select, and what the open controller's ROM is.
 #ifndef VXSROM_DEVICE_ROM_TYPES_H_
 #define VXSROM_DEVICE_ROM_TYPES_H_
 
@@ -29,19 +30,35 @@ struct RomTypeTable {
       {0, 0, 0x0000},           // 7 custom, from /srominfo
       {0x8000, 0x80, 0x00E0},   // 8 query
   };
+
+  /// The listed type (1 to 4) whose geometry equals geometry in all eight
+  /// bytes; 0 for none.
+  int ListedType(const RomGeometry& geometry) const;
 };
 
 /// Bytes of every image and read buffer for a geometry: min(MemSize, 32 KiB).
-uint32_t ImageSize(const RomGeometry& geometry);
+inline uint32_t ImageSize(const RomGeometry& geometry) {
+  return ImageSize(&geometry);
+}
+
+/// What a ROM holds, from GetDeviceInfo's status.
+enum class RomContents { kUnread,
+                         kImage,
+                         kBlank,
+                         kNoImage,
+                         kDamaged };
+
+/// The contents that status tells; kUnread for a failure that tells none.
+RomContents ContentsFromStatus(LibraryStatus status);
 
 struct DeviceSession;
 
-/// Reads the geometry of the open controller's ROM into row 0; prints why
-/// not.  @return 0, -17 (ROM not supported) or -1 (query failed).
+/// Reads the geometry of the open controller's ROM into row 0; reports
+/// why not.  @return 0, -17 (ROM not supported) or -1 (query failed).
 int DetectRomGeometry(DeviceSession& session, PciAddress address);
 
 /// Asks the open controller at address for its ROM's geometry, keeps it in
-/// row 0 and prints the listed type it equals (rows 1 to 4, all 8 bytes).
+/// row 0 and reports the listed type it equals (rows 1 to 4, all 8 bytes).
 /// @return 0 (listed), -17 (unsupported or unlisted) or -1 (query failed).
 int IdentifySrom(DeviceSession& session, PciAddress address);
 

@@ -1,7 +1,7 @@
 // The controller code's state for one run: the bound library, the
-// controllers of the last enumeration, the ROM type table and how the
-// target is chosen.  One object, handed by reference to the code that
-// needs it, whichever program fills it from its own command line.
+// controllers of the last enumeration, the ROM type table, how the target
+// is chosen, and where the code reports what it finds.  One object, handed
+// by reference to the code that needs it, whichever program fills it.
 #ifndef VXSROM_DEVICE_SESSION_H_
 #define VXSROM_DEVICE_SESSION_H_
 
@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "device/controller_library.h"
+#include "device/report.h"
 #include "device/rom_types.h"
 
 /// Controllers of the last enumeration and the one chosen for opening.
@@ -17,30 +18,59 @@ struct DeviceState {
   std::unique_ptr<DeviceRecord[]> list;  ///< DeviceList; null when absent.
   uint32_t count = 0;                    ///< DeviceCount.
   int32_t selected_index = -1;           ///< SelectedIndex; -1 none.
-  PciAddress open_address = 0xFFFF;      ///< OpenAddress; kept after close.
+  PciAddress open_address = kNoAddress;  ///< OpenAddress; kept after close.
 
   /// The record at selected_index, which must be >= 0.
   const DeviceRecord& selected() const {
     return list[static_cast<uint32_t>(selected_index)];
   }
+  /// Every enumerated controller's address, in order.
+  std::vector<PciAddress> addresses() const;
 };
+
+/// The host services the code waits and stops with; tests put in their
+/// own so that no poll costs real time.
+struct HostServices {
+  void (*sleep_ms)(uint32_t milliseconds);  ///< Waits between polls.
+  void (*hold_stop_requests)();             ///< From now, stops wait.
+  bool (*stop_requested)();                 ///< A stop was held back.
+};
+
+/// The operating system's services.
+const HostServices& SystemHostServices();
 
 /// Everything the controller code shares during one run.
 struct DeviceSession {
+  explicit DeviceSession(Reporter* r) : reporter(r) {}
+
   const ControllerLibrary* library = nullptr;  ///< Bound while started.
-  DeviceState devices;                         ///< DeviceList and selection.
-  RomTypeTable rom_types;                      ///< Rows 0 to 8.
-  uint32_t rom_type_selector = kRomTypeNone;   ///< The row in use.
-  bool has_target_address = false;             ///< A target was named.
-  PciAddress target_address = 0xFFFF;          ///< The one named.
-  bool check_revision = true;                  ///< Chip revision rules apply.
-  /// How the reasons on stderr name the running program's options that
-  /// choose the target and that skip the revision rules.
-  const wchar_t* address_option = L"/address";
-  const wchar_t* revision_option = L"/norev";
+  Reporter* reporter;                          ///< Where events go.
+  const HostServices* host = &SystemHostServices();
+  DeviceState devices;                        ///< DeviceList and selection.
+  RomTypeTable rom_types;                     ///< Rows 0 to 8.
+  uint32_t rom_type_selector = kRomTypeNone;  ///< The row in use.
+  bool has_target_address = false;            ///< A target was named.
+  PciAddress target_address = kNoAddress;     ///< The one named.
+  bool check_revision = true;                 ///< Chip revision rules apply.
 
   /// The RomTypeTable row that the selector selects.
   RomGeometry& geometry() { return rom_types.rows[rom_type_selector]; }
+  /// Hands event to the reporter.
+  void Report(const Event& event) const { reporter->Report(event); }
+};
+
+/// Closes the selected controller, if any, when it goes: the end step of
+/// every single-controller action, on every path.
+class SelectedControllerGuard {
+ public:
+  explicit SelectedControllerGuard(DeviceSession& session)
+      : session_(session) {}
+  SelectedControllerGuard(const SelectedControllerGuard&) = delete;
+  SelectedControllerGuard& operator=(const SelectedControllerGuard&) = delete;
+  ~SelectedControllerGuard();
+
+ private:
+  DeviceSession& session_;
 };
 
 #endif  // VXSROM_DEVICE_SESSION_H_

@@ -187,17 +187,14 @@ void WriteConsoleText(FILE* stream, const std::wstring& text) {
   fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 
-bool DecodeArguments(int argc, char** argv, std::vector<std::wstring>* args) {
+int DecodeArguments(int argc, char** argv, std::vector<std::wstring>* args) {
   args->clear();
   for (int i = 0; i < argc; ++i) {
     std::wstring arg;
-    if (!Decode(argv[i], &arg)) {
-      PrintReason(L"argument %d is not valid text in this locale", i);
-      return false;
-    }
+    if (!Decode(argv[i], &arg)) return i;
     args->push_back(arg);
   }
-  return true;
+  return -1;
 }
 
 bool ExecutablePath(std::wstring* path) {

@@ -18,37 +18,16 @@ extern const bool kSlashStartsPaths;
 /// Sets the locale and console mode so wide output prints any character.
 void InitConsole();
 
-/// Wide formatted output of the program's messages: to standard output,
-/// or where SetMessageStream sent them.
-void Print(const wchar_t* format, ...);
-
-/// Sends Print's messages (and Flush) to stream instead of standard
-/// output; null discards them.  For a program whose standard output
-/// carries results of its own.
-void SetMessageStream(FILE* stream);
-
 /// True when stream is a terminal (a console on Windows).
 bool IsTerminal(FILE* stream);
 
 /// Writes text to a console stream (stdout or stderr) in its encoding.
 void WriteConsoleText(FILE* stream, const std::wstring& text);
 
-/// Flushes the messages' stream, so progress shows live in a pipe too.
-void Flush();
-
-/// Diagnostics that are not the program's own messages go to stderr.
-void PrintError(const wchar_t* format, ...);
-
-/// Sets the name that starts every reason line (the program's own).
-void SetToolName(const wchar_t* name);
-
-/// Why a run fails, in words, on stderr: "name: " + text + "\n".
-void PrintReason(const wchar_t* format, ...);
-
 #ifndef _WIN32
-/// Decodes argv with the locale; prints the reason and returns false when
-/// an argument is not valid text.
-bool DecodeArguments(int argc, char** argv, std::vector<std::wstring>* args);
+/// Decodes argv with the locale.  @return -1, or the index of the first
+/// argument that is not valid text in it.
+int DecodeArguments(int argc, char** argv, std::vector<std::wstring>* args);
 #endif
 
 /// Full path of the running executable.

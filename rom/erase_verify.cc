@@ -3,7 +3,6 @@
 #include <string.h>
 
 #include "device/target.h"
-#include "platform/platform.h"
 #include "rom/actions.h"
 #include "rom/image_source.h"
 #include "rom/job.h"
@@ -17,39 +16,40 @@ int EraseSteps(RomJob& job) {
   if (result != 0) return result;
   // Taken after opening: auto-detection learns the geometry there.
   uint32_t size = ImageSize(job.session.geometry());
-  result = RunRomOperation(*job.session.library, job.session.devices.open_address, RomOperation::kErase, size, nullptr, &job.stop);
+  const PciAddress address = job.session.devices.open_address;
+  result = RunRomOperation(job.session, address, RomOperation::kErase, size,
+                           nullptr, &job.stop);
   if (result != 0) return result;
   // The last poll may have stopped short of 100%; the erase is done.
-  platform::Print(L"\rErase Serial ROM....  100%%\n");
-  platform::Print(L"Erase complete\n");
+  Event event(EventKind::kEraseComplete);
+  event.address = address;
+  job.Report(event);
   return 0;
 }
 
 /// Where the ROM and the image part: the first differing offset, both
 /// bytes there, and how many bytes differ in all.
-void PrintMismatchReason(PciAddress address, const uint8_t* rom,
-                         const uint8_t* image, uint32_t size) {
-  uint32_t first = size, differing = 0;
+Event Mismatch(PciAddress address, const uint8_t* rom, const uint8_t* image,
+               uint32_t size) {
+  Event event(EventKind::kVerifyMismatch);
+  event.address = address;
+  event.total = size;
+  event.offset = size;
   for (uint32_t i = 0; i < size; ++i) {
     if (rom[i] == image[i]) continue;
-    if (differing++ == 0) first = i;
+    if (event.count++ == 0) event.offset = i;
   }
-  platform::PrintReason(
-      L"%ls: verify mismatch: %u of %u bytes differ, the first at offset "
-      L"0x%05X (ROM 0x%02X, image 0x%02X)",
-      FormatAddress(address).c_str(), static_cast<unsigned>(differing),
-      static_cast<unsigned>(size), static_cast<unsigned>(first),
-      static_cast<unsigned>(rom[first]), static_cast<unsigned>(image[first]));
+  if (event.offset < size) {
+    event.rom_byte = rom[event.offset];
+    event.image_byte = image[event.offset];
+  }
+  return event;
 }
 
 }  // namespace
 
 int EraseSrom(RomJob& job, bool keep_open) {
-  if (job.stop.text.empty()) {
-    job.stop.text =
-        L"stop requested: the erase is finished first, then "
-        L"the program stops";
-  }
+  job.stop.Claim(StopScope::kErase);
   int result = EraseSteps(job);
   // Inside a write the controller stays open for the write that follows.
   if (!keep_open) CloseSelected(job.session);
@@ -59,17 +59,18 @@ int EraseSrom(RomJob& job, bool keep_open) {
 int VerifySrom(RomJob& job, const uint8_t* expected_image,
                uint32_t image_size) {
   RomBuffer buffer;
-  int result = AllocateRomBuffer(image_size, &buffer);
+  int result = AllocateRomBuffer(job.session, image_size, &buffer);
   if (result != 0) return result;
-  result = RunRomOperation(*job.session.library, job.session.devices.open_address, RomOperation::kVerifyRead, image_size,
-                           buffer.get(), &job.stop);
+  const PciAddress address = job.session.devices.open_address;
+  result = RunRomOperation(job.session, address, RomOperation::kVerifyRead,
+                           image_size, buffer.get(), &job.stop);
   if (result != 0) return result;
   if (memcmp(buffer.get(), expected_image, image_size) != 0) {
-    platform::Print(L"\nERROR::Verify mismatch!\n");
-    PrintMismatchReason(job.session.devices.open_address, buffer.get(),
-                        expected_image, image_size);
+    job.Report(Mismatch(address, buffer.get(), expected_image, image_size));
     return -8;
   }
-  platform::Print(L"\nVerify complete\n");
+  Event event(EventKind::kVerifyComplete);
+  event.address = address;
+  job.Report(event);
   return 0;
 }

@@ -2,27 +2,32 @@
 
 #include <errno.h>
 
-int OpenImageFile(const std::wstring& path, const wchar_t* open_message,
-                  platform::OutputFile* file) {
+#include "rom/job.h"
+
+int OpenImageFile(RomJob& job, bool output, platform::OutputFile* file) {
   int error_number = 0;
-  if (!platform::CreateOutputFile(path, file, &error_number)) {
-    platform::Print(open_message, path.c_str(), error_number);
-    platform::PrintReason(L"cannot write \"%ls\": %ls", path.c_str(),
-                          platform::ErrorNumberText(error_number).c_str());
+  if (!platform::CreateOutputFile(job.image_path, file, &error_number)) {
+    Event event(EventKind::kFileOpenFailed);
+    event.path = job.image_path;
+    event.error_number = error_number;
+    event.why = platform::ErrorNumberText(error_number);
+    event.output = output;
+    job.Report(event);
     return -12;
   }
   return 0;
 }
 
-int FinishImageFile(platform::OutputFile* file, const uint8_t* data,
-                    uint32_t size) {
+int FinishImageFile(RomJob& job, platform::OutputFile* file,
+                    const uint8_t* data, uint32_t size) {
   if (!platform::WriteOutputFile(file, data, size) ||
       !platform::CommitOutputFile(file)) {
     const int error_number = errno;
     platform::DiscardOutputFile(file);
-    platform::Print(L"Image file write error\n");
-    platform::PrintReason(L"writing \"%ls\" failed: %ls", file->path.c_str(),
-                          platform::ErrorNumberText(error_number).c_str());
+    Event event(EventKind::kFileWriteFailed);
+    event.path = file->path;
+    event.why = platform::ErrorNumberText(error_number);
+    job.Report(event);
     return -12;
   }
   return 0;

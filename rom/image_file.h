@@ -10,16 +10,16 @@
 
 #include "platform/platform.h"
 
-/// Opens the pending output file for path; on failure prints
-/// open_message with the path and the error number.
-/// @param open_message a format taking %ls (path) and %d (error number).
-/// @return 0 or -12.
-int OpenImageFile(const std::wstring& path, const wchar_t* open_message,
-                  platform::OutputFile* file);
+struct RomJob;
 
-/// Writes size bytes of data and puts the file in place; on failure says
-/// "Image file write error" and abandons it.  @return 0 or -12.
-int FinishImageFile(platform::OutputFile* file, const uint8_t* data,
-                    uint32_t size);
+/// Opens the pending output file for the job's image path; reports why
+/// not.  @param output true for /fout's file, false for an image file.
+/// @return 0 or -12.
+int OpenImageFile(RomJob& job, bool output, platform::OutputFile* file);
+
+/// Writes size bytes of data and puts the file in place; on failure
+/// reports it and abandons the file.  @return 0 or -12.
+int FinishImageFile(RomJob& job, platform::OutputFile* file,
+                    const uint8_t* data, uint32_t size);
 
 #endif  // VXSROM_ROM_IMAGE_FILE_H_

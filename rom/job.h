@@ -19,8 +19,10 @@ struct RomJob {
   std::wstring image_path;     ///< The image file written or read.
   bool no_erase = false;       ///< Write without the erase the type asks.
   bool to_file = false;        ///< The write goes to image_path instead.
-  bool check_revision = true;  ///< The image's revision must be the chip's.
   StopNotice stop;             ///< The answer to a held-back stop.
+
+  /// Hands event to the session's reporter.
+  void Report(const Event& event) const { session.Report(event); }
 };
 
 #endif  // VXSROM_ROM_JOB_H_

@@ -1,46 +1,12 @@
 #include "rom/progress.h"
 
 #include "device/exit_codes.h"
-#include "device/target.h"
-#include "platform/platform.h"
+#include "device/session.h"
 
 namespace {
 
 /// Fixed cadence of the polls; the library is never asked more often.
 const uint32_t kPollIntervalMs = 100;
-
-/// What one operation prints.
-struct OperationTexts {
-  const wchar_t* start_line;
-  const wchar_t* progress_line;
-  const wchar_t* start_failure;
-  const wchar_t* poll_failure;
-  const wchar_t* name;  ///< What the reason lines call it.
-};
-
-/// The texts of op.  The erase start line alone has no trailing blank.
-OperationTexts TextsOf(RomOperation op) {
-  switch (op) {
-    case RomOperation::kErase:
-      return {L"Erase Serial ROM....  0%%", L"\rErase Serial ROM....  %3d%% ",
-              L"Serial ROM erase error (%d)\n",
-              L"\nSerial ROM erase error (%d)\n", L"the erase"};
-    case RomOperation::kWrite:
-      return {L"Write Serial ROM....  0%% ", L"\rWrite Serial ROM....  %3d%% ",
-              L"Serial ROM write error (%d)\n",
-              L"\nSerial ROM write error (%d)\n", L"the write"};
-    case RomOperation::kVerifyRead:
-      return {L"Verify Serial ROM....  0%% ",
-              L"\rVerify Serial ROM....  %3d%% ",
-              L"Serial ROM read error (%d)\n", L"\nSerial ROM read error (%d)\n",
-              L"the read-back for verification"};
-    case RomOperation::kDumpRead:
-    default:
-      return {L"Read Serial ROM....  0%% ", L"\rRead Serial ROM....  %3d%% ",
-              L"Serial ROM read error (%d)\n", L"\nSerial ROM read error (%d)\n",
-              L"the read"};
-  }
-}
 
 /// Starts op in the library.  @return the library's status.
 LibraryStatus Start(const ControllerLibrary& lib, PciAddress address,
@@ -66,10 +32,14 @@ LibraryStatus Poll(const ControllerLibrary& lib, PciAddress address,
 
 }  // namespace
 
-void NoticeStopRequest(StopNotice* notice) {
-  if (notice->printed || !platform::StopRequested()) return;
-  notice->printed = true;
-  platform::PrintReason(L"%ls", notice->text.c_str());
+void NoticeStopRequest(DeviceSession& session, StopNotice* notice) {
+  if (notice->reported || !session.host->stop_requested()) return;
+  notice->reported = true;
+  Event event(EventKind::kStopHeld);
+  event.stop_scope = notice->scope;
+  event.address = notice->address;
+  event.count = notice->left;
+  session.Report(event);
 }
 
 uint32_t ProgressPercent(uint32_t progress, uint32_t size) {
@@ -78,48 +48,44 @@ uint32_t ProgressPercent(uint32_t progress, uint32_t size) {
   return static_cast<uint32_t>(progress * 100u) / size;
 }
 
-int RunRomOperation(const ControllerLibrary& lib, PciAddress address,
+int RunRomOperation(DeviceSession& session, PciAddress address,
                     RomOperation op, uint32_t size, uint8_t* data,
                     StopNotice* notice) {
-  const OperationTexts texts = TextsOf(op);
+  const ControllerLibrary& lib = *session.library;
+  Event event(EventKind::kOperationStarted);
+  event.address = address;
+  event.operation = op;
+  event.total = size;
   // From the first erase or write on, the ROM is finished whatever
   // happens to the terminal: a request to stop waits for the action.
   if (op == RomOperation::kErase || op == RomOperation::kWrite) {
-    platform::HoldStopRequests();
-    if (notice->text.empty()) {
-      notice->text =
-          L"stop requested: the ROM operation in progress is finished "
-          L"first, then the program stops";
-    }
+    session.host->hold_stop_requests();
+    notice->Claim(StopScope::kOperation);
   }
   LibraryStatus status = Start(lib, address, op, size, data);
   if (status != 0) {
-    platform::Print(texts.start_failure, static_cast<int>(status));
-    platform::PrintReason(L"%ls: %ls did not start (library status %d)",
-                          FormatAddress(address).c_str(), texts.name,
-                          static_cast<int>(status));
+    event.kind = EventKind::kOperationNotStarted;
+    event.status = status;
+    session.Report(event);
     // Only a write that did not start tells why; erase and read say -5.
     return op == RomOperation::kWrite ? MapStatusToExitCode(status) : -5;
   }
-  platform::Print(texts.start_line);
-  platform::Flush();
+  session.Report(event);
   for (;;) {
-    platform::SleepMilliseconds(kPollIntervalMs);
+    session.host->sleep_ms(kPollIntervalMs);
     uint32_t progress = 0;
     LibraryStatus result = Poll(lib, address, op, size, data, &progress);
-    NoticeStopRequest(notice);
+    NoticeStopRequest(session, notice);
+    event.count = progress;
     if (result < 0) {
-      platform::Print(texts.poll_failure, static_cast<int>(result));
-      platform::PrintReason(
-          L"%ls: %ls failed after %u of %u bytes (library status %d)",
-          FormatAddress(address).c_str(), texts.name,
-          static_cast<unsigned>(progress), static_cast<unsigned>(size),
-          static_cast<int>(result));
+      event.kind = EventKind::kOperationFailed;
+      event.status = result;
+      session.Report(event);
       return -5;
     }
-    platform::Print(texts.progress_line,
-                    static_cast<int>(ProgressPercent(progress, size)));
-    platform::Flush();
+    event.kind = EventKind::kOperationProgress;
+    event.percent = ProgressPercent(progress, size);
+    session.Report(event);
     if (result != 1) return 0;
   }
 }

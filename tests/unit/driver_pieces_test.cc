@@ -1,8 +1,8 @@
 // The exit-code map, the command-line echo and the run-log record.
 #include <gtest/gtest.h>
 
-#include "app/run_log.h"
 #include "device/exit_codes.h"
+#include "device/log_record.h"
 
 namespace {
 

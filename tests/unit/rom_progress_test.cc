@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "app/console_reporter.h"
+#include "device/session.h"
 #include "rom/progress.h"
+#include "unit/fake_host.h"
 
 namespace {
 
@@ -44,8 +47,13 @@ std::string RunScripted(RomOperation op, uint32_t size, int* result) {
   lib.PollSromRead = PollRead;
   StopNotice notice;
   uint8_t buffer[16] = {};
+  Console console(stdout, L"test");
+  ConsoleReporter reporter(console, L"/address", L"/norev");
+  DeviceSession session(&reporter);
+  session.library = &lib;
+  session.host = &FakeHost();
   testing::internal::CaptureStdout();
-  *result = RunRomOperation(lib, 0x0400, op, size, buffer, &notice);
+  *result = RunRomOperation(session, 0x0400, op, size, buffer, &notice);
   fflush(stdout);
   return testing::internal::GetCapturedStdout();
 }

@@ -99,7 +99,7 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
     *exit_code = PrintAndSucceed(std::string(e.what()) + "\n");
     return false;
   } catch (const CLI::ParseError& e) {
-    platform::PrintReason(L"%ls (vxrom --help lists the commands)",
+    VxromReasons().Reason(L"%ls (vxrom --help lists the commands)",
                           WideFromUtf8(e.what()).c_str());
     *exit_code = -4;
     return false;
@@ -118,8 +118,8 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
     options->log_path = WideFromUtf8(words.log);
     options->has_address = restore->count("--address") > 0;
     if (options->has_address &&
-        !ParseAddress(words.address, &options->address)) {
-      platform::PrintReason(
+        !ParsePciAddress(words.address, &options->address)) {
+      VxromReasons().Reason(
           L"--address %ls: not an address: BB:DD.F or BB-DD-F in "
           L"hexadecimal (bus to FF, device to 1F, function to 7)",
           WideFromUtf8(words.address).c_str());
@@ -127,7 +127,7 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
       return false;
     }
     if (!RomTypeRow(words.srom, &options->rom_type_selector)) {
-      platform::PrintReason(L"--srom %u: the ROM types are %ls", words.srom,
+      VxromReasons().Reason(L"--srom %u: the ROM types are %ls", words.srom,
                             kRomTypes);
       *exit_code = -4;
       return false;

@@ -59,10 +59,10 @@ int InfoCommand(DeviceSession& session, const std::wstring& path,
   }
   if (valid) return 0;
   if (empty) {
-    platform::PrintReason(L"\"%ls\" is empty: no image", path.c_str());
+    VxromReasons().Reason(L"\"%ls\" is empty: no image", path.c_str());
     return -15;
   }
-  platform::PrintReason(L"\"%ls\" is no valid image (library status %d)",
+  VxromReasons().Reason(L"\"%ls\" is no valid image (library status %d)",
                         path.c_str(), static_cast<int>(status));
   return MapStatusToExitCode(status);
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "vxrom/text.h"
 #include "vxrom/vxrom.h"
 
 #ifdef _WIN32
@@ -11,7 +12,6 @@
 extern "C" int wmain(int argc, wchar_t** argv);
 
 int wmain(int argc, wchar_t** argv) {
-  platform::SetToolName(L"vxrom");
   platform::HardenProcess();
   platform::InitConsole();
   platform::InstallStopHandlers();
@@ -19,12 +19,16 @@ int wmain(int argc, wchar_t** argv) {
 }
 #else
 int main(int argc, char** argv) {
-  platform::SetToolName(L"vxrom");
   platform::HardenProcess();
   platform::InitConsole();
   platform::InstallStopHandlers();
   std::vector<std::wstring> args;
-  if (!platform::DecodeArguments(argc, argv, &args)) return -4;
+  int bad = platform::DecodeArguments(argc, argv, &args);
+  if (bad >= 0) {
+    VxromReasons().Reason(L"argument %d is not valid text in this locale",
+                          bad);
+    return -4;
+  }
   return RunVxrom(args);
 }
 #endif

@@ -4,10 +4,12 @@
 
 #include "device/exit_codes.h"
 #include "device/rom_types.h"
+#include "device/session.h"
 #include "device/target.h"
 #include "platform/platform.h"
 #include "rom/actions.h"
 #include "rom/job.h"
+#include "vxrom/text.h"
 
 namespace {
 
@@ -17,10 +19,11 @@ namespace {
 /// @return 0, -15 or -16.
 int CheckImage(RomJob& job, const std::vector<uint8_t>& image) {
   DeviceSession& session = job.session;
-  const std::wstring where = FormatAddress(session.devices.open_address);
+  const std::wstring where =
+      WideFromUtf8(FormatPciAddress(session.devices.open_address));
   const uint32_t size = ImageSize(session.geometry());
   if (image.size() != size) {
-    platform::PrintReason(
+    VxromReasons().Reason(
         L"%ls: \"%ls\" holds %u bytes, not the %u bytes of an image for "
         L"the ROM in use: the ROM is left untouched",
         where.c_str(), job.image_path.c_str(),
@@ -31,16 +34,16 @@ int CheckImage(RomJob& job, const std::vector<uint8_t>& image) {
   LibraryStatus status =
       session.library->GetSromImageInfo(image.data(), size, &info);
   if (status != 0) {
-    platform::PrintReason(
+    VxromReasons().Reason(
         L"\"%ls\" is no image the library accepts (library status %d): the "
         L"ROM is left untouched",
         job.image_path.c_str(), static_cast<int>(status));
     return MapStatusToExitCode(status);
   }
-  const uint8_t revision = static_cast<uint8_t>(info.bytes[7] >> 4);
+  const uint8_t revision = ImageChipRevision(info);
   const uint8_t chip = session.devices.selected().chip_revision;
-  if (job.check_revision && revision != chip) {
-    platform::PrintReason(
+  if (session.check_revision && revision != chip) {
+    VxromReasons().Reason(
         L"%ls: \"%ls\" is for chip revision %u, the controller's chip is "
         L"revision %u (--no-revision-check skips the check): the ROM is "
         L"left untouched",
@@ -68,7 +71,7 @@ int ReadImageFile(const RomJob& job, size_t limit,
                   std::vector<uint8_t>* image) {
   std::wstring reason;
   if (!platform::ReadInputFile(job.image_path, limit, image, &reason)) {
-    platform::PrintReason(L"cannot read the image file \"%ls\": %ls",
+    VxromReasons().Reason(L"cannot read the image file \"%ls\": %ls",
                           job.image_path.c_str(), reason.c_str());
     return -12;
   }
@@ -76,7 +79,6 @@ int ReadImageFile(const RomJob& job, size_t limit,
 }
 
 int RestoreCommand(RomJob& job, std::vector<uint8_t>& image) {
-  int result = RestoreSteps(job, image);
-  CloseSelected(job.session);
-  return result;
+  SelectedControllerGuard guard(job.session);
+  return RestoreSteps(job, image);
 }

@@ -7,28 +7,6 @@
 
 namespace {
 
-/// Value of one hexadecimal digit, or -1.
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-/// Reads one to max_digits hexadecimal digits at text[*at] into *value.
-bool ReadHexField(const std::string& text, size_t* at, size_t max_digits,
-                  unsigned* value) {
-  size_t start = *at;
-  *value = 0;
-  while (*at < text.size() && *at - start < max_digits) {
-    int digit = HexDigit(text[*at]);
-    if (digit < 0) break;
-    *value = *value * 16 + static_cast<unsigned>(digit);
-    ++*at;
-  }
-  return *at > start;
-}
-
 void AppendWide(uint32_t code, std::wstring* out) {
   if (sizeof(wchar_t) == 2 && code >= 0x10000) {
     // UTF-16: a surrogate pair.
@@ -79,22 +57,9 @@ std::wstring WideFromUtf8(const std::string& text) {
   return out;
 }
 
-bool ParseAddress(const std::string& text, PciAddress* address) {
-  unsigned bus = 0, device = 0, function = 0;
-  size_t at = 0;
-  if (!ReadHexField(text, &at, 2, &bus) || at >= text.size()) return false;
-  const char first = text[at++];
-  const char second = first == ':' ? '.' : first == '-' ? '-'
-                                                        : '\0';
-  if (second == '\0') return false;
-  if (!ReadHexField(text, &at, 2, &device) || at >= text.size() ||
-      text[at++] != second)
-    return false;
-  if (!ReadHexField(text, &at, 1, &function) || at != text.size())
-    return false;
-  if (device > 0x1F || function > 7) return false;
-  *address = static_cast<PciAddress>(bus << 8 | device << 3 | function);
-  return true;
+const Console& VxromReasons() {
+  static const Console console(nullptr, L"vxrom");
+  return console;
 }
 
 void WriteResult(const std::string& utf8_text) {

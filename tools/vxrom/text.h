@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/console.h"
 #include "device/controller_library.h"
 
 /// Wide form of UTF-8 text; a byte that starts no character becomes
@@ -12,9 +13,8 @@
 /// console in wide text.
 std::wstring WideFromUtf8(const std::string& text);
 
-/// Reads an address written "BB:DD.F" or "BB-DD-F" (hexadecimal).
-/// @return false when text is neither or out of range.
-bool ParseAddress(const std::string& text, PciAddress* address);
+/// vxrom's reasons on standard error ("vxrom: ...").
+const Console& VxromReasons();
 
 /// Writes text to standard output in the console's encoding: results
 /// only, since the library's messages never go there.

@@ -5,6 +5,9 @@
 #include <exception>
 #include <new>
 
+#include "app/console_reporter.h"
+#include "device/library_loader.h"
+#include "device/log_record.h"
 #include "device/session.h"
 #include "device/target.h"
 #include "platform/platform.h"
@@ -12,10 +15,8 @@
 #include "rom/progress.h"
 #include "vxrom/command_line.h"
 #include "vxrom/info.h"
-#include "vxrom/library.h"
 #include "vxrom/list.h"
 #include "vxrom/restore.h"
-#include "vxrom/run_log.h"
 #include "vxrom/text.h"
 
 namespace {
@@ -24,25 +25,21 @@ namespace {
 /// whole: every image is at most 32 KiB.
 const size_t kLargestImageFile = 1u << 20;
 
-/// Where the messages of the controller and ROM code go: they are
-/// vxsrom's standard output, but vxrom keeps its own for results.  A
-/// terminal shows the progress; a file or pipe would only collect the
-/// carriage returns of its redrawn line.
-void RouteMessages(const VxromOptions& options) {
-  if (options.quiet) {
-    platform::SetMessageStream(nullptr);
-  } else if (options.progress || platform::IsTerminal(stderr)) {
-    platform::SetMessageStream(stderr);
-  } else {
-    platform::SetMessageStream(nullptr);
-  }
+/// Where vxsrom's console text of the actions goes: vxrom keeps standard
+/// output for its results.  A terminal shows the progress on stderr; a
+/// file or pipe would only collect the carriage returns of its redrawn
+/// line.
+FILE* MessageStream(const VxromOptions& options) {
+  if (options.quiet) return nullptr;
+  if (options.progress || platform::IsTerminal(stderr)) return stderr;
+  return nullptr;
 }
 
 /// Reads the image file named on the command line.
 int ReadImage(const RomJob& job, std::vector<uint8_t>* image) {
   int result = ReadImageFile(job, kLargestImageFile + 1, image);
   if (result == 0 && image->size() > kLargestImageFile) {
-    platform::PrintReason(L"\"%ls\" is larger than %u bytes: no image",
+    VxromReasons().Reason(L"\"%ls\" is larger than %u bytes: no image",
                           job.image_path.c_str(),
                           static_cast<unsigned>(kLargestImageFile));
     return -15;
@@ -71,14 +68,15 @@ int RunCommand(const VxromOptions& options, DeviceSession& session,
       result = RestoreCommand(job, image);
       if (result == 0) {
         WriteResult(platform::Utf8FromWide(
-            FormatAddress(session.devices.open_address) + L": restored \"" +
+            WideFromUtf8(FormatPciAddress(session.devices.open_address)) +
+            L": restored \"" +
             job.image_path + L"\", " + std::to_wstring(image.size()) +
             L" bytes written and verified\n"));
       }
       break;
   }
   // A stop that came after the last poll is answered too.
-  NoticeStopRequest(&job.stop);
+  NoticeStopRequest(session, &job.stop);
   return library.Stop(session, result);
 }
 
@@ -86,24 +84,26 @@ int Run(const std::vector<std::wstring>& args) {
   VxromOptions options;
   int exit_code = 0;
   if (!ParseVxromCommandLine(args, &options, &exit_code)) return exit_code;
-  RouteMessages(options);
-  DeviceSession session;
+  const Console console(MessageStream(options), L"vxrom");
+  ConsoleReporter reporter(console, L"--address", L"--no-revision-check");
+  DeviceSession session(&reporter);
   session.rom_type_selector = options.rom_type_selector;
   session.has_target_address = options.has_address;
   session.target_address = options.address;
   session.check_revision = options.check_revision;
-  session.address_option = L"--address";
-  session.revision_option = L"--no-revision-check";
   RomJob job(session);
   job.image_path = options.image_path;
-  job.check_revision = options.check_revision;
   RunLog log;
-  const bool logging = options.has_log && log.Open(options.log_path);
-  exit_code = RunCommand(options, session, job);
-  if (logging) {
-    log.Append(FormatLogRecord(BuildCommandLineEcho(args), exit_code,
-                               session.devices.open_address));
+  int error_number = 0;
+  if (options.has_log && !log.Open(options.log_path, &error_number)) {
+    // As vxsrom does, the run goes on without its record.
+    VxromReasons().Reason(L"cannot open the run log \"%ls\": %ls",
+                          options.log_path.c_str(),
+                          platform::ErrorNumberText(error_number).c_str());
   }
+  exit_code = RunCommand(options, session, job);
+  log.Append(FormatLogRecord(BuildCommandLineEcho(args), exit_code,
+                             session.devices.open_address));
   return exit_code;
 }
 
@@ -113,10 +113,10 @@ int RunVxrom(const std::vector<std::wstring>& args) {
   try {
     return Run(args);
   } catch (const std::bad_alloc&) {
-    platform::PrintReason(L"out of memory");
+    VxromReasons().Reason(L"out of memory");
     return -2;
   } catch (const std::exception& e) {
-    platform::PrintReason(L"%ls", WideFromUtf8(e.what()).c_str());
+    VxromReasons().Reason(L"%ls", WideFromUtf8(e.what()).c_str());
     return -1;
   }
 }

@@ -1,0 +1,40 @@
+// vxsrom's words for what the controller and ROM code report: the exact
+// console text that factory scripts read, and a reason on standard error
+// for every failure.  vxrom speaks through it too, with its own console
+// and option names.
+#ifndef VXSROM_APP_CONSOLE_REPORTER_H_
+#define VXSROM_APP_CONSOLE_REPORTER_H_
+
+#include "app/console.h"
+#include "device/report.h"
+
+/// Turns events into console text.
+class ConsoleReporter : public Reporter {
+ public:
+  /// @param address_option, revision_option how reasons name the options
+  ///        that choose the target and that skip the revision rules.
+  ConsoleReporter(const Console& console, const wchar_t* address_option,
+                  const wchar_t* revision_option)
+      : console_(console),
+        address_option_(address_option),
+        revision_option_(revision_option) {}
+
+  void Report(const Event& event) override;
+
+ private:
+  void ReportTarget(const Event& event);
+  void ReportListing(const Event& event);
+  void ReportOperation(const Event& event);
+  void ReportFile(const Event& event);
+  void ReportWriteAll(const Event& event);
+  void ReportStop(const Event& event);
+  void ReportImageBuild(const Event& event);
+  /// The chip model line of revisions 3 and 4; nothing for others.
+  void ChipModel(uint8_t chip_revision);
+
+  const Console& console_;
+  const wchar_t* address_option_;
+  const wchar_t* revision_option_;
+};
+
+#endif  // VXSROM_APP_CONSOLE_REPORTER_H_
