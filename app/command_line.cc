@@ -3,6 +3,7 @@
 #include <wchar.h>
 
 #include "app/console.h"
+#include "device/exit_codes.h"
 #include "device/rom_types.h"
 
 namespace {
@@ -69,14 +70,14 @@ bool ConvertWhole(const wchar_t* text, int base, unsigned long* value) {
 int Reject(const std::wstring& arg, const wchar_t* why) {
   VxsromConsole().Print(L"Parameter error = \"%ls\"\n", arg.c_str());
   VxsromConsole().Reason(L"\"%ls\": %ls", arg.c_str(), why);
-  return -4;
+  return kExitCommandLine;
 }
 
 int TooLong(const std::wstring& arg) {
   VxsromConsole().Print(L"Parameter too long = \"%ls\"\n", arg.c_str());
   VxsromConsole().Reason(L"a path of more than %u characters",
                          static_cast<unsigned>(kMaxPathLength));
-  return -4;
+  return kExitCommandLine;
 }
 
 const wchar_t kTooManyWords[] = L"one word too many for the option before it";
@@ -163,7 +164,7 @@ struct Parser {
           VxsromConsole().Print(L"Unknown Serial ROM Type = \"%ls\"\n", word.c_str());
           VxsromConsole().Reason(L"/srom %ls: the ROM types are 0 to 4 and 255",
                                  word.c_str());
-          return -4;
+          return kExitCommandLine;
         }
       }
       complete = true;
@@ -249,7 +250,7 @@ struct Parser {
     if (!message) return 0;
     VxsromConsole().Print(message);
     VxsromConsole().Reason(L"%ls", why);
-    return -4;
+    return kExitCommandLine;
   }
 };
 

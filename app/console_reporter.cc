@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "device/exit_codes.h"
+
 namespace {
 
 /// ASCII text, wide.
@@ -308,7 +310,7 @@ void ConsoleReporter::ReportImageBuild(const Event& e) {
   c.Print(e.made ? L"Make SROM Image error (%d)\n"
                  : L"Update SROM Image error (%d)\n",
           I(e.status));
-  if (e.exit_code == -12) {
+  if (e.exit_code == kExitFile) {
     for (const InputProblem& p : e.problems)
       c.Reason(L"cannot read the %ls file \"%ls\": %ls", InputName(p.input),
                p.path.c_str(), p.why.c_str());
@@ -323,7 +325,7 @@ void ConsoleReporter::ReportImageBuild(const Event& e) {
         L"the %ls file \"%ls\" was refused by the library (library "
         L"status %d)",
         InputName(p.input), p.path.c_str(), I(e.status));
-  } else if (e.exit_code == -15) {
+  } else if (e.exit_code == kExitImage) {
     c.Reason(
         L"the image does not fit the ROM type in use (library status "
         L"%d)",

@@ -5,6 +5,7 @@
 #include "app/console_reporter.h"
 #include "app/context.h"
 #include "app/help.h"
+#include "device/exit_codes.h"
 #include "device/library_loader.h"
 #include "device/listing.h"
 #include "device/log_record.h"
@@ -86,7 +87,7 @@ void ApplyOptions(Context& ctx) {
 int RunCommandLine(Context& ctx, const std::vector<std::wstring>& args) {
   ctx.command_line_echo = BuildCommandLineEcho(args);
   if (ParseCommandLine(args, &ctx.options, &ctx.session.rom_types) != 0)
-    return -4;
+    return kExitCommandLine;
   ApplyOptions(ctx);
   if (ctx.options.has(OPT_HELP)) {
     PrintHelp(ctx.program_name, false, true);
@@ -97,7 +98,7 @@ int RunCommandLine(Context& ctx, const std::vector<std::wstring>& args) {
     return 0;
   }
   StartedLibrary library;
-  if (library.Start(ctx.session) != 0) return -1;
+  if (library.Start(ctx.session) != 0) return kExitFailed;
   RunLog log;
   if (ctx.options.has(OPT_LOG)) OpenRunLog(log, ctx.options.log_path);
   int exit_code = RunAction(ctx);
@@ -130,7 +131,7 @@ int CheckProgramIdentity(Context& ctx) {
         L"this program must be named \"%ls\" (any case, any extension); "
         L"its file is named \"%ls\"",
         recorded.c_str(), ctx.program_name.c_str());
-    return -3;
+    return kExitWrongName;
   }
   return 0;
 }

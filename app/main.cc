@@ -4,6 +4,7 @@
 
 #include "app/console.h"
 #include "app/driver.h"
+#include "device/exit_codes.h"
 #include "platform/platform.h"
 
 #ifdef _WIN32
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
   if (bad >= 0) {
     VxsromConsole().Reason(L"argument %d is not valid text in this locale",
                            bad);
-    return -4;
+    return kExitCommandLine;
   }
   return RunProgram(args);
 }

@@ -34,5 +34,5 @@ int32_t MapStatusToExitCode(LibraryStatus status) {
   for (const StatusExitPair& pair : StatusToExitCode) {
     if (pair.status == status) return pair.exit_code;
   }
-  return -1;
+  return kExitFailed;
 }

@@ -1,5 +1,6 @@
 #include "device/library_loader.h"
 
+#include "device/exit_codes.h"
 #include "device/session.h"
 #include "platform/platform.h"
 
@@ -34,7 +35,7 @@ int StartedLibrary::Start(DeviceSession& session) {
     Event event(EventKind::kLibraryNotLoaded);
     event.why = reason;
     session.Report(event);
-    return -1;
+    return kExitFailed;
   }
   LibraryStatus status = loaded_.operations().InitializeLibrary();
   if (status != 0) {
@@ -42,7 +43,7 @@ int StartedLibrary::Start(DeviceSession& session) {
     event.status = status;
     session.Report(event);
     loaded_.Unload();
-    return -1;
+    return kExitFailed;
   }
   session.library = &loaded_.operations();
   return 0;
@@ -57,5 +58,5 @@ int StartedLibrary::Stop(DeviceSession& session, int exit_code) {
   Event event(EventKind::kLibraryNotStopped);
   event.status = status;
   session.Report(event);
-  return exit_code == 0 ? -1 : exit_code;
+  return exit_code == 0 ? kExitFailed : exit_code;
 }

@@ -1,5 +1,6 @@
 #include "device/listing.h"
 
+#include "device/exit_codes.h"
 #include "device/rom_types.h"
 #include "device/session.h"
 #include "device/target.h"
@@ -86,7 +87,7 @@ int ListControllers(DeviceSession& session,
   }
   if (unsupported_revision)
     session.Report(Event(EventKind::kListedUnsupportedNote));
-  return failures ? -1 : 0;
+  return failures ? kExitFailed : 0;
 }
 
 void SurveyController(DeviceSession& session, ControllerReport* report) {

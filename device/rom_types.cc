@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "device/exit_codes.h"
 #include "device/session.h"
 
 int RomTypeTable::ListedType(const RomGeometry& geometry) const {
@@ -34,21 +35,21 @@ int DetectRomGeometry(DeviceSession& session, PciAddress address) {
     event.address = address;
     event.status = status;
     session.Report(event);
-    return -17;
+    return kExitUnsupportedRom;
   }
   if (status != 0) {
     Event event(EventKind::kRomGeometryFailed);
     event.address = address;
     event.status = status;
     session.Report(event);
-    return -1;
+    return kExitFailed;
   }
   if (reported.mem_size == 0) {
     // A ROM of no bytes can be neither written nor read.
     Event event(EventKind::kRomOfNoBytes);
     event.address = address;
     session.Report(event);
-    return -17;
+    return kExitUnsupportedRom;
   }
   session.rom_types.rows[kRomTypeAuto] = reported;
   return 0;
@@ -62,5 +63,5 @@ int IdentifySrom(DeviceSession& session, PciAddress address) {
   event.geometry = session.rom_types.rows[kRomTypeAuto];
   event.rom_type = session.rom_types.ListedType(event.geometry);
   session.Report(event);
-  return event.rom_type != 0 ? 0 : -17;
+  return event.rom_type != 0 ? 0 : kExitUnsupportedRom;
 }

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "device/exit_codes.h"
 #include "device/rom_types.h"
 #include "device/session.h"
 #include "platform/platform.h"
@@ -63,7 +64,7 @@ int LoadDeviceList(DeviceSession& session) {
       event.total = kMaxEnumerations;
       session.Report(event);
       devices.list.reset();
-      return -6;
+      return kExitNoController;
     }
     LibraryStatus status = session.library->EnumerateDevices(
         0, 0, devices.list.get(), capacity, &count);
@@ -71,7 +72,7 @@ int LoadDeviceList(DeviceSession& session) {
       Event event(EventKind::kEnumerationFailed);
       event.status = status;
       session.Report(event);
-      return -6;
+      return kExitNoController;
     }
     if (count == 0 || count == capacity) {
       devices.count = count;
@@ -86,7 +87,7 @@ int LoadDeviceList(DeviceSession& session) {
       event.count = count;
       event.total = static_cast<uint32_t>(count * sizeof(DeviceRecord));
       session.Report(event);
-      return -2;
+      return kExitNoMemory;
     }
     capacity = count;
   }
@@ -96,7 +97,7 @@ int LoadSomeDevices(DeviceSession& session) {
   int result = LoadDeviceList(session);
   if (result == 0 && session.devices.count == 0) {
     session.Report(Event(EventKind::kNoController));
-    return -6;
+    return kExitNoController;
   }
   return result;
 }
@@ -107,7 +108,7 @@ int OpenTarget(DeviceSession& session, uint8_t image_revision) {
       static_cast<uint32_t>(devices.selected_index) < devices.count) {
     if (session.has_target_address &&
         devices.selected().address != session.target_address)
-      return -1;
+      return kExitFailed;
     return 0;
   }
   devices.selected_index = -1;
@@ -125,13 +126,13 @@ int OpenTarget(DeviceSession& session, uint8_t image_revision) {
       event.address = session.target_address;
       event.addresses = devices.addresses();
       session.Report(event);
-      return -6;
+      return kExitNoController;
     }
   } else if (devices.count != 1) {
     Event event(EventKind::kSeveralControllers);
     event.addresses = devices.addresses();
     session.Report(event);
-    return -6;
+    return kExitNoController;
   } else {
     devices.selected_index = 0;
   }
@@ -142,7 +143,7 @@ int OpenTarget(DeviceSession& session, uint8_t image_revision) {
     if (!IsSupportedChip(chip)) {
       session.Report(About(EventKind::kUnsupportedChip, address, chip));
       devices.selected_index = -1;
-      return -16;
+      return kExitRevision;
     }
     if (!RevisionMatches(image_revision, chip)) {
       // The target stays selected though nothing is open: the caller's end
@@ -150,7 +151,7 @@ int OpenTarget(DeviceSession& session, uint8_t image_revision) {
       Event event = About(EventKind::kRevisionMismatch, address, chip);
       event.image_revision = image_revision;
       session.Report(event);
-      return -16;
+      return kExitRevision;
     }
   }
   session.Report(About(EventKind::kTargetChosen, address, chip));
@@ -160,12 +161,12 @@ int OpenTarget(DeviceSession& session, uint8_t image_revision) {
 
 int CheckSelectedRevision(DeviceSession& session, uint8_t image_revision) {
   const uint8_t chip = session.devices.selected().chip_revision;
-  if (image_revision == chip) return 0;
+  if (RevisionMatches(image_revision, chip)) return 0;
   Event event = About(EventKind::kRevisionMismatch,
                       session.devices.open_address, chip);
   event.image_revision = image_revision;
   session.Report(event);
-  return -16;
+  return kExitRevision;
 }
 
 void CloseTarget(DeviceSession& session) {
@@ -185,7 +186,7 @@ int OpenController(DeviceSession& session, PciAddress address,
     event.address = address;
     event.status = status;
     session.Report(event);
-    return -1;
+    return kExitFailed;
   }
   return 0;
 }

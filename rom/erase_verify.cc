@@ -2,6 +2,7 @@
 // ends every write and /verify.
 #include <string.h>
 
+#include "device/exit_codes.h"
 #include "device/target.h"
 #include "rom/actions.h"
 #include "rom/image_source.h"
@@ -67,7 +68,7 @@ int VerifySrom(RomJob& job, const uint8_t* expected_image,
   if (result != 0) return result;
   if (memcmp(buffer.get(), expected_image, image_size) != 0) {
     job.Report(Mismatch(address, buffer.get(), expected_image, image_size));
-    return -8;
+    return kExitVerifyMismatch;
   }
   Event event(EventKind::kVerifyComplete);
   event.address = address;

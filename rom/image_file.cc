@@ -2,6 +2,7 @@
 
 #include <errno.h>
 
+#include "device/exit_codes.h"
 #include "rom/job.h"
 
 int OpenImageFile(RomJob& job, bool output, platform::OutputFile* file) {
@@ -13,7 +14,7 @@ int OpenImageFile(RomJob& job, bool output, platform::OutputFile* file) {
     event.why = platform::ErrorNumberText(error_number);
     event.output = output;
     job.Report(event);
-    return -12;
+    return kExitFile;
   }
   return 0;
 }
@@ -28,7 +29,7 @@ int FinishImageFile(RomJob& job, platform::OutputFile* file,
     event.path = file->path;
     event.why = platform::ErrorNumberText(error_number);
     job.Report(event);
-    return -12;
+    return kExitFile;
   }
   return 0;
 }

@@ -14,7 +14,7 @@ int AllocateRomBuffer(DeviceSession& session, uint32_t size,
     Event event(EventKind::kNoMemoryForBuffer);
     event.total = size;
     session.Report(event);
-    return -2;
+    return kExitNoMemory;
   }
   return 0;
 }

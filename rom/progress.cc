@@ -68,7 +68,7 @@ int RunRomOperation(DeviceSession& session, PciAddress address,
     event.status = status;
     session.Report(event);
     // Only a write that did not start tells why; erase and read say -5.
-    return op == RomOperation::kWrite ? MapStatusToExitCode(status) : -5;
+    return op == RomOperation::kWrite ? MapStatusToExitCode(status) : kExitRomOperation;
   }
   session.Report(event);
   for (;;) {
@@ -81,7 +81,7 @@ int RunRomOperation(DeviceSession& session, PciAddress address,
       event.kind = EventKind::kOperationFailed;
       event.status = result;
       session.Report(event);
-      return -5;
+      return kExitRomOperation;
     }
     event.kind = EventKind::kOperationProgress;
     event.percent = ProgressPercent(progress, size);

@@ -1,5 +1,6 @@
 // /writeall: one image, written and verified on every controller whose
 // chip revision matches the firmware, one after the other.
+#include "device/exit_codes.h"
 #include "device/rom_types.h"
 #include "device/session.h"
 #include "device/target.h"
@@ -55,7 +56,7 @@ int OpenAndPrepare(RomJob& job, uint32_t index, uint8_t* image) {
     event.count = detected.mem_size;
     event.total = kAutoImageSize;
     job.Report(event);
-    return -15;
+    return kExitImage;
   }
   session.library->PatchSromImage(image, kAutoImageSize, 0, 0, nullptr,
                                   &detected, nullptr, 4);
@@ -142,7 +143,7 @@ int WriteAllSteps(RomJob& job, RomBuffer& image) {
     if (left > 0 && session.host->stop_requested()) {
       NoticeStopRequest(session, &job.stop);
       tally.untouched = left;
-      result = first_verify_failure != 0 ? first_verify_failure : -1;
+      result = first_verify_failure != 0 ? first_verify_failure : kExitFailed;
       break;
     }
   }
@@ -150,7 +151,7 @@ int WriteAllSteps(RomJob& job, RomBuffer& image) {
     Event event(EventKind::kNoMatchingController);
     event.image_revision = revision;
     job.Report(event);
-    return -6;
+    return kExitNoController;
   }
   ReportTally(job, tally);
   // The run log names the board that failed, not the last one taken up.

@@ -60,7 +60,7 @@ int InfoCommand(DeviceSession& session, const std::wstring& path,
   if (valid) return 0;
   if (empty) {
     VxromReasons().Reason(L"\"%ls\" is empty: no image", path.c_str());
-    return -15;
+    return kExitImage;
   }
   VxromReasons().Reason(L"\"%ls\" is no valid image (library status %d)",
                         path.c_str(), static_cast<int>(status));

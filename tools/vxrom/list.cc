@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "device/exit_codes.h"
 #include "device/listing.h"
 #include "device/rom_types.h"
 #include "device/session.h"
@@ -160,7 +161,7 @@ int ListCommand(DeviceSession& session, bool json) {
     // says, as vxsrom's does, that there was nothing to list.
     if (json) WriteResult("[]\n");
     VxromReasons().Reason(L"no VX5130 or VX5130A controller found");
-    return -6;
+    return kExitNoController;
   }
   std::vector<ControllerReport> reports;
   bool failed = false;
@@ -189,5 +190,5 @@ int ListCommand(DeviceSession& session, bool json) {
     for (const ControllerReport& r : reports) text += ToText(r);
     WriteResult(text);
   }
-  return failed ? -1 : 0;
+  return failed ? kExitFailed : 0;
 }

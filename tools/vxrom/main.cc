@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "device/exit_codes.h"
 #include "platform/platform.h"
 #include "vxrom/text.h"
 #include "vxrom/vxrom.h"
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
   if (bad >= 0) {
     VxromReasons().Reason(L"argument %d is not valid text in this locale",
                           bad);
-    return -4;
+    return kExitCommandLine;
   }
   return RunVxrom(args);
 }

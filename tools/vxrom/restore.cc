@@ -28,7 +28,7 @@ int CheckImage(RomJob& job, const std::vector<uint8_t>& image) {
         L"the ROM in use: the ROM is left untouched",
         where.c_str(), job.image_path.c_str(),
         static_cast<unsigned>(image.size()), static_cast<unsigned>(size));
-    return -15;
+    return kExitImage;
   }
   ImageInfo info = {};
   LibraryStatus status =
@@ -49,7 +49,7 @@ int CheckImage(RomJob& job, const std::vector<uint8_t>& image) {
         L"left untouched",
         where.c_str(), job.image_path.c_str(), static_cast<unsigned>(revision),
         static_cast<unsigned>(chip));
-    return -16;
+    return kExitRevision;
   }
   return 0;
 }
@@ -73,7 +73,7 @@ int ReadImageFile(const RomJob& job, size_t limit,
   if (!platform::ReadInputFile(job.image_path, limit, image, &reason)) {
     VxromReasons().Reason(L"cannot read the image file \"%ls\": %ls",
                           job.image_path.c_str(), reason.c_str());
-    return -12;
+    return kExitFile;
   }
   return 0;
 }

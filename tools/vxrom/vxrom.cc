@@ -6,6 +6,7 @@
 #include <new>
 
 #include "app/console_reporter.h"
+#include "device/exit_codes.h"
 #include "device/library_loader.h"
 #include "device/log_record.h"
 #include "device/session.h"
@@ -42,7 +43,7 @@ int ReadImage(const RomJob& job, std::vector<uint8_t>* image) {
     VxromReasons().Reason(L"\"%ls\" is larger than %u bytes: no image",
                           job.image_path.c_str(),
                           static_cast<unsigned>(kLargestImageFile));
-    return -15;
+    return kExitImage;
   }
   return result;
 }
@@ -114,9 +115,9 @@ int RunVxrom(const std::vector<std::wstring>& args) {
     return Run(args);
   } catch (const std::bad_alloc&) {
     VxromReasons().Reason(L"out of memory");
-    return -2;
+    return kExitNoMemory;
   } catch (const std::exception& e) {
     VxromReasons().Reason(L"%ls", WideFromUtf8(e.what()).c_str());
-    return -1;
+    return kExitFailed;
   }
 }

@@ -1,0 +1,54 @@
+// An in-memory controller library for in-process tests of the actions:
+// controllers with ROM bytes, operations that finish on their second poll,
+// faults set per controller, and every event the code reports kept.
+#ifndef VXSROM_TESTS_UNIT_FAKE_LIBRARY_H_
+#define VXSROM_TESTS_UNIT_FAKE_LIBRARY_H_
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "device/controller_library.h"
+#include "device/report.h"
+
+/// One controller and its ROM.
+struct FakeController {
+  PciAddress address = 0x0400;
+  uint8_t chip_revision = 4;
+  RomGeometry geometry = {0x8000, 0x100, 0x60E0};  ///< ROM type 2.
+  std::vector<uint8_t> rom = std::vector<uint8_t>(0x8000, 0xFF);
+  LibraryStatus open_status = 0;  ///< What OpenDevice answers.
+  LibraryStatus info_status = 0;  ///< What GetDeviceInfo answers.
+  bool bad_write = false;         ///< A write leaves one byte wrong.
+};
+
+/// The machine the fake library serves.
+struct FakeMachine {
+  std::vector<FakeController> controllers;
+  std::vector<PciAddress> opened;  ///< Every OpenDevice, in order.
+  int open_now = 0;                ///< Controllers open at this moment.
+  int most_open = 0;               ///< The most open at once.
+};
+
+/// The machine, fresh for each test.
+FakeMachine& Machine();
+
+/// The operations over Machine().
+const ControllerLibrary& FakeLibrary();
+
+/// The image UpdateSromImage makes: the firmware path's revision ("rev3",
+/// "rev4") in byte 7's high nibble, the rest a pattern of the path.
+std::vector<uint8_t> FakeImage(const std::wstring& firmware_path,
+                               uint32_t size);
+
+/// Keeps the kinds of the events reported.
+class RecordingReporter : public Reporter {
+ public:
+  void Report(const Event& event) override { events.push_back(event); }
+  /// How many events of kind were reported.
+  size_t Count(EventKind kind) const;
+  std::vector<Event> events;
+};
+
+#endif  // VXSROM_TESTS_UNIT_FAKE_LIBRARY_H_
