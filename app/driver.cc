@@ -70,10 +70,9 @@ int RunAction(Context& ctx) {
 void ApplyOptions(Context& ctx) {
   const CommandLine& options = ctx.options;
   DeviceSession& session = ctx.session;
-  session.rom_type_selector = options.rom_type_selector;
-  session.has_target_address = options.has(OPT_ADDRESS);
-  session.target_address = options.target_address;
-  session.check_revision = !options.has(OPT_NOREV);
+  session.Choose(options.rom_type_selector,
+                 options.has(OPT_ADDRESS), options.target_address,
+                 !options.has(OPT_NOREV));
   RomJob& job = ctx.job;
   job.firmware_path = options.firmware_path;
   job.config_path = options.config_path;

@@ -53,6 +53,17 @@ struct DeviceSession {
   PciAddress target_address = kNoAddress;     ///< The one named.
   bool check_revision = true;                 ///< Chip revision rules apply.
 
+  /// How the target is chosen: the ROM type row, the controller named (if
+  /// named: FF-1F-7 is an address too) and whether the chip revision rules
+  /// apply.
+  void Choose(uint32_t selector, bool named, PciAddress address,
+              bool revision_rules) {
+    rom_type_selector = selector;
+    has_target_address = named;
+    target_address = address;
+    check_revision = revision_rules;
+  }
+
   /// The RomTypeTable row that the selector selects.
   RomGeometry& geometry() { return rom_types.rows[rom_type_selector]; }
   /// Hands event to the reporter.

@@ -88,10 +88,9 @@ int Run(const std::vector<std::wstring>& args) {
   const Console console(MessageStream(options), L"vxrom");
   ConsoleReporter reporter(console, L"--address", L"--no-revision-check");
   DeviceSession session(&reporter);
-  session.rom_type_selector = options.rom_type_selector;
-  session.has_target_address = options.has_address;
-  session.target_address = options.address;
-  session.check_revision = options.check_revision;
+  session.Choose(options.rom_type_selector,
+                 options.has_address, options.address,
+                 options.check_revision);
   RomJob job(session);
   job.image_path = options.image_path;
   RunLog log;
