@@ -107,6 +107,33 @@ bool ParseAddress(const std::wstring& word, uint16_t* address) {
   return true;
 }
 
+/// The rule of /address that word breaks, in words.
+std::wstring AddressRuleBroken(const std::wstring& word) {
+  if (word.find_first_of(L":.") != std::wstring::npos)
+    return L"/address takes dashes, not BB:DD.F";
+  std::vector<std::wstring> fields(1);
+  for (wchar_t c : word) {
+    if (c == L'-') {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  if (fields.size() != 3) return L"three fields are needed";
+  const unsigned long kLimits[3] = {0xFF, 0x1F, 7};
+  const wchar_t* const kNames[3] = {L"the bus is 00 to FF",
+                                    L"the device is 00 to 1F",
+                                    L"the function is 0 to 7"};
+  for (int i = 0; i < 3; ++i) {
+    unsigned long value;
+    if (fields[static_cast<size_t>(i)].empty() ||
+        !ConvertWhole(fields[static_cast<size_t>(i)].c_str(), 16, &value))
+      return L"each field is a hexadecimal number";
+    if (value > kLimits[i]) return kNames[i];
+  }
+  return L"at most 8 characters";
+}
+
 /// Parsing state of one command line.
 struct Parser {
   CommandLine* options;
@@ -143,10 +170,13 @@ struct Parser {
       options->log_path = word;
     } else if (bit == OPT_ADDRESS) {
       if (count >= 1) return Reject(word, kTooManyWords);
-      if (!ParseAddress(word, &options->target_address))
-        return Reject(word,
-                      L"not an address for /address: bus-device-"
-                      L"function in hexadecimal, e.g. 04-00-0");
+      if (!ParseAddress(word, &options->target_address)) {
+        const std::wstring why = L"not an address for /address (" +
+                                 AddressRuleBroken(word) +
+                                 L"): bus-device-function in hexadecimal, "
+                                 L"e.g. 04-00-0";
+        return Reject(word, why.c_str());
+      }
       complete = true;
     } else if (bit == OPT_SROM) {
       if (count >= 1) return Reject(word, kTooManyWords);
@@ -239,7 +269,9 @@ struct Parser {
       why = L"/srom ? only lists the ROM types; it takes no action";
     } else if ((flags & kNeedsRomType) && !(flags & (OPT_SROM | OPT_SROMINFO))) {
       message = L"Please specify \"/srom\" option.\n";
-      why = L"this action needs the ROM type: /srom or /srominfo";
+      why =
+          L"this action needs the ROM type: /srom or /srominfo (/srom 0 "
+          L"detects the part)";
     } else if ((flags & OPT_FOUT) && (flags & kFoutConflicts)) {
       message = L"Parameter error = \"/fout\"\n";
       why = L"/fout goes only with /write";

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "device/exit_codes.h"
+#include "device/rom_types.h"
 
 namespace {
 
@@ -11,13 +12,9 @@ std::wstring Wide(const std::string& text) {
   return std::wstring(text.begin(), text.end());
 }
 
-/// The address as BB:DD.F, in wide text.
+/// The address as the option that names a controller takes it (BB-DD-F),
+/// so a reason's address can be typed back.
 std::wstring Where(PciAddress address) {
-  return Wide(FormatPciAddress(address));
-}
-
-/// The address as /address takes it.
-std::wstring AsOption(PciAddress address) {
   return Wide(FormatPciAddress(address, true));
 }
 
@@ -88,6 +85,12 @@ const wchar_t* InputName(InputFile input) {
 
 }  // namespace
 
+std::wstring ConsoleReporter::ChosenType(int selector) const {
+  if (selector == kRomType255) return std::wstring(srom_option_) + L" 255";
+  if (selector == kRomTypeCustom) return srom_option_ + std::wstring(L"info");
+  return std::wstring(srom_option_) + L" " + std::to_wstring(selector);
+}
+
 void ConsoleReporter::ChipModel(uint8_t chip_revision) {
   if (chip_revision == kChipVx5130) {
     console_.Print(L"This Device is VX5130(Revision %d).\n", kChipVx5130);
@@ -135,7 +138,7 @@ void ConsoleReporter::ReportTarget(const Event& e) {
       c.Reason(L"%u controllers found (%ls): choose one with %ls, e.g. %ls %ls",
                U(static_cast<uint32_t>(e.addresses.size())),
                AddressList(e.addresses).c_str(), address_option_,
-               address_option_, AsOption(e.addresses[0]).c_str());
+               address_option_, Where(e.addresses[0]).c_str());
       break;
     case EventKind::kUnsupportedChip:
       c.Print(L"[Target Device]  Bus:0x%02X Device:0x%02X Function:0x%02X\n",
@@ -166,9 +169,31 @@ void ConsoleReporter::ReportTarget(const Event& e) {
       break;
     case EventKind::kOpenFailed:
       c.Print(L"Can't open device! (%d)\n", I(e.status));
-      c.Reason(L"%ls: cannot open the controller (library status %d)",
-               Where(a).c_str(), I(e.status));
+      if (e.status == kStatusBusy) {
+        c.Reason(
+            L"%ls: the controller is in use by another program or "
+            L"another run (library status %d): let that run finish, or "
+            L"close the program that holds it, then run again",
+            Where(a).c_str(), I(e.status));
+      } else {
+        c.Reason(L"%ls: cannot open the controller (library status %d)",
+                 Where(a).c_str(), I(e.status));
+      }
       break;
+    case EventKind::kRomTypeDiffers: {
+      std::wstring detected =
+          e.count ? L"type " + std::to_wstring(e.count)
+                  : std::wstring(L"a part of no listed type");
+      c.Reason(
+          L"%ls: %ls is for page size 0x%X, chip erase 0x%02X, but the "
+          L"library reports %ls (page size 0x%X, chip erase 0x%02X); the "
+          L"ROM may not verify: %ls 0 detects the part",
+          Where(a).c_str(), ChosenType(e.rom_type).c_str(),
+          U(e.geometry.page_size), U(e.geometry.dev_code >> 8u),
+          detected.c_str(), U(e.detected.page_size),
+          U(e.detected.dev_code >> 8u), srom_option_);
+      break;
+    }
     case EventKind::kRomUnsupported:
       c.Print(L"Unsupported Serial ROM!\n");
       c.Reason(L"%ls: the serial ROM part is not supported", Where(a).c_str());
@@ -485,6 +510,7 @@ void ConsoleReporter::Report(const Event& e) {
     case EventKind::kRomOfNoBytes:
     case EventKind::kRomGeometryFailed:
     case EventKind::kRomTypeIdentified:
+    case EventKind::kRomTypeDiffers:
       ReportTarget(e);
       break;
     case EventKind::kListedController:

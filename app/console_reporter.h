@@ -11,13 +11,16 @@
 /// Turns events into console text.
 class ConsoleReporter : public Reporter {
  public:
-  /// @param address_option, revision_option how reasons name the options
-  ///        that choose the target and that skip the revision rules.
+  /// @param address_option, revision_option, srom_option how reasons name
+  ///        the options that choose the target, skip the revision rules
+  ///        and choose the ROM type.
   ConsoleReporter(const Console& console, const wchar_t* address_option,
-                  const wchar_t* revision_option)
+                  const wchar_t* revision_option,
+                  const wchar_t* srom_option = L"/srom")
       : console_(console),
         address_option_(address_option),
-        revision_option_(revision_option) {}
+        revision_option_(revision_option),
+        srom_option_(srom_option) {}
 
   void Report(const Event& event) override;
 
@@ -31,10 +34,13 @@ class ConsoleReporter : public Reporter {
   void ReportImageBuild(const Event& event);
   /// The chip model line of revisions 3 and 4; nothing for others.
   void ChipModel(uint8_t chip_revision);
+  /// A ROM type as the user chose it.
+  std::wstring ChosenType(int selector) const;
 
   const Console& console_;
   const wchar_t* address_option_;
   const wchar_t* revision_option_;
+  const wchar_t* srom_option_;
 };
 
 #endif  // VXSROM_APP_CONSOLE_REPORTER_H_

@@ -41,15 +41,34 @@ bool EqualFoldingAsciiLetters(const std::wstring& a, const std::wstring& b) {
 /// Opens the run log; says why not, and the run goes on without it.
 void OpenRunLog(RunLog& log, const std::wstring& path) {
   int error = 0;
-  if (!log.Open(path, &error))
+  if (!log.Open(path, &error)) {
     VxsromConsole().Print(L"Log file open error: %ls(a+) (%d)\n", path.c_str(),
                           error);
+    VxsromConsole().Reason(
+        L"cannot open the run log \"%ls\": %ls; the run "
+        L"goes on, and its record is lost",
+        path.c_str(),
+        platform::ErrorNumberText(error).c_str());
+  }
+}
+
+/// A write without a configuration file leaves the subsystem IDs unset
+/// (and without an EUI-64 file, the EUI-64): legal, and easy to miss.
+void SayWhatIsNotWritten(const RomJob& job) {
+  if (!job.config_path.empty()) return;
+  VxsromConsole().Reason(
+      job.eui64_path.empty()
+          ? L"no configuration file and no EUI-64 file: the subsystem IDs "
+            L"and the EUI-64 are left unset"
+          : L"no configuration file: the subsystem IDs are left unset");
 }
 
 /// Runs the one action that the flags name, first in the fixed order.
 int RunAction(Context& ctx) {
   const CommandLine& options = ctx.options;
   RomJob& job = ctx.job;
+  if (options.has(OPT_WRITE) || options.has(OPT_WRITEALL))
+    SayWhatIsNotWritten(job);
   if (options.has(OPT_WRITE)) return WriteAction(job);
   if (options.has(OPT_ERASE)) return EraseSrom(job, false);
   if (options.has(OPT_DUMP)) return DumpAction(job);

@@ -58,6 +58,8 @@ enum class EventKind {
   kRomOfNoBytes,        ///< address
   kRomGeometryFailed,   ///< address, status
   kRomTypeIdentified,   ///< address, rom_type (0: none), geometry
+  kRomTypeDiffers,      ///< address, rom_type (the selector), geometry
+                        ///< (chosen), detected, count (its listed type)
   // The listing.
   kListedController,       ///< address, chip_revision
   kListedChipUnsupported,  ///< address, chip_revision
@@ -129,6 +131,7 @@ struct Event {
   uint8_t image_byte = 0;
   int rom_type = 0;
   RomGeometry geometry = {};
+  RomGeometry detected = {};
   DeviceInfo info = {};
   std::vector<PciAddress> addresses;
   std::wstring path;

@@ -55,6 +55,21 @@ int DetectRomGeometry(DeviceSession& session, PciAddress address) {
   return 0;
 }
 
+void CheckChosenGeometry(DeviceSession& session, PciAddress address) {
+  if (session.rom_type_selector == kRomTypeAuto) return;
+  RomGeometry reported = {};
+  if (session.library->GetSromInfo(address, &reported) != 0) return;
+  const RomGeometry& chosen = session.geometry();
+  if (memcmp(&reported, &chosen, sizeof reported) == 0) return;
+  Event event(EventKind::kRomTypeDiffers);
+  event.address = address;
+  event.rom_type = static_cast<int>(session.rom_type_selector);
+  event.geometry = chosen;
+  event.detected = reported;
+  event.count = static_cast<uint32_t>(session.rom_types.ListedType(reported));
+  session.Report(event);
+}
+
 int IdentifySrom(DeviceSession& session, PciAddress address) {
   int result = DetectRomGeometry(session, address);
   if (result != 0) return result;

@@ -57,6 +57,11 @@ struct DeviceSession;
 /// why not.  @return 0, -17 (ROM not supported) or -1 (query failed).
 int DetectRomGeometry(DeviceSession& session, PciAddress address);
 
+/// Before a chosen type (not detected) erases or writes the open
+/// controller's ROM: asks the library what the part is and reports when
+/// its geometry differs from the chosen one.  Changes nothing.
+void CheckChosenGeometry(DeviceSession& session, PciAddress address);
+
 /// Asks the open controller at address for its ROM's geometry, keeps it in
 /// row 0 and reports the listed type it equals (rows 1 to 4, all 8 bytes).
 /// @return 0 (listed), -17 (unsupported or unlisted) or -1 (query failed).

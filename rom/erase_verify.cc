@@ -12,9 +12,10 @@
 namespace {
 
 /// Erases the target's ROM, opening the target unless one is selected.
-int EraseSteps(RomJob& job) {
+int EraseSteps(RomJob& job, bool alone) {
   int result = OpenTarget(job.session, NO_REVISION);
   if (result != 0) return result;
+  if (alone) CheckChosenGeometry(job.session, job.session.devices.open_address);
   // Taken after opening: auto-detection learns the geometry there.
   uint32_t size = ImageSize(job.session.geometry());
   const PciAddress address = job.session.devices.open_address;
@@ -51,7 +52,7 @@ Event Mismatch(PciAddress address, const uint8_t* rom, const uint8_t* image,
 
 int EraseSrom(RomJob& job, bool keep_open) {
   job.stop.Claim(StopScope::kErase);
-  int result = EraseSteps(job);
+  int result = EraseSteps(job, !keep_open);
   // Inside a write the controller stays open for the write that follows.
   if (!keep_open) CloseSelected(job.session);
   return result;

@@ -67,6 +67,7 @@ int WriteSteps(RomJob& job, WriteResources& held) {
 
 int EraseAndWrite(RomJob& job, uint8_t* image, uint32_t size) {
   job.stop.Claim(StopScope::kRom);
+  CheckChosenGeometry(job.session, job.session.devices.open_address);
   if (!job.no_erase &&
       (job.session.geometry().dev_code & kEraseBeforeWrite) != 0) {
     int result = EraseSrom(job, true);

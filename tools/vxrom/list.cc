@@ -174,7 +174,7 @@ int ListCommand(DeviceSession& session, bool json) {
       const std::string error = ErrorText(report);
       if (!error.empty()) {
         VxromReasons().Reason(
-            L"%ls: %ls", WideFromUtf8(FormatPciAddress(report.address)).c_str(),
+            L"%ls: %ls", WideFromUtf8(FormatPciAddress(report.address, true)).c_str(),
             WideFromUtf8(error).c_str());
         failed = true;
       }

@@ -20,7 +20,7 @@ namespace {
 int CheckImage(RomJob& job, const std::vector<uint8_t>& image) {
   DeviceSession& session = job.session;
   const std::wstring where =
-      WideFromUtf8(FormatPciAddress(session.devices.open_address));
+      WideFromUtf8(FormatPciAddress(session.devices.open_address, true));
   const uint32_t size = ImageSize(session.geometry());
   if (image.size() != size) {
     VxromReasons().Reason(

@@ -86,7 +86,8 @@ int Run(const std::vector<std::wstring>& args) {
   int exit_code = 0;
   if (!ParseVxromCommandLine(args, &options, &exit_code)) return exit_code;
   const Console console(MessageStream(options), L"vxrom");
-  ConsoleReporter reporter(console, L"--address", L"--no-revision-check");
+  ConsoleReporter reporter(console, L"--address", L"--no-revision-check",
+                           L"--srom");
   DeviceSession session(&reporter);
   session.Choose(options.rom_type_selector,
                  options.has_address, options.address,

@@ -63,7 +63,7 @@ test_stop_request_ends_writeall_after_the_controller_in_progress() {
   kill -INT "$pid"
   finish
   expect_status -1
-  expect_err_has 'vxsrom: stop requested: 02:00.0 is finished first (erase, write and verify); 2 controllers are left untouched'
+  expect_err_has 'vxsrom: stop requested: 02-00-0 is finished first (erase, write and verify); 2 controllers are left untouched'
   expect_rom 02:00.0 <<< "$WRITTEN_ROM"
   expect_rom 03:00.0 <<< '  blank'
   expect_rom 04:00.0 <<< '  blank'

@@ -53,7 +53,7 @@ test_list_json_matches_the_machine() {
   : > trace.txt
   vxrom list --json
   expect_status -1
-  expect_err_has 'vxrom: 09:00.0: the serial ROM part is not supported (library status -55)'
+  expect_err_has 'vxrom: 09-00-0: the serial ROM part is not supported (library status -55)'
   json_check '
 names = ["address", "chip_revision", "part", "rom", "mem_size", "page_size",
          "dev_code", "rom_type", "contents", "firmware_version",
@@ -121,11 +121,11 @@ test_restore_brings_back_the_dumped_rom() {
 
 # file | restore options | exit code | start of the reason on stderr
 REFUSALS='
-short.bin|--address 4-0-0|-15|vxrom: 04:00.0: "short.bin" holds 100 bytes, not the 32768 bytes of an image for the ROM in use
+short.bin|--address 4-0-0|-15|vxrom: 04-00-0: "short.bin" holds 100 bytes, not the 32768 bytes of an image for the ROM in use
 junk.bin|--address 4-0-0|-15|vxrom: "junk.bin" is no image the library accepts (library status -54)
-d.bin|--address 5-0-0|-16|vxrom: 05:00.0: "d.bin" is for chip revision 4, the controller'"'"'s chip is revision 3
-d.bin||-6|vxrom: 2 controllers found (04:00.0, 05:00.0): choose one with --address, e.g. --address 04-00-0
-d.bin|--address 6:00.0|-6|vxrom: --address 06:00.0: no such controller; present: 04:00.0, 05:00.0
+d.bin|--address 5-0-0|-16|vxrom: 05-00-0: "d.bin" is for chip revision 4, the controller'"'"'s chip is revision 3
+d.bin||-6|vxrom: 2 controllers found (04-00-0, 05-00-0): choose one with --address, e.g. --address 04-00-0
+d.bin|--address 6:00.0|-6|vxrom: --address 06-00-0: no such controller; present: 04-00-0, 05-00-0
 none.bin|--address 4-0-0|-12|vxrom: cannot read the image file "none.bin": 
 d.bin|--address 4:0|-4|vxrom: --address 4:0: not an address
 d.bin|--srom 5 --address 4-0-0|-4|vxrom: --srom 5: the ROM types are
