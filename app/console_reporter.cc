@@ -346,10 +346,18 @@ void ConsoleReporter::ReportImageBuild(const Event& e) {
           I(e.status));
   } else if (!e.problems.empty()) {
     const InputProblem& p = e.problems.front();
+    const wchar_t* seen =
+        p.defect == InputDefect::kEmpty ? L": the file is empty"
+        : p.defect == InputDefect::kNotEui64
+            ? L": it must hold eight hexadecimal pairs joined by \"-\", "
+              L"e.g. 02-56-58-FF-FE-00-00-01"
+        : p.defect == InputDefect::kNoSetting
+            ? L": it holds no \"Key = Value\" line"
+            : L"";
     c.Reason(
         L"the %ls file \"%ls\" was refused by the library (library "
-        L"status %d)",
-        InputName(p.input), p.path.c_str(), I(e.status));
+        L"status %d)%ls",
+        InputName(p.input), p.path.c_str(), I(e.status), seen);
   } else if (e.exit_code == kExitImage) {
     c.Reason(
         L"the image does not fit the ROM type in use (library status "

@@ -25,11 +25,20 @@ enum class InputFile { kFirmware,
                        kConfig,
                        kEui64 };
 
+/// What the program itself can tell is wrong with a refused input file.
+enum class InputDefect {
+  kUnknown,    ///< Nothing it can see: the library's own rules.
+  kEmpty,      ///< The file holds no byte.
+  kNotEui64,   ///< Not eight hexadecimal pairs joined by "-".
+  kNoSetting,  ///< A configuration without a "Key = Value" line.
+};
+
 /// An input file that the library could not read, or refused.
 struct InputProblem {
-  InputFile input;    ///< Which file.
-  std::wstring path;  ///< As given.
-  std::wstring why;   ///< The system's reason; empty when refused.
+  InputFile input;                             ///< Which file.
+  std::wstring path;                           ///< As given.
+  std::wstring why;                            ///< The system's reason; empty when refused.
+  InputDefect defect = InputDefect::kUnknown;  ///< When refused.
 };
 
 /// What a request to stop held back during a ROM change will wait for.

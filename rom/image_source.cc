@@ -1,5 +1,6 @@
 #include "rom/image_source.h"
 
+#include <algorithm>
 #include <new>
 
 #include "device/exit_codes.h"
@@ -23,6 +24,43 @@ const wchar_t* OptionalPath(const std::wstring& path) {
   return path.empty() ? nullptr : path.c_str();
 }
 
+namespace {
+
+/// True for "XX-XX-XX-XX-XX-XX-XX-XX" with white space around it.
+bool IsEui64Text(const std::vector<uint8_t>& bytes) {
+  std::string text(bytes.begin(), bytes.end());
+  const char* blank = " \t\r\n";
+  const size_t first = text.find_first_not_of(blank);
+  if (first == std::string::npos) return false;
+  text = text.substr(first, text.find_last_not_of(blank) - first + 1);
+  if (text.size() != 23) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
+                     (c >= 'A' && c <= 'F');
+    if (i % 3 == 2 ? c != '-' : !hex) return false;
+  }
+  return true;
+}
+
+/// What can be seen of a refused input file without knowing its format
+/// beyond what a user writes in it.
+InputDefect LookAt(InputFile input, const std::wstring& path) {
+  std::vector<uint8_t> bytes;
+  std::wstring why;
+  if (!platform::ReadInputFile(path, 4096, &bytes, &why))
+    return InputDefect::kUnknown;
+  if (bytes.empty()) return InputDefect::kEmpty;
+  if (input == InputFile::kEui64 && !IsEui64Text(bytes))
+    return InputDefect::kNotEui64;
+  if (input == InputFile::kConfig &&
+      std::find(bytes.begin(), bytes.end(), '=') == bytes.end())
+    return InputDefect::kNoSetting;
+  return InputDefect::kUnknown;
+}
+
+}  // namespace
+
 std::vector<InputProblem> ImageBuildProblems(const RomJob& job,
                                              int exit_code) {
   const struct {
@@ -38,9 +76,11 @@ std::vector<InputProblem> ImageBuildProblems(const RomJob& job,
     if (exit_code == kExitFile) {
       std::wstring why;
       if (!platform::ProbeReadable(input.path, &why))
-        problems.push_back({input.input, input.path, why});
+        problems.push_back({input.input, input.path, why,
+                            InputDefect::kUnknown});
     } else if (exit_code == input.refused_code) {
-      problems.push_back({input.input, input.path, std::wstring()});
+      problems.push_back({input.input, input.path, std::wstring(),
+                          LookAt(input.input, input.path)});
     }
   }
   return problems;

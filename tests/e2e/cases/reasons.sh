@@ -23,6 +23,8 @@ rev2|/srom 2 /erase|-16|vxsrom: 04-00-0: chip revision 2 is not supported: this 
 two|/srom 2 /write fw4.mem cfg.ini /address 5-0-0|-16|vxsrom: 05-00-0: the firmware is for chip revision 4, the controller'"'"'s chip is revision 3 (/norev skips the check)
 one|/srom 2 /write fw4.mem nope.ini|-12|vxsrom: cannot read the configuration file "nope.ini": 
 one|/srom 2 /write bad.mem cfg.ini|-7|vxsrom: the firmware file "bad.mem" was refused by the library (library status -41)
+one|/srom 2 /write empty.mem cfg.ini|-7|vxsrom: the firmware file "empty.mem" was refused by the library (library status -41): the file is empty
+one|/srom 2 /write fw4.mem cfg.ini bad.eui|-11|vxsrom: the EUI-64 file "bad.eui" was refused by the library (library status -46): it must hold eight hexadecimal pairs
 one|/srom 2 /dump nowhere/d.bin|-12|vxsrom: cannot write "nowhere/d.bin": 
 stuck|/srom 2 /write fw4.mem cfg.ini|-8|vxsrom: 04-00-0: verify mismatch: 1 of 32768 bytes differ, the first at offset 0x07000 (ROM 0x00, image 0xFF)
 failing|/srom 2 /write fw4.mem cfg.ini|-5|vxsrom: 04-00-0: the write failed after 16384 of 32768 bytes (library status -17)
@@ -31,6 +33,8 @@ failing|/srom 2 /write fw4.mem cfg.ini|-5|vxsrom: 04-00-0: the write failed afte
 test_every_failure_names_its_cause() {
   samples
   printf 'junk' > bad.mem
+  : > empty.mem
+  echo 02:56:58:FF:FE:00:00:01 > bad.eui
   while IFS='|' read -r name args code line; do
     [ -n "$name" ] || continue
     setup "$name"
