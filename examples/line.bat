@@ -20,7 +20,8 @@ rem   CONFIG    the configuration .ini    (config.ini)
 rem   LOG       the station's run log     (line.log)
 rem
 rem Every board is tried; the script ends with ERRORLEVEL 0 when each one
-rem was written and verified, 1 when any failed, 2 on a usage error.
+rem was written and verified, 1 when any failed, 2 on a usage error or a
+rem list that names no board.
 rem
 rem vxsrom's exit codes are negative: "if errorlevel 1" means "1 or more"
 rem and never fires on them.  Compare: if %ERRORLEVEL% NEQ 0.
@@ -39,6 +40,10 @@ if not exist "%~1" goto usage
 set /a BOARDS=0
 set /a FAILED=0
 for /f "usebackq eol=# tokens=1,2" %%a in ("%~1") do call :board %%a %%b
+if %BOARDS% EQU 0 (
+  echo line: %1 names no board 1>&2
+  exit /b 2
+)
 set /a DONE=BOARDS-FAILED
 echo line: %BOARDS% boards, %DONE% written and verified, %FAILED% failed
 if %FAILED% NEQ 0 exit /b 1
@@ -51,6 +56,12 @@ exit /b 2
 rem :board ADDRESS EUI: one board.
 :board
 set /a BOARDS+=1
+call :check_address %1
+if defined BAD (
+  echo line: %1: not an address BB-DD-F ^(hexadecimal, e.g. 04-00-0^) 1>&2
+  set /a FAILED+=1
+  goto :eof
+)
 if "%~2"=="" (
   echo line: %1: no .eui file named 1>&2
   set /a FAILED+=1
@@ -78,10 +89,40 @@ if defined RECORD for /f "tokens=1,2 delims=[]" %%x in ("%RECORD%") do (
 )
 if "[%ON%][%RETURN%]"=="%FIELD%[Return = %CODE%]" (
   echo line: logged: %RECORD%
+) else if "[%ON%][%RETURN%]"=="[--:--:--][Return = %CODE%]" (
+  echo line: %1: the run's record names no controller: vxsrom stopped before choosing one 1>&2
+  if %CODE% EQU 0 set /a FAILED+=1
 ) else (
   echo line: %1: this run has no record in %LOG% 1>&2
   if %CODE% EQU 0 set /a FAILED+=1
 )
+goto :eof
+
+rem :check_address WORD: BAD is defined unless WORD is BB-DD-F, bus and
+rem device of one or two hexadecimal digits, device to 1F, function 0-7.
+:check_address
+set "BAD=1"
+set "P1=" & set "P2=" & set "P3=" & set "P4="
+for /f "tokens=1-4 delims=-" %%a in ("%~1") do (
+  set "P1=%%a" & set "P2=%%b" & set "P3=%%c" & set "P4=%%d"
+)
+if defined P4 goto :eof
+if not defined P3 goto :eof
+if not "%P1:~2%"=="" goto :eof
+if not "%P2:~2%"=="" goto :eof
+if not "%P3:~1%"=="" goto :eof
+rem "-" at an end, or doubled, leaves a field out.
+set "W=%~1"
+if "%W:~0,1%"=="-" goto :eof
+if "%W:~-1%"=="-" goto :eof
+if not "%W:--=%"=="%W%" goto :eof
+set "REST=%P1%%P2%%P3%"
+for %%h in (0 1 2 3 4 5 6 7 8 9 A B C D E F) do call set "REST=%%REST:%%h=%%"
+if defined REST goto :eof
+set /a DV=0x%P2%, FN=0x%P3%
+if %DV% GTR 31 goto :eof
+if %FN% GTR 7 goto :eof
+set "BAD="
 goto :eof
 
 rem :field BB-DD-F: FIELD becomes the log's controller field [BB:DD:FF].

@@ -20,7 +20,8 @@
 #   LOG       the station's run log     (line.log)
 #
 # Every board is tried; the script ends with status 0 when each one was
-# written and verified, 1 when any failed, 2 on a usage error.
+# written and verified, 1 when any failed, 2 on a usage error or a list
+# that names no board.
 
 VXSROM=${VXSROM:-vxsrom}
 SROM=${SROM:-2}
@@ -33,14 +34,23 @@ if [ $# -ne 1 ] || [ ! -r "$1" ]; then
   exit 2
 fi
 
+cr=$(printf '\r')
 boards=0
 failed=0
-while read -r address eui rest; do
+# Every line is read, the last one too when no line feed ends it; a list
+# saved with Windows line ends (CR LF) reads the same.
+while IFS= read -r line || [ -n "$line" ]; do
+  line=${line%"$cr"}
+  read -r address eui rest <<EOF
+$line
+EOF
   case $address in ''|'#'*) continue ;; esac
   boards=$((boards + 1))
   case $address in
-    [0-9A-Fa-f]*-[0-9A-Fa-f]*-[0-9A-Fa-f]*) ;;
-    *) echo "line: $address: not an address BB-DD-F" >&2
+    [0-9A-Fa-f]-[0-9A-Fa-f]-[0-7] | [0-9A-Fa-f][0-9A-Fa-f]-[0-9A-Fa-f]-[0-7] | \
+    [0-9A-Fa-f]-[0-9A-Fa-f][0-9A-Fa-f]-[0-7] | \
+    [0-9A-Fa-f][0-9A-Fa-f]-[0-9A-Fa-f][0-9A-Fa-f]-[0-7]) ;;
+    *) echo "line: $address: not an address BB-DD-F (hexadecimal, e.g. 04-00-0)" >&2
        failed=$((failed + 1)); continue ;;
   esac
   if [ -z "$eui" ]; then
@@ -73,10 +83,18 @@ while read -r address eui rest; do
   record=$(tail -n 1 "$LOG" 2> /dev/null)
   case $record in
     "$field[Return = $code]"*) echo "line: logged: $record" ;;
+    "[--:--:--][Return = $code]"*)
+       echo "line: $address: the run's record names no controller: vxsrom stopped before choosing one" >&2
+       [ "$code" -eq 0 ] && failed=$((failed + 1)) ;;
     *) echo "line: $address: this run has no record in $LOG" >&2
        [ "$code" -eq 0 ] && failed=$((failed + 1)) ;;
   esac
 done < "$1"
+
+if [ "$boards" -eq 0 ]; then
+  echo "line: $1 names no board" >&2
+  exit 2
+fi
 
 echo "line: $boards boards, $((boards - failed)) written and verified, $failed failed"
 [ "$failed" -eq 0 ] || exit 1

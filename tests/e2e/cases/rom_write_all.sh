@@ -218,7 +218,8 @@ stuck 0x7000 0x00
 M
   examples
   for i in 1 2 3; do vxsim make-eui "b$i.eui" "02-56-58-FF-FE-00-00-1$i"; done
-  printf '# station 1\n04-00-0 b1.eui\n5-0-0 b2.eui\n1a-1f-7 b3.eui\n' > list.txt
+  # Windows line ends, an address in the wrong form, no final line feed.
+  printf '# station 1\r\n04-00-0 b1.eui\r\n04:00.0 b1.eui\r\n5-0-0 b2.eui\r\n1a-1f-7 b3.eui' > list.txt
   line_script() {
     local script
     if is_windows; then
@@ -238,8 +239,13 @@ M
 line: 04-00-0 b1.eui: written and verified
 line: 5-0-0 b2.eui: written and verified
 line: 1a-1f-7 b3.eui: FAILED with exit code -8 (the operator's guide says why)
-line: 3 boards, 2 written and verified, 1 failed
+line: 4 boards, 2 written and verified, 2 failed
 O
+  expect_err_has "line: 04:00.0: not an address BB-DD-F (hexadecimal, e.g. 04-00-0)"
+  printf '# nothing yet\n' > empty.txt
+  line_script empty.txt
+  [ "$status" -eq 2 ] || fail "an empty list: status $status, expected 2"
+  expect_err_has "line: empty.txt names no board"
   [ "$(grep -c '^line: logged: ' summary.txt)" -eq 3 ] || fail "records not read back"
   for i in 1 2; do
     expect_rom 0$((i + 3)):00.0 <<R
