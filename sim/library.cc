@@ -164,12 +164,9 @@ LibraryStatus Library::Initialize(const std::string& path) {
   replayer_.reset();
   if (!machine_.replay_path.empty()) {
     // The recording answers every call; the machine is not touched.
-    std::vector<uint8_t> recorded;
     Recording recording;
-    if (!ReadWholeFile(machine_.replay_path, 1 << 30, &recorded, &too_large) ||
-        !ParseRecording(std::string(recorded.begin(), recorded.end()), &recording, &error)) {
-      PrintDiagnostic("vxctl: recording " + machine_.replay_path + ": " +
-                      (error.empty() ? "cannot be read" : error));
+    if (!ReadRecording(machine_.replay_path, &recording, &error)) {
+      PrintDiagnostic("vxctl: recording " + machine_.replay_path + ": " + error);
       return kBadMachine;
     }
     replayer_.reset(new Replayer(std::move(recording), machine_.speed));
