@@ -22,7 +22,7 @@ using sim::LibraryExport;
 using sim::LoadLibraryAt;
 using sim::MakeDirectories;
 using sim::ModuleDirectory;
-using sim::OpenFile;
+using sim::OpenRegularOutput;
 using sim::PrintDiagnostic;
 using sim::ReadWholeFile;
 using sim::RecordedCall;
@@ -120,11 +120,13 @@ class Recorder {
                ".txt";
         PrintDiagnostic("vxctl recorder: recording to " + path);
       }
-      out_ = OpenFile(path, "wb");
+      // A FIFO or a device would hold the program until someone reads it.
+      bool not_regular = false;
+      out_ = OpenRegularOutput(path, false, &not_regular);
       if (!out_ || fprintf(out_, "%s\n", writer_.Header().c_str()) < 0) {
         failed_ = true;
         PrintDiagnostic("vxctl recorder: cannot write the recording " + path +
-                        "; calls go on unrecorded");
+                        (not_regular ? " (not a regular file)" : "") + "; calls go on unrecorded");
         return;
       }
     }
