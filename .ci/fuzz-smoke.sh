@@ -15,7 +15,7 @@ cp examples/*.ini "$work/config/"
 cp examples/*.eui "$work/eui64/"
 cp examples/*.txt "$work/machine/" 2>/dev/null || true
 printf 'speed 0\ncontroller 04:00.0 revision 4 part MX25L4005A rom a.bin\n' > "$work/machine/seed"
-printf 'vxctl-recording 1\ncall 0 InitializeLibrary = 0\ncall 5 OpenDevice 04:00.0 2 - = 0\n' > "$work/recording/seed"
+printf 'vxctl-recording 2\ncall 0 InitializeLibrary = 0 #71061f08\ncall 5 OpenDevice 04:00.0 2 - = 0 #bac1084a\ncall 100 PollSromRead 04:00.0 4 p = 0 4 5658524d #8f2690b8\n' > "$work/recording/seed"
 printf '\001/srom\0002\000/write\000/tmp/fw.mem\000cfg.ini\000/log' > "$work/command_line/seed"
 for target in machine firmware config eui64 image command_line recording; do
   echo "fuzz_$target: ${seconds} s"

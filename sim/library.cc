@@ -68,11 +68,19 @@ Library::Library() = default;
 Library::~Library() { TerminateLibrary(); }
 
 void Library::Trace(const std::string& line) {
-  if (machine_.trace_path.empty()) return;
-  // Opened per line, so a killed run still leaves every completed call.
-  if (FILE* file = OpenFile(machine_.trace_path, "ab")) {
-    fprintf(file, "%s\n", line.c_str());
-    fclose(file);
+  if (machine_.trace_path.empty() || trace_refused_) return;
+  // Opened per line, so a killed run still leaves every completed call;
+  // never waiting on a FIFO or a device, which could hold the caller for
+  // ever.  A target that fails is said once, and tracing stops.
+  bool not_regular = false;
+  FILE* file = OpenRegularOutput(machine_.trace_path, true, &not_regular);
+  bool written = file && fprintf(file, "%s\n", line.c_str()) >= 0;
+  written = file && fclose(file) == 0 && written;
+  if (!written) {
+    trace_refused_ = true;
+    PrintDiagnostic("vxctl: trace " + machine_.trace_path + ": " +
+                    (not_regular ? "not a regular file" : "cannot be written") +
+                    "; calls go on untraced");
   }
 }
 
@@ -161,15 +169,13 @@ LibraryStatus Library::Initialize(const std::string& path) {
     return kBadMachine;
   }
   machine_ = machine;
+  trace_refused_ = false;
   replayer_.reset();
   if (!machine_.replay_path.empty()) {
     // The recording answers every call; the machine is not touched.
-    std::vector<uint8_t> recorded;
     Recording recording;
-    if (!ReadWholeFile(machine_.replay_path, 1 << 30, &recorded, &too_large) ||
-        !ParseRecording(std::string(recorded.begin(), recorded.end()), &recording, &error)) {
-      PrintDiagnostic("vxctl: recording " + machine_.replay_path + ": " +
-                      (error.empty() ? "cannot be read" : error));
+    if (!ReadRecording(machine_.replay_path, &recording, &error)) {
+      PrintDiagnostic("vxctl: recording " + machine_.replay_path + ": " + error);
       return kBadMachine;
     }
     replayer_.reset(new Replayer(std::move(recording), machine_.speed));

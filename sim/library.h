@@ -100,6 +100,7 @@ class Library {
                            const RomGeometry* geometry, uint8_t* image, bool config_required);
 
   bool initialized_ = false;
+  bool trace_refused_ = false;  ///< The trace target failed; said once.
   std::unique_ptr<Replayer> replayer_;
   Machine machine_;
   std::vector<std::unique_ptr<Controller>> controllers_;

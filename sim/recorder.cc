@@ -18,16 +18,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using sim::FileLine;
 using sim::GetEnvironment;
-using sim::kRecordingHeader;
 using sim::LibraryExport;
 using sim::LoadLibraryAt;
 using sim::MakeDirectories;
 using sim::ModuleDirectory;
-using sim::OpenFile;
+using sim::OpenRegularOutput;
 using sim::PrintDiagnostic;
 using sim::ReadWholeFile;
 using sim::RecordedCall;
 using sim::RecordedFile;
+using sim::RecordingWriter;
 using sim::UserStateDirectory;
 using sim::WideToUtf8;
 
@@ -48,13 +48,19 @@ class Recorder {
     return usable_ ? &maker_ : nullptr;
   }
 
-  /// Appends an input file the library is asked to read.
+  /// Appends an input file the library is asked to read.  One larger
+  /// than any input file the library takes is left out, not cut short: a
+  /// recording holds nothing but what was there.
   void File(const wchar_t* path) {
     if (!path) return;
     RecordedFile file;
     file.path = WideToUtf8(path);
     bool too_large = false;
     if (!ReadWholeFile(file.path, 1 << 20, &file.bytes, &too_large)) return;
+    if (too_large) {
+      PrintDiagnostic("vxctl recorder: " + file.path + " is larger than 1 MiB; left out of the recording");
+      return;
+    }
     Write(FileLine(file));
   }
 
@@ -114,16 +120,18 @@ class Recorder {
                ".txt";
         PrintDiagnostic("vxctl recorder: recording to " + path);
       }
-      out_ = OpenFile(path, "wb");
-      if (!out_ || fprintf(out_, "%s\n", kRecordingHeader) < 0) {
+      // A FIFO or a device would hold the program until someone reads it.
+      bool not_regular = false;
+      out_ = OpenRegularOutput(path, false, &not_regular);
+      if (!out_ || fprintf(out_, "%s\n", writer_.Header().c_str()) < 0) {
         failed_ = true;
         PrintDiagnostic("vxctl recorder: cannot write the recording " + path +
-                        "; calls go on unrecorded");
+                        (not_regular ? " (not a regular file)" : "") + "; calls go on unrecorded");
         return;
       }
     }
     // Flushed line by line: a run that ends abruptly keeps its calls.
-    if (fprintf(out_, "%s\n", line.c_str()) < 0 || fflush(out_) != 0) {
+    if (fprintf(out_, "%s\n", writer_.Sealed(line).c_str()) < 0 || fflush(out_) != 0) {
       failed_ = true;
       PrintDiagnostic("vxctl recorder: writing the recording failed; calls go on unrecorded");
     }
@@ -134,6 +142,7 @@ class Recorder {
   bool usable_ = false;
   ControllerLibrary maker_ = {};
   FILE* out_ = nullptr;
+  RecordingWriter writer_;
   bool failed_ = false;
   bool started_ = false;
   Clock::time_point previous_;

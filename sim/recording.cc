@@ -1,29 +1,30 @@
 #include "sim/recording.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
-#include <sstream>
 
 #include "sim/machine.h"
 #include "sim/sim_platform.h"
 
 namespace sim {
 
-const char kRecordingHeader[] = "vxctl-recording 1";
+const char kRecordingHeader[] = "vxctl-recording 2";
 
 namespace {
 
+/// A number as a token.
 std::string Number(uint64_t value) { return std::to_string(value); }
 
-bool ParseNumber(const std::string& text, long long* value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  *value = strtoll(text.c_str(), &end, 10);
-  return *end == '\0';
-}
-
 }  // namespace
+
+std::string Excerpt(const std::string& text) {
+  const size_t kShown = 24;
+  std::string shown;
+  for (size_t i = 0; i < text.size() && i < kShown; ++i) {
+    const char c = text[i];
+    shown += c >= 0x20 && c < 0x7F ? c : '?';
+  }
+  return text.size() > kShown ? shown + "..." : shown;
+}
 
 std::string RecordedCall::Line() const {
   std::string line = "call " + Number(micros) + " " + operation;
@@ -44,56 +45,6 @@ std::string RecordedCall::Shown() const {
 std::string FileLine(const RecordedFile& file) {
   return "file " + HexToken(file.path.data(), file.path.size()) + " " +
          HexToken(file.bytes.data(), file.bytes.size());
-}
-
-bool ParseRecording(const std::string& text, Recording* recording,
-                    std::string* error) {
-  *recording = Recording();
-  std::istringstream in(text);
-  std::string line;
-  int number = 0;
-  auto fail = [&](const std::string& reason) {
-    *error = "line " + std::to_string(number) + ": " + reason;
-    return false;
-  };
-  while (std::getline(in, line)) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (number == 1) {
-      if (line != kRecordingHeader) return fail("not a recording");
-      continue;
-    }
-    std::istringstream words(line);
-    std::string kind;
-    if (!(words >> kind)) continue;
-    if (kind == "file") {
-      std::string path, bytes;
-      RecordedFile file;
-      std::vector<uint8_t> name;
-      if (!(words >> path >> bytes) || !FromHexToken(path, &name) ||
-          !FromHexToken(bytes, &file.bytes))
-        return fail("file HEXPATH HEXBYTES");
-      file.path.assign(name.begin(), name.end());
-      recording->files.push_back(file);
-      continue;
-    }
-    if (kind != "call") return fail("unknown line '" + kind + "'");
-    RecordedCall call;
-    std::string micros, token, status;
-    long long value;
-    if (!(words >> micros >> call.operation) || !ParseNumber(micros, &value) ||
-        value < 0)
-      return fail("call MICROSECONDS OPERATION ARGS = STATUS OUTS");
-    call.micros = static_cast<uint64_t>(value);
-    while (words >> token && token != "=") call.args.push_back(token);
-    if (token != "=" || !(words >> status) || !ParseNumber(status, &value))
-      return fail("a call needs = STATUS");
-    call.status = static_cast<LibraryStatus>(value);
-    while (words >> token) call.outs.push_back(token);
-    recording->calls.push_back(call);
-  }
-  if (number == 0) return fail("empty");
-  return true;
 }
 
 std::string HexToken(const void* data, size_t size) {

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "sim/sim_platform.h"
@@ -21,22 +22,22 @@ const RecordedCall* Replayer::Take(const char* operation,
   actual.operation = operation;
   actual.args = args;
   const size_t number = next_ + 1;
-  if (next_ >= recording_.calls.size()) {
+  if (next_ >= recording_.calls()) {
     departed_ = true;
     PrintDiagnostic("vxctl: replay departs at call " + std::to_string(number) +
                     ": the recording has ended, got " + actual.Shown());
     return nullptr;
   }
-  const RecordedCall& expected = recording_.calls[next_];
-  if (expected.operation != actual.operation || expected.args != actual.args) {
+  current_ = recording_.Call(next_);
+  if (current_.operation != actual.operation || current_.args != actual.args) {
     departed_ = true;
     PrintDiagnostic("vxctl: replay departs at call " + std::to_string(number) +
-                    ": expected " + expected.Shown() + ", got " +
+                    ": expected " + current_.Shown() + ", got " +
                     actual.Shown());
     return nullptr;
   }
   ++next_;
-  return &expected;
+  return &current_;
 }
 
 bool Replayer::Fill(const RecordedCall& call, size_t index, void* out,
@@ -57,9 +58,17 @@ bool Replayer::Number(const RecordedCall& call, size_t index,
   return true;
 }
 
+std::chrono::microseconds ReplayWait(uint64_t micros, double speed) {
+  // In floating point, so that no product overflows before the bound.
+  const double most = static_cast<double>(
+      std::chrono::duration_cast<std::chrono::microseconds>(kMaxReplayWait).count());
+  const double wait = static_cast<double>(micros) * speed;
+  return std::chrono::microseconds(
+      static_cast<int64_t>(wait > 0 ? std::min(wait, most) : 0));
+}
+
 void Replayer::Pace(const RecordedCall& call) {
-  auto due = last_ + std::chrono::microseconds(
-                         static_cast<int64_t>(static_cast<double>(call.micros) * speed_));
+  auto due = last_ + ReplayWait(call.micros, speed_);
   auto now = std::chrono::steady_clock::now();
   if (due > now) std::this_thread::sleep_for(due - now);
 }

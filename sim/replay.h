@@ -1,7 +1,7 @@
 // The simulator answering from a recording: each call must be the
 // recorded one, with the same arguments (buffers byte for byte); it gets
 // the recorded status and out values, and polls take the recorded time at
-// the speed in force.
+// the speed in force, up to a bound, so that a replay always ends.
 #ifndef VXSROM_SIM_REPLAY_H_
 #define VXSROM_SIM_REPLAY_H_
 
@@ -13,6 +13,13 @@
 #include "sim/recording.h"
 
 namespace sim {
+
+/// The longest a replayed poll waits, whatever the recording and speed:
+/// a real poll comes some 100 ms after the call before it.
+constexpr std::chrono::seconds kMaxReplayWait{10};
+
+/// How long a poll recorded micros after the call before waits at speed.
+std::chrono::microseconds ReplayWait(uint64_t micros, double speed);
 
 /// Answers the sixteen operations from a recording, in its order.
 class Replayer {
@@ -71,6 +78,7 @@ class Replayer {
   LibraryStatus Broken(const RecordedCall& call);
 
   Recording recording_;
+  RecordedCall current_;  ///< The call being answered, taken apart.
   double speed_;
   size_t next_ = 0;
   bool departed_ = false;

@@ -10,10 +10,6 @@
 
 namespace sim {
 
-FILE* OpenFile(const std::string& path, const char* mode) {
-  return fopen(path.c_str(), mode);
-}
-
 FILE* OpenRegularFile(const std::string& path, bool* not_regular) {
   *not_regular = false;
   // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer, so
@@ -28,6 +24,29 @@ FILE* OpenRegularFile(const std::string& path, bool* not_regular) {
     return nullptr;
   }
   FILE* file = fdopen(fd, "rb");
+  if (!file) close(fd);
+  return file;
+}
+
+FILE* OpenRegularOutput(const std::string& path, bool append, bool* not_regular) {
+  *not_regular = false;
+  // O_NONBLOCK: a FIFO without a reader fails at once (ENXIO) instead of
+  // waiting for one; with a reader it opens, and fstat turns it away.
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : 0),
+                0644);
+  if (fd < 0) {
+    *not_regular = errno == ENXIO || errno == EISDIR;
+    return nullptr;
+  }
+  struct stat st;
+  bool stated = fstat(fd, &st) == 0;
+  // Emptied only once known to be a plain file.
+  if (!stated || !S_ISREG(st.st_mode) || (!append && ftruncate(fd, 0) != 0)) {
+    *not_regular = stated && !S_ISREG(st.st_mode);
+    close(fd);
+    return nullptr;
+  }
+  FILE* file = fdopen(fd, append ? "ab" : "wb");
   if (!file) close(fd);
   return file;
 }

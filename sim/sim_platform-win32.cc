@@ -19,10 +19,6 @@ std::wstring Utf8ToWide(const std::string& text) {
 
 }  // namespace
 
-FILE* OpenFile(const std::string& path, const char* mode) {
-  return _wfopen(Utf8ToWide(path).c_str(), Utf8ToWide(mode).c_str());
-}
-
 FILE* OpenRegularFile(const std::string& path, bool* not_regular) {
   *not_regular = false;
   // Backup semantics let a directory open too, so that it is refused below
@@ -48,6 +44,40 @@ FILE* OpenRegularFile(const std::string& path, bool* not_regular) {
     return nullptr;
   }
   FILE* file = _fdopen(fd, "rb");
+  if (!file) _close(fd);
+  return file;
+}
+
+FILE* OpenRegularOutput(const std::string& path, bool append, bool* not_regular) {
+  *not_regular = false;
+  const std::wstring wide = Utf8ToWide(path);
+  // OPEN_ALWAYS rather than CREATE_ALWAYS: nothing is emptied before it is
+  // known to be a disk file.
+  HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    *not_regular = attributes != INVALID_FILE_ATTRIBUTES &&
+                   (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return nullptr;
+  }
+  // Pipes, consoles and devices such as NUL are not disk files.
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    *not_regular = true;
+    CloseHandle(handle);
+    return nullptr;
+  }
+  if (!append && !SetEndOfFile(handle)) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                           _O_WRONLY | _O_BINARY | (append ? _O_APPEND : 0));
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* file = _fdopen(fd, append ? "ab" : "wb");
   if (!file) _close(fd);
   return file;
 }

@@ -14,9 +14,6 @@
 
 namespace sim {
 
-/// Opens a file named by a UTF-8 path with an fopen mode.
-FILE* OpenFile(const std::string& path, const char* mode);
-
 /// UTF-8 form of a wide path from the caller (UTF-16 or UTF-32).
 std::string WideToUtf8(const wchar_t* text);
 
@@ -25,6 +22,13 @@ std::string WideToUtf8(const wchar_t* text);
 /// nullptr, with *not_regular set when the path names something that is
 /// not a regular file.
 FILE* OpenRegularFile(const std::string& path, bool* not_regular);
+
+/// Opens a regular file for writing, created when absent: appending
+/// ("ab") or emptied first ("wb").  Anything else is refused without
+/// waiting on it (opening a FIFO would wait for a reader) and without
+/// emptying it: nullptr, with *not_regular set when the path names
+/// something that is not a regular file.
+FILE* OpenRegularOutput(const std::string& path, bool append, bool* not_regular);
 
 /// Reads a whole regular file, at most max_bytes (more → *too_large).
 /// @return false when the file can't be opened or read, or is not a

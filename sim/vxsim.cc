@@ -320,32 +320,29 @@ int Hold(const std::vector<std::string>& args) {
 }
 
 // What a recording holds: its controllers, operations, failures and time,
-// to judge a line's recording before replaying it.
+// to judge a line's recording before replaying it.  Read as the replay
+// reads it, so it refuses what the replay would refuse, for the same reason.
 int ReplayCheck(const std::vector<std::string>& args) {
   if (args.size() != 2) return Usage();
-  std::vector<uint8_t> bytes;
-  bool too_large = false;
-  if (!ReadWholeFile(args[1], 1u << 30, &bytes, &too_large)) return Fail(args[1] + ": cannot be read");
   Recording recording;
   std::string error;
-  if (!ParseRecording(std::string(bytes.begin(), bytes.end()), &recording, &error))
-    return Fail(args[1] + ": " + error);
+  if (!ReadRecording(args[1], &recording, &error)) return Fail(args[1] + ": " + error);
   std::set<std::string> controllers;
   std::map<std::string, int> operations;
-  uint64_t total = 0, device = 0;
+  double total = 0, device = 0;
   std::vector<std::string> failures;
-  for (size_t i = 0; i < recording.calls.size(); ++i) {
-    const RecordedCall& call = recording.calls[i];
+  for (size_t i = 0; i < recording.calls(); ++i) {
+    const RecordedCall call = recording.Call(i);
     ++operations[call.operation];
-    total += call.micros;
-    if (call.operation.compare(0, 4, "Poll") == 0) device += call.micros;
+    total += static_cast<double>(call.micros);
+    if (call.operation.compare(0, 4, "Poll") == 0) device += static_cast<double>(call.micros);
     if (!call.args.empty() && call.args[0].size() == 7 && call.args[0][2] == ':')
       controllers.insert(call.args[0]);
     if (call.status < 0)
       failures.push_back("  call " + std::to_string(i + 1) + " " + call.Shown() + " = " +
                          std::to_string(call.status));
   }
-  printf("%zu calls, %zu input files\n", recording.calls.size(), recording.files.size());
+  printf("%zu calls, %zu input files\n", recording.calls(), recording.files().size());
   printf("controllers:");
   for (const std::string& c : controllers) printf(" %s", c.c_str());
   printf("%s\n", controllers.empty() ? " none" : "");
@@ -354,7 +351,7 @@ int ReplayCheck(const std::vector<std::string>& args) {
   printf("failures: %zu\n", failures.size());
   for (const std::string& f : failures) printf("%s\n", f.c_str());
   printf("device time %.3f s (waits before the polls), total %.3f s\n",
-         static_cast<double>(device) / 1e6, static_cast<double>(total) / 1e6);
+         device / 1e6, total / 1e6);
   return 0;
 }
 

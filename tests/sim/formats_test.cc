@@ -1,10 +1,12 @@
-// Firmware, configuration and EUI-64 files, and the ROM image.
+// Firmware, configuration and EUI-64 files, the ROM image and recordings.
 #include "sim/formats.h"
 
 #include <gtest/gtest.h>
 
 #include "sim/demo.h"
 #include "sim/image.h"
+#include "sim/recording.h"
+#include "sim/replay.h"
 #include "sim/status.h"
 
 namespace sim {
@@ -157,6 +159,89 @@ TEST(SimImage, PatchAdaptsToAGeometry) {
   EXPECT_EQ(PatchImage(image.data(), 32768, tiny), kBadImage);
   std::vector<uint8_t> blank(32768, 0xFF);
   EXPECT_EQ(PatchImage(blank.data(), 32768, g), kBlank);
+}
+
+/// A recording of lines, each sealed with its digest as the recorder does.
+std::string Sealed(const std::vector<std::string>& lines) {
+  RecordingWriter writer;
+  std::string text = writer.Header() + "\n";
+  for (const std::string& line : lines) text += writer.Sealed(line) + "\n";
+  return text;
+}
+
+const char kRead[] = "call 100 PollSromRead 04:00.0 4 p = 0 4 5658524d";
+
+TEST(SimRecording, ReadsWhatTheRecorderWrites) {
+  Recording r;
+  std::string error;
+  std::string text = Sealed({"call 0 InitializeLibrary = 0", "file 2e 00ff", kRead});
+  ASSERT_TRUE(ParseRecording(text, &r, &error)) << error;
+  ASSERT_EQ(r.calls(), 2u);
+  ASSERT_EQ(r.files().size(), 1u);
+  EXPECT_EQ(r.files()[0].path, ".");
+  EXPECT_EQ(r.Call(1).Line(), kRead);
+  EXPECT_EQ(r.Call(1).micros, 100u);
+  // Line ends as a Windows editor leaves them read the same.
+  std::string crlf;
+  for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_TRUE(ParseRecording(crlf, &r, &error)) << error;
+}
+
+TEST(SimRecording, RefusesDamageAndWrongShapesAtLoad) {
+  const std::string good = Sealed({"call 0 InitializeLibrary = 0", kRead});
+  std::string flipped = good;
+  flipped[flipped.find("5658") + 1] = '7';
+  const std::string huge(3 << 20, 'x');
+  const struct {
+    std::string text;
+    std::string reason;
+  } bad[] = {
+      {good.substr(0, good.find("5658") + 4), "line 3: damaged or cut short: its digest does not match"},
+      {flipped, "line 3: damaged or cut short: its digest does not match"},
+      {"vxctl-recording 2\n\n", "line 2: damaged or cut short: its digest does not match"},
+      {"", "empty, not a recording"},
+      {huge, "line 1: not a recording: it begins 'xxxxxxxxxxxxxxxxxxxxxxxx...'"},
+      {"vxctl-recording 1\ncall 0 InitializeLibrary = 0\n", "line 1: version 1 has no digests, so damage in it cannot be found: record the run again"},
+      {"vxctl-recording 3\n", "line 1: version 3 is newer than this reader's (2)"},
+      {"vxctl-recording 2\n" + std::string(5 << 20, 'x'), "line 2: longer than 4 MiB, more than any line a recorder writes"},
+      {Sealed({huge}), "line 2: unknown line 'xxxxxxxxxxxxxxxxxxxxxxxx...'"},
+      {Sealed({"call 0 Frobnicate = 0"}), "line 2: unknown operation 'Frobnicate'"},
+      {Sealed({"call 0 InitializeLibrary = x"}), "line 2: a call needs = STATUS (a 32-bit number)"},
+      {Sealed({"call 0 CloseDevice = 0"}), "line 2: CloseDevice: 0 arguments given, 1 expected"},
+      {Sealed({"call 0 GetSromInfo 04:00.0 = 0"}), "line 2: GetSromInfo: 0 out values given, 1 expected"},
+      {Sealed({"call 0 CloseDevice 4:0.0 = 0"}), "line 2: CloseDevice argument 1 '4:0.0' is not a PCI address BB:DD.F"},
+      {Sealed({"call 0 PollSromRead 04:00.0 4 p = 0 4 56585"}), "line 2: PollSromRead out value 2 '56585' is not bytes in hexadecimal or -"},
+      // Payloads of another size than their call's, cut or padded before sealing.
+      {Sealed({"call 0 PollSromRead 04:00.0 4 p = 0 4 565852"}), "line 2: PollSromRead out value 2 holds 3 bytes, not 4"},
+      {Sealed({"call 0 PollSromRead 04:00.0 4 p = 0 4 5658524d00"}), "line 2: PollSromRead out value 2 holds 5 bytes, not 4"},
+      {Sealed({"call 0 StartSromWrite 04:00.0 4 aabb 1 = 0"}), "line 2: StartSromWrite argument 3 holds 2 bytes, not 4"},
+      {Sealed({"call 0 GetSromImageInfo aabbccdd 4 = 0 00"}), "line 2: GetSromImageInfo out value 1 holds 1 bytes, not 32"},
+      {Sealed({"call 0 EnumerateDevices 0 0 p 2 = 0 1 0004000000000400040000000004"}), "line 2: EnumerateDevices out value 2 holds 14 bytes, not 7"},
+      {Sealed({"call 0 UpdateSromImage 2e - - 0001000001000000 = 0 aa"}), "line 2: UpdateSromImage out value 1 holds 1 bytes, not 256"},
+  };
+  for (const auto& b : bad) {
+    Recording r;
+    std::string error;
+    EXPECT_FALSE(ParseRecording(b.text, &r, &error)) << b.reason;
+    EXPECT_EQ(error, b.reason);
+    EXPECT_EQ(r.calls(), 0u) << b.reason;
+  }
+}
+
+TEST(SimRecording, ReplayWaitsAreBounded) {
+  const struct {
+    uint64_t micros;
+    double speed;
+    int64_t wait;
+  } cases[] = {
+      {100000, 1, 100000},
+      {100000, 2, 200000},
+      {100000, 0, 0},
+      {1000000000000000, 1, 10000000},
+      {UINT64_MAX, 1e6, 10000000},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ReplayWait(c.micros, c.speed).count(), c.wait) << c.micros << " " << c.speed;
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <string.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "sim/demo.h"
 #include "sim/formats.h"
@@ -136,6 +139,31 @@ TEST_F(SimLibraryTest, InitializeFaultAndBadDescriptions) {
   Describe("controller 04:00.0 revision 4 part MX25L4005A rom a.bin\n");
   WriteFile(dir_ + "a.bin", "short");
   EXPECT_EQ(Init(), kBadRomFile);
+}
+
+// A trace target that is not a plain file is left out, never waited on:
+// the calls go on as without a trace.
+TEST_F(SimLibraryTest, TraceIntoAFolderIsLeftOut) {
+  Describe("");
+  ASSERT_TRUE(MakeDirectories(dir_ + "trace.log"));
+  ASSERT_EQ(Init(), 0);
+  uint32_t count;
+  EXPECT_EQ(lib_.EnumerateDevices(0, 0, nullptr, 0, &count), 0);
+  EXPECT_EQ(lib_.TerminateLibrary(), 0);
+}
+
+// A FIFO without a reader held every traced call for ever.
+TEST_F(SimLibraryTest, TraceIntoAFifoIsLeftOut) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no FIFOs in the file system";
+#else
+  Describe("");
+  ASSERT_EQ(mkfifo((dir_ + "trace.log").c_str(), 0600), 0);
+  ASSERT_EQ(Init(), 0);
+  uint32_t count;
+  EXPECT_EQ(lib_.EnumerateDevices(0, 0, nullptr, 0, &count), 0);
+  EXPECT_EQ(lib_.TerminateLibrary(), 0);
+#endif
 }
 
 TEST_F(SimLibraryTest, RightTypeWritesAndVerifies) {

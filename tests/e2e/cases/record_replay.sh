@@ -66,3 +66,47 @@ test_replay_gives_what_the_recorded_run_gave() {
   grep -qx 'controllers: 04:00.0' check.txt || { cat check.txt >&2; fail "replay-check"; }
   grep -qx '  call 4 OpenDevice(04:00.0, 2, 008000000001e060) = -14' check.txt || { cat check.txt >&2; fail "replay-check failures"; }
 }
+
+# damage NAME: rec.txt as damaged in that way, from the recording in good.txt.
+damage() {
+  local n
+  n=$(grep -n ' PollSromRead ' good.txt | head -1 | cut -d: -f1)
+  case $1 in
+    # Cut inside the read buffer, after an even number of hex digits.
+    cut) awk '/ PollSromRead / {printf "%s", substr($0, 1, 2000); exit} {print}' good.txt > rec.txt
+         reason="line $n: damaged or cut short: its digest does not match" ;;
+    flipped) sed 's/ = 0 32768 5658/ = 0 32768 5758/' good.txt > rec.txt
+             reason="line $n: damaged or cut short: its digest does not match" ;;
+    # One line of 3 MB that is no recording: quoted in a few characters.
+    huge) head -c 3000000 /dev/zero | tr '\0' x > rec.txt
+          reason="line 1: not a recording: it begins 'xxxxxxxxxxxxxxxxxxxxxxxx...'" ;;
+    older) sed '1s/ 2$/ 1/' good.txt > rec.txt
+           reason="line 1: version 1 has no digests, so damage in it cannot be found: record the run again" ;;
+  esac
+  ! cmp -s good.txt rec.txt || fail "$1: nothing damaged"
+}
+
+test_damaged_recordings_are_refused_before_any_call() {
+  samples
+  lines
+  setup one
+  vxsim program machine.txt 04:00.0 fw4.mem cfg.ini > /dev/null
+  VXCTL_RECORD=good.txt run "$rec" /srom 2 /dump d.bin
+  expect_status 0
+  rm d.bin
+  machine <<< $'speed 0\nreplay rec.txt'
+  for how in cut flipped huge older; do
+    damage "$how"
+    run "$play" /srom 2 /dump d.bin
+    expect_status -1
+    expect_no_file d.bin
+    sed 's/\r$//' err.txt > replay-err.txt
+    grep -qxF "vxctl: recording rec.txt: $reason" replay-err.txt || { cat err.txt >&2; fail "$how: replay"; }
+    [ "$(wc -c < err.txt)" -lt 1000 ] || fail "$how: replay says $(wc -c < err.txt) bytes"
+    # replay-check reads it as the replay does: refused, for the same reason.
+    if $VXSIM replay-check rec.txt > out.txt 2> err.txt; then fail "$how: replay-check passed it"; fi
+    sed 's/\r$//' err.txt > check-err.txt
+    grep -qxF "vxsim: rec.txt: $reason" check-err.txt || { cat err.txt >&2; fail "$how: replay-check"; }
+    [ ! -s out.txt ] || fail "$how: replay-check printed a summary"
+  done
+}
