@@ -97,10 +97,27 @@ Library::Controller* Library::Find(PciAddress address) {
   return nullptr;
 }
 
+bool Library::Fires(const FaultRule& rule, uint32_t call) {
+  if (rule.fired) return false;
+  if (!rule.once) return rule.call == 0 || rule.call == call;
+  // A rule that fails once, across runs: the description says it fired,
+  // so the next run (a retry) passes.  Written before the failure is
+  // returned, so a run that dies now does not fail again.
+  std::vector<uint8_t> bytes;
+  bool too_large = false;
+  if (!ReadWholeFile(machine_path_, 1 << 20, &bytes, &too_large) || too_large) return false;
+  const std::string text = MarkFired(std::string(bytes.begin(), bytes.end()), rule.line);
+  if (!ReplaceFileAtomically(machine_path_, std::vector<uint8_t>(text.begin(), text.end()))) {
+    return false;
+  }
+  const_cast<FaultRule&>(rule).fired = true;
+  return true;
+}
+
 bool Library::Faulted(const char* operation, Controller* controller, LibraryStatus* status) {
   uint32_t call = ++calls_[operation];
   for (const FaultRule& rule : machine_.faults) {
-    if (rule.operation == operation && (rule.call == 0 || rule.call == call)) {
+    if (rule.operation == operation && Fires(rule, call)) {
       *status = rule.status;
       return true;
     }
@@ -108,10 +125,17 @@ bool Library::Faulted(const char* operation, Controller* controller, LibraryStat
   if (!controller) return false;
   call = ++controller->calls[operation];
   for (const FaultRule& rule : controller->described->faults) {
-    if (rule.operation == operation && (rule.call == 0 || rule.call == call)) {
+    if (rule.operation == operation && Fires(rule, call)) {
       *status = rule.status;
       return true;
     }
+  }
+  return false;
+}
+
+bool Library::Paused(const Controller& c) const {
+  for (const PollPause& p : c.described->pauses) {
+    if (p.kind == c.op->kind() && !PathExists(p.until_path)) return true;
   }
   return false;
 }
@@ -169,6 +193,7 @@ LibraryStatus Library::Initialize(const std::string& path) {
     return kBadMachine;
   }
   machine_ = machine;
+  machine_path_ = path;
   trace_refused_ = false;
   replayer_.reset();
   if (!machine_.replay_path.empty()) {
@@ -419,6 +444,13 @@ LibraryStatus Library::Poll(const char* operation, PciAddress address, LongKind 
   bool kind_ok = c->op && (read ? c->op->kind() == LongKind::kRead : c->op->kind() != LongKind::kRead);
   if (!kind_ok) return Traced(call, kOperationActive);
   if (read && size != c->op->size()) return Traced(call, kBadArgument);
+  if (Paused(*c)) {
+    // Held by the description until its file appears; the operation's
+    // time starts again on release.
+    *progress = 0;
+    c->op_start = std::chrono::steady_clock::now();
+    return Traced(call, kRunning, "0");
+  }
   PollResult r = c->op->Advance(SimulatedSeconds(*c), PollFaultFor(*c), c->chip.get(), buffer);
   *progress = r.progress;
   if (r.status != 1) c->op.reset();

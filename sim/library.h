@@ -85,6 +85,10 @@ class Library {
   LibraryStatus Initialize(const std::string& path);
   Controller* Find(PciAddress address);
   bool Faulted(const char* operation, Controller* controller, LibraryStatus* status);
+  /// True when rule fails this call (a `once` rule is marked fired).
+  bool Fires(const FaultRule& rule, uint32_t call);
+  /// True while a `pause` holds the controller's operation.
+  bool Paused(const Controller& c) const;
   LibraryStatus Check(const char* operation, PciAddress address, bool must_be_open,
                       Controller** controller);
   void Trace(const std::string& line);
@@ -103,6 +107,7 @@ class Library {
   bool trace_refused_ = false;  ///< The trace target failed; said once.
   std::unique_ptr<Replayer> replayer_;
   Machine machine_;
+  std::string machine_path_;  ///< Where the description was read.
   std::vector<std::unique_ptr<Controller>> controllers_;
   std::map<std::string, uint32_t> calls_;
   uint32_t enumerate_calls_ = 0;

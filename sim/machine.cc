@@ -54,11 +54,20 @@ bool ParseFaultTail(std::istringstream& words, FaultRule* rule, std::string* why
   }
   if (words >> word) {
     long long call;
-    if (word != "call" || !(words >> n) || !ParseInteger(n, 1, UINT32_MAX, &call)) {
-      *why = "fault ... STATUS may only be followed by 'call N' (N >= 1)";
+    std::string extra;
+    if (word == "once" || word == "fired") {
+      rule->once = true;
+      rule->fired = word == "fired";
+    } else if (word != "call" || !(words >> n) || !ParseInteger(n, 1, UINT32_MAX, &call)) {
+      *why = "fault ... STATUS may only be followed by 'call N' (N >= 1) or 'once'";
+      return false;
+    } else {
+      rule->call = static_cast<uint32_t>(call);
+    }
+    if (words >> extra) {
+      *why = "fault ... STATUS takes one of 'call N' or 'once'";
       return false;
     }
-    rule->call = static_cast<uint32_t>(call);
   }
   return true;
 }
@@ -73,25 +82,21 @@ bool IsOperationName(const std::string& name) {
   return false;
 }
 
-bool ParsePciAddress(const std::string& text, PciAddress* address) {
-  unsigned bus, device, function;
-  char colon, dot, extra;
-  if (text.size() < 6 || text.size() > 7) return false;
-  for (char c : text) {
-    if (!isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.') return false;
-  }
-  if (sscanf(text.c_str(), "%2x%c%2x%c%1x%c", &bus, &colon, &device, &dot, &function, &extra) != 5 ||
-      colon != ':' || dot != '.' || bus > 0xFF || device > 0x1F || function > 7) {
-    return false;
-  }
-  *address = static_cast<PciAddress>(bus << 8 | device << 3 | function);
-  return true;
-}
+const char kAddressForms[] = "BB:DD.F or BB-DD-F, hexadecimal, e.g. 04:00.0";
 
-std::string FormatPciAddress(PciAddress address) {
-  char text[16];
-  snprintf(text, sizeof text, "%02X:%02X.%X", address >> 8, (address >> 3) & 0x1F, address & 7);
-  return text;
+std::string MarkFired(const std::string& text, int line) {
+  size_t at = 0;
+  for (int n = 1; n < line && at != std::string::npos; ++n) {
+    at = text.find('\n', at);
+    if (at != std::string::npos) ++at;
+  }
+  if (at == std::string::npos) return text;
+  const size_t end = text.find('\n', at);
+  std::string statement = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+  const size_t once = statement.rfind("once");
+  if (once == std::string::npos) return text;
+  statement.replace(once, 4, "fired");
+  return text.substr(0, at) + statement + (end == std::string::npos ? "" : text.substr(end));
 }
 
 bool ParseMachine(const std::string& text, const std::string& dir,
@@ -135,6 +140,7 @@ bool ParseMachine(const std::string& text, const std::string& dir,
         return fail("fault needs an operation name such as OpenDevice");
       }
       if (!ParseFaultTail(words, &rule, &why)) return fail(why);
+      rule.line = number;
       (current ? current->faults : machine->faults).push_back(rule);
     } else if (keyword == "poll-fault") {
       PollFault rule;
@@ -164,6 +170,23 @@ bool ParseMachine(const std::string& text, const std::string& dir,
       }
       rule.at = static_cast<uint32_t>(v);
       current->poll_faults.push_back(rule);
+    } else if (keyword == "pause") {
+      PollPause rule;
+      std::string kind, until, name;
+      if (!current) return fail("pause belongs after a controller line");
+      if (!(words >> kind >> until >> name) || until != "until" || (words >> extra)) {
+        return fail("pause erase|write|read until FILE");
+      }
+      if (kind == "erase")
+        rule.kind = LongKind::kErase;
+      else if (kind == "write")
+        rule.kind = LongKind::kWrite;
+      else if (kind == "read")
+        rule.kind = LongKind::kRead;
+      else
+        return fail("pause kind must be erase, write or read");
+      rule.until_path = Resolve(dir, name);
+      current->pauses.push_back(rule);
     } else if (keyword == "stuck") {
       std::string offset, value;
       long long o, v;
@@ -191,9 +214,11 @@ bool ParseMachine(const std::string& text, const std::string& dir,
       long long rev;
       if (!(words >> address >> k1 >> revision >> k2 >> part >> k3 >> rom) ||
           k1 != "revision" || k2 != "part" || k3 != "rom" || (words >> extra)) {
-        return fail("controller BB:DD.F revision N part PARTNAME rom FILE");
+        return fail("controller ADDRESS revision N part PARTNAME rom FILE");
       }
-      if (!ParsePciAddress(address, &described.address)) return fail("bad PCI address '" + address + "' (BB:DD.F)");
+      if (!ParsePciAddress(address, &described.address)) {
+        return fail("bad PCI address '" + address + "' (" + kAddressForms + ")");
+      }
       if (!ParseInteger(revision, 0, 255, &rev)) return fail("revision must be 0-255");
       described.revision = static_cast<uint8_t>(rev);
       described.part = FindPart(part);

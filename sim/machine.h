@@ -17,7 +17,10 @@ namespace sim {
 struct FaultRule {
   std::string operation;  ///< One of the sixteen operation names.
   LibraryStatus status = 0;
-  uint32_t call = 0;  ///< 1-based call to fail; 0 = every call.
+  uint32_t call = 0;   ///< 1-based call to fail; 0 = every call.
+  bool once = false;   ///< `once`: fails one call, in whichever run.
+  bool fired = false;  ///< `fired`: a `once` rule that has failed its call.
+  int line = 0;        ///< Its line in the description (1-based).
 };
 
 /// Kinds of long operation.
@@ -34,6 +37,13 @@ struct PollFault {
   bool percent = false;
 };
 
+/// `pause KIND until FILE`: polls of that operation report it running,
+/// without progress, until FILE exists.
+struct PollPause {
+  LongKind kind = LongKind::kWrite;
+  std::string until_path;  ///< Resolved against the description's folder.
+};
+
 /// `stuck OFFSET VALUE`: a ROM cell that always holds VALUE.
 struct StuckByte {
   uint32_t offset = 0;
@@ -48,6 +58,7 @@ struct ControllerSpec {
   std::string rom_path;  ///< Resolved against the description's folder.
   std::vector<FaultRule> faults;
   std::vector<PollFault> poll_faults;
+  std::vector<PollPause> pauses;
   std::vector<StuckByte> stuck;
 };
 
@@ -66,11 +77,12 @@ struct Machine {
 bool ParseMachine(const std::string& text, const std::string& dir,
                   Machine* machine, std::string* error);
 
-/// Parses "BB:DD.F" (hexadecimal).  @return false when malformed.
-bool ParsePciAddress(const std::string& text, PciAddress* address);
+/// The forms an address may take, for messages.
+extern const char kAddressForms[];
 
-/// "BB:DD.F" of an address.
-std::string FormatPciAddress(PciAddress address);
+/// The description text with line (1-based) turned from a `once` rule into
+/// a `fired` one.
+std::string MarkFired(const std::string& text, int line);
 
 /// True for the name of one of the sixteen operations.
 bool IsOperationName(const std::string& name);

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,6 +44,13 @@ const char kUsage[] =
     "  make-ini OUT [--ssvid ID] [--ssid ID] [--port-disable MASK] [--overcurrent 0|1]\n"
     "  make-eui OUT XX-XX-XX-XX-XX-XX-XX-XX\n"
     "  hold MACHINE BB:DD.F SECONDS|--until FILE     keep a controller open (lock test)\n"
+    "  fault MACHINE BB:DD.F OPERATION STATUS [call N|once]\n"
+    "  fault MACHINE BB:DD.F poll-fault erase|write|read STATUS at N[%]\n"
+    "  fault MACHINE BB:DD.F stuck OFFSET VALUE\n"
+    "  fault MACHINE BB:DD.F pause erase|write|read until FILE\n"
+    "                                               add a fault to a controller\n"
+    "  fault MACHINE BB:DD.F clear                  remove the controller's faults\n"
+    "  (an address is BB:DD.F or BB-DD-F)\n"
     "  parts                                        list the ROM parts\n"
     "  timings                                      32 KiB erase/write/read times\n"
     "  replay-check RECORDING                       summary of a recorded run\n"
@@ -157,7 +165,9 @@ int Add(const std::vector<std::string>& args) {
   std::vector<std::string> v;
   if (args.size() < 3 || !Options(args, 3, {"revision", "part", "rom"}, &v)) return Usage();
   PciAddress address;
-  if (!ParsePciAddress(args[2], &address)) return Fail("bad PCI address " + args[2]);
+  if (!ParsePciAddress(args[2], &address)) {
+    return Fail("bad PCI address " + args[2] + " (" + kAddressForms + ")");
+  }
   std::string rom = v[2];
   if (rom.empty()) {
     std::string a = FormatPciAddress(address);
@@ -294,6 +304,65 @@ int Poke(const std::vector<std::string>& args) {
   }
   RomChip chip(*c->part, rom, c->stuck);
   if (!ReplaceFileAtomically(c->rom_path, chip.bytes())) return Fail(c->rom_path + ": cannot be written");
+  return 0;
+}
+
+/// The keyword of a description line; empty for a blank or comment line.
+std::string Keyword(const std::string& line) {
+  std::istringstream words(line.substr(0, line.find('#')));
+  std::string keyword;
+  words >> keyword;
+  return keyword;
+}
+
+/// True for the statements that make a controller fail.
+bool IsFaultStatement(const std::string& keyword) {
+  return keyword == "fault" || keyword == "poll-fault" || keyword == "stuck" ||
+         keyword == "pause";
+}
+
+// fault MACHINE ADDRESS STATEMENT... | clear: edits the controller's
+// faults in the description, so nobody has to edit it by hand.
+int Fault(const std::vector<std::string>& args) {
+  if (args.size() < 4) return Usage();
+  Machine machine;
+  std::string text, error;
+  if (!LoadMachine(args[1], &machine, &text, &error)) return Fail(error);
+  PciAddress address;
+  if (!ParsePciAddress(args[2], &address)) {
+    return Fail("bad PCI address " + args[2] + " (" + kAddressForms + ")");
+  }
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  // The controller's block: its line and the statements up to the next.
+  size_t first = lines.size(), end = lines.size();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::istringstream words(lines[i]);
+    std::string keyword, word;
+    PciAddress a;
+    if (!(words >> keyword) || keyword != "controller") continue;
+    if (first < lines.size()) {
+      end = i;
+      break;
+    }
+    if (words >> word && ParsePciAddress(word, &a) && a == address) first = i;
+  }
+  if (first == lines.size()) return Fail("no controller " + args[2] + " in " + args[1]);
+  if (args.size() == 4 && args[3] == "clear") {
+    for (size_t i = end; i-- > first + 1;) {
+      if (IsFaultStatement(Keyword(lines[i]))) lines.erase(lines.begin() + static_cast<long>(i));
+    }
+  } else {
+    std::string statement = "  ";
+    if (!IsFaultStatement(args[3])) statement += "fault ";
+    for (size_t i = 3; i < args.size(); ++i) statement += (i > 3 ? " " : "") + args[i];
+    lines.insert(lines.begin() + static_cast<long>(end), statement);
+  }
+  std::string edited;
+  for (const std::string& line : lines) edited += line + "\n";
+  if (!ParseMachine(edited, DirectoryOf(args[1]), &machine, &error)) return Fail(error);
+  if (!WriteText(args[1], edited)) return Fail(args[1] + ": cannot be written");
   return 0;
 }
 
@@ -451,6 +520,7 @@ int Run(const std::vector<std::string>& args) {
   if (command == "program") return Program(args);
   if (command == "poke") return Poke(args);
   if (command == "hold") return Hold(args);
+  if (command == "fault") return Fault(args);
   if (command == "replay-check") return ReplayCheck(args);
   if (command == "make-mem") return MakeMem(args);
   if (command == "make-ini") return MakeIni(args);
@@ -465,8 +535,9 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace
 }  // namespace sim
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+namespace {
+
+int RunGuarded(const std::vector<std::string>& args) {
   try {
     return sim::Run(args);
   } catch (...) {
@@ -474,3 +545,22 @@ int main(int argc, char** argv) {
     return 1;
   }
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The C runtime calls it under -municode; it declares no prototype.
+extern "C" int wmain(int argc, wchar_t** argv);
+
+// Windows hands the words as wide text: taken as UTF-8, the form every
+// file name inside the simulator has, so a path in any script reaches it.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(sim::WideToUtf8(argv[i]));
+  return RunGuarded(args);
+}
+#else
+int main(int argc, char** argv) {
+  return RunGuarded(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

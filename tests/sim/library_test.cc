@@ -279,9 +279,8 @@ TEST_F(SimLibraryTest, PollFaultKeepsTheWorkDone) {
   EXPECT_NE(Trace().find("PollSromProgress(04:00.0) = -22 4096\n"), std::string::npos);
 }
 
-TEST_F(SimLibraryTest, PollsReportRunningAtRealSpeed) {
-  dir_ = FreshDirectory();
-  WriteFile(dir_ + "machine.txt", "speed 1\ncontroller 04:00.0 revision 4 part AT25F512 rom a.bin\n");
+TEST_F(SimLibraryTest, PollsReportRunningUntilTheOperationEnds) {
+  Describe("controller 04:00.0 revision 4 part AT25F512 rom a.bin\npause erase until go\n");
   ASSERT_EQ(Init(), 0);
   ASSERT_EQ(lib_.OpenDevice(0x0400, 2, &kType1), 0);
   ASSERT_EQ(lib_.StartSromErase(0x0400, 1), 0);
@@ -289,6 +288,8 @@ TEST_F(SimLibraryTest, PollsReportRunningAtRealSpeed) {
   EXPECT_EQ(lib_.PollSromProgress(0x0400, &progress), 1);
   EXPECT_LT(progress, 32768u);
   EXPECT_EQ(lib_.StartSromWrite(0x0400, 32768, std::vector<uint8_t>(32768).data(), 1), kOperationActive);
+  WriteFile(dir_ + "go", "");
+  EXPECT_EQ(Finish(0x0400), 0);
 }
 
 TEST_F(SimLibraryTest, DetectionUnsupportedAndSizes) {

@@ -3,12 +3,16 @@
 # loaded only from where an administrator put it.
 . "$(dirname "${BASH_SOURCE[0]}")/rom_common.inc"
 
-# line SPEED N: N controllers 02:00.0, 03:00.0, ... at that speed.
+# line SPEED N [PAUSE]: N controllers 02:00.0, 03:00.0, ... at that
+# speed; with PAUSE (erase, write or read) the first one's operation of
+# that kind waits for the file "go", so a test acts while it runs.
 line() {
   machine < <(echo "speed $1"
     for i in $(seq 2 $(($2 + 1))); do
       echo "controller 0$i:00.0 revision 4 part MX25L4005A rom rom$i.bin"
+      [ -n "${3:-}" ] && [ "$i" -eq 2 ] && echo "pause $3 until go"
     done)
+  rm -f go
   samples
 }
 
@@ -40,10 +44,11 @@ test_closed_pipe_does_not_stop_a_write() {
 test_stop_requests_wait_for_the_rom() {
   is_windows && skip "no POSIX signals under wine"
   for signal in TERM INT HUP; do
-    line 1 1
+    line 0 1 erase
     start /srom 2 /write fw4.mem cfg.ini /log l.log
     await_out 'Erase Serial ROM'
     kill -$signal "$pid"
+    : > go
     finish
     expect_status 0
     expect_out_has 'Verify complete'
@@ -57,10 +62,11 @@ test_stop_requests_wait_for_the_rom() {
 
 test_stop_request_ends_writeall_after_the_controller_in_progress() {
   is_windows && skip "no POSIX signals under wine"
-  line 1 3
+  line 0 3 write
   start /srom 2 /writeall fw4.mem cfg.ini /log l.log
   await_out 'Write Serial ROM'
   kill -INT "$pid"
+  : > go
   finish
   expect_status -1
   expect_err_has 'vxsrom: stop requested: 02-00-0 is finished first (erase, write and verify); 2 controllers are left untouched'
@@ -72,7 +78,7 @@ test_stop_request_ends_writeall_after_the_controller_in_progress() {
 
 test_stop_request_ends_a_dump_at_once_without_a_file() {
   is_windows && skip "no POSIX signals under wine"
-  line 0.1 1
+  line 0 1 read
   vxsim program machine.txt 02:00.0 fw4.mem cfg.ini
   mkdir out
   start /srom 2 /dump out/d.bin

@@ -88,3 +88,28 @@ test_help_and_version() {
   if $VXSIM --version extra 2> err.txt; then fail "extra word accepted"; fi
   expect_err_has "usage: vxsim"
 }
+
+# Faults without editing the description: added, cleared, and one that
+# fails once across runs, so a retry passes.
+test_faults_added_cleared_and_fired_once() {
+  vxsim create m.txt --speed 0
+  vxsim add m.txt 04-00-0
+  vxsim add m.txt 05:00.0
+  if $VXSIM add m.txt 04-20-0 2> err.txt; then fail "device 20 accepted"; fi
+  expect_err_has "bad PCI address 04-20-0 (BB:DD.F or BB-DD-F"
+  vxsim fault m.txt 04-00-0 OpenDevice -14 once
+  vxsim fault m.txt 04:00.0 poll-fault write -22 at 50%
+  vxsim fault m.txt 05-00-0 stuck 0x10 0x00
+  grep -c '^  \(fault\|poll-fault\|stuck\)' m.txt | grep -qx 3 || { cat m.txt >&2; fail "faults not added"; }
+  if $VXSIM fault m.txt 04-00-0 OpenDevice bogus 2> err.txt; then fail "bad fault accepted"; fi
+  vxsim fault m.txt 04-00-0 clear
+  [ "$(grep -c '^  \(fault\|poll-fault\)' m.txt)" -eq 0 ] || fail "faults of 04:00.0 left"
+  grep -q '^  stuck 0x10 0x00' m.txt || fail "the other controller's fault went too"
+  vxsim fault m.txt 04-00-0 OpenDevice -14 once
+  export VXCTL_SIM_MACHINE=m.txt
+  vxsrom /srom 2 /erase /address 04-00-0
+  expect_status -1
+  grep -q 'OpenDevice -14 fired' m.txt || fail "the fault is not marked fired"
+  vxsrom /srom 2 /erase /address 04-00-0
+  expect_status 0
+}
