@@ -10,7 +10,7 @@
 
 namespace {
 
-int DumpSteps(RomJob& job, RomBuffer& buffer, platform::OutputFile& file) {
+int DumpSteps(RomJob& job, RomBuffer& buffer, ImageFile& file) {
   int result = OpenTarget(job.session, NO_REVISION);
   if (result != 0) return result;
   const uint32_t size = ImageSize(job.session.geometry());
@@ -52,7 +52,7 @@ int VerifySteps(RomJob& job, RomBuffer& image) {
 
 int DumpAction(RomJob& job) {
   RomBuffer buffer;
-  platform::OutputFile file;
+  ImageFile file;
   int result = DumpSteps(job, buffer, file);
   CloseSelected(job.session);
   return result;

@@ -1,28 +1,30 @@
 #include "rom/image_file.h"
 
-#include <errno.h>
+#include "platform/platform.h"
 
 int OpenImageFile(const std::wstring& path, const wchar_t* open_message,
-                  platform::OutputFile* file) {
+                  ImageFile* file) {
   int error_number = 0;
-  if (!platform::CreateOutputFile(path, file, &error_number)) {
+  std::wstring reason;
+  if (!platform::OutputFile::Open(path, file, &error_number, &reason)) {
     platform::Print(open_message, path.c_str(), error_number);
     platform::PrintReason(L"cannot write \"%ls\": %ls", path.c_str(),
-                          platform::ErrorNumberText(error_number).c_str());
+                          reason.c_str());
     return -12;
   }
   return 0;
 }
 
-int FinishImageFile(platform::OutputFile* file, const uint8_t* data,
-                    uint32_t size) {
-  if (!platform::WriteOutputFile(file, data, size) ||
-      !platform::CommitOutputFile(file)) {
-    const int error_number = errno;
-    platform::DiscardOutputFile(file);
+int FinishImageFile(ImageFile* file, const uint8_t* data, uint32_t size) {
+  platform::OutputFile& output = **file;
+  if (!output.Write(data, size) || !output.Commit()) {
+    // Abandoned before the run says so: nothing of it is left behind.
+    const std::wstring path = output.path();
+    const std::wstring reason = output.reason();
+    file->reset();
     platform::Print(L"Image file write error\n");
-    platform::PrintReason(L"writing \"%ls\" failed: %ls", file->path.c_str(),
-                          platform::ErrorNumberText(error_number).c_str());
+    platform::PrintReason(L"writing \"%ls\" failed: %ls", path.c_str(),
+                          reason.c_str());
     return -12;
   }
   return 0;

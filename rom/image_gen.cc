@@ -12,7 +12,7 @@ namespace {
 /// Image size when the image is built without a geometry.
 const uint32_t kImageSizeWithoutGeometry = 0x8000;
 
-int ImageGenSteps(RomJob& job, RomBuffer& image, platform::OutputFile& file) {
+int ImageGenSteps(RomJob& job, RomBuffer& image, ImageFile& file) {
   const RomJob& options = job;
   int result = 0;
   if (job.session.rom_type_selector == kRomTypeAuto) {
@@ -48,7 +48,7 @@ int ImageGenSteps(RomJob& job, RomBuffer& image, platform::OutputFile& file) {
 
 int ImageGenAction(RomJob& job) {
   RomBuffer image;
-  platform::OutputFile file;
+  ImageFile file;
   int result = ImageGenSteps(job, image, file);
   return result;
 }
