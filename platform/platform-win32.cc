@@ -101,6 +101,9 @@ SRWLOCK g_pending_lock = SRWLOCK_INIT;
 std::wstring g_pending_temporary;
 std::wstring g_pending_created;
 
+/// The status of a process ended by Ctrl-C.
+const UINT kControlCExit = 0xC000013A;
+
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (InterlockedCompareExchange(&g_holding, 0, 0)) {
     InterlockedExchange(&g_stop_requested, 1);
@@ -111,13 +114,15 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     Sleep(INFINITE);
     return TRUE;
   }
-  // Nothing changes a ROM yet: let the default handler end the process,
-  // without a temporary file or a file this run made left behind.  The
-  // lock is kept, so the run cannot move a file into place meanwhile.
+  // Nothing changes a ROM yet: end the process, without a temporary file
+  // or a file this run made left behind.  The lock is kept, so the run
+  // cannot move a file into place meanwhile.  The status is set here: the
+  // default handler leaves it to the system, and some report success.
   AcquireSRWLockExclusive(&g_pending_lock);
   if (!g_pending_temporary.empty()) DeleteFileW(g_pending_temporary.c_str());
   if (!g_pending_created.empty()) DeleteFileW(g_pending_created.c_str());
-  return FALSE;
+  TerminateProcess(GetCurrentProcess(), kControlCExit);
+  return TRUE;
 }
 
 }  // namespace

@@ -86,7 +86,9 @@ void HardenProcess();
 /// Ignores SIGPIPE (a closed output must not end a job) and installs the
 /// handlers of requests to stop: SIGINT, SIGTERM and SIGHUP; Ctrl-C,
 /// Ctrl-Break and console close on Windows.  Until HoldStopRequests, a
-/// request ends the process at once, leaving no temporary file behind.
+/// request ends the process at once, leaving no temporary file behind:
+/// as the signal's default action would, or on Windows with the status
+/// of Ctrl-C, STATUS_CONTROL_C_EXIT.
 void InstallStopHandlers();
 
 /// From now until the process ends, requests to stop are held back:
