@@ -15,10 +15,10 @@
 #include <unistd.h>
 #include <wchar.h>
 
-#include <atomic>
 #include <string>
 #include <vector>
 
+#include "platform/internal.h"
 #include "platform/platform.h"
 
 namespace {
@@ -95,18 +95,16 @@ const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 volatile sig_atomic_t g_holding = 0;
 volatile sig_atomic_t g_stop_requested = 0;
 
-/// The pending temporary file, for the handler to remove: a fixed buffer,
-/// since a signal handler may neither allocate nor lock.
-char g_pending[PATH_MAX + 64];
-volatile sig_atomic_t g_pending_valid = 0;
+/// The pending files, for the handler to remove: fixed buffers, since a
+/// signal handler may neither allocate nor lock.  Changed only while the
+/// requests to stop are blocked.
+char g_pending_temporary[PATH_MAX + 64];
+char g_pending_created[PATH_MAX + 64];
 
-void PendingTemporary(const char* path) {
-  g_pending_valid = 0;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  if (!path || strlen(path) >= sizeof g_pending) return;
-  strcpy(g_pending, path);
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  g_pending_valid = 1;
+/// Copies path into a pending-file buffer; too long, it is not removed.
+void SetPending(const std::string& path, char (&buffer)[PATH_MAX + 64]) {
+  buffer[0] = '\0';
+  if (path.size() < sizeof buffer) memcpy(buffer, path.c_str(), path.size() + 1);
 }
 
 void OnStopRequest(int signal_number) {
@@ -115,56 +113,11 @@ void OnStopRequest(int signal_number) {
     return;
   }
   // Nothing changes a ROM yet: stop now, as the default action would,
-  // without leaving a temporary file behind.
-  if (g_pending_valid) unlink(g_pending);
+  // without leaving a temporary file, or a file this run made, behind.
+  if (g_pending_temporary[0]) unlink(g_pending_temporary);
+  if (g_pending_created[0]) unlink(g_pending_created);
   signal(signal_number, SIG_DFL);
   raise(signal_number);
-}
-
-/// Creates a new temporary file beside final_path (a short name, so any
-/// file name that fits fits its temporary too) with the mode of old, or
-/// what "wb" gives a new file.  @return the descriptor, or -1.
-int CreateTemporaryBeside(const std::string& final_path,
-                          const struct stat* old, std::string* temporary) {
-  *temporary = final_path.substr(0, final_path.rfind('/') + 1) + ".vxsrom-XXXXXX";
-  int fd = mkostemp(&(*temporary)[0], O_CLOEXEC);
-  if (fd < 0) return -1;
-  if (old) {
-    // The new file takes the place of the old: its mode, and its owner
-    // and group where the process may set them (else it belongs to
-    // whoever wrote it, as a new file would).
-    fchmod(fd, old->st_mode & 07777);
-    if (fchown(fd, old->st_uid, old->st_gid) != 0) errno = 0;
-  } else {
-    // mkstemp's 0600 would make the file private; give it what "wb" does.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-  }
-  return fd;
-}
-
-/// The path that creating target would create: target itself, or the end
-/// of the chain of symlinks it names, so that the link stays and its
-/// target receives the file.  Empty when the chain cannot be followed.
-void ResolveDanglingLinks(const std::string& target, std::string* final_path) {
-  std::string current = target;
-  for (int hop = 0; hop < 40; ++hop) {
-    struct stat info;
-    if (lstat(current.c_str(), &info) != 0) {
-      if (errno == ENOENT) *final_path = current;
-      return;
-    }
-    if (!S_ISLNK(info.st_mode)) return;
-    std::vector<char> buffer(PATH_MAX + 1);
-    ssize_t n = readlink(current.c_str(), buffer.data(), buffer.size() - 1);
-    if (n <= 0) return;
-    std::string link(buffer.data(), static_cast<size_t>(n));
-    size_t slash = current.rfind('/');
-    if (link[0] != '/' && slash != std::string::npos)
-      link = current.substr(0, slash + 1) + link;
-    current = link;
-  }
 }
 
 }  // namespace
@@ -240,18 +193,34 @@ std::wstring ErrorNumberText(int error_number) {
   return text + L" (errno " + std::to_wstring(error_number) + L")";
 }
 
-bool ProbeReadable(const std::wstring& path, std::wstring* reason) {
-  // Without blocking: a FIFO must not hold the diagnosis up.
-  int fd = open(Encode(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    *reason = ErrorNumberText(errno);
-    return false;
+std::wstring SystemErrorText(uint32_t code) {
+  return ErrorNumberText(static_cast<int>(code));
+}
+
+NativePath NativeFromWide(const std::wstring& path) { return Encode(path); }
+
+void SetPendingFiles(const NativePath& temporary, const NativePath& created) {
+  SetPending(temporary, g_pending_temporary);
+  SetPending(created, g_pending_created);
+}
+
+PendingFilesLock::PendingFilesLock() {
+  sigset_t stop, before;
+  sigemptyset(&stop);
+  for (int signal_number : kStopSignals) sigaddset(&stop, signal_number);
+  sigprocmask(SIG_BLOCK, &stop, &before);
+  for (size_t i = 0; i < sizeof kStopSignals / sizeof kStopSignals[0]; ++i) {
+    if (!sigismember(&before, kStopSignals[i])) held_back_ |= 1u << i;
   }
-  struct stat info;
-  bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  close(fd);
-  if (!regular) *reason = L"not a regular file";
-  return regular;
+}
+
+PendingFilesLock::~PendingFilesLock() {
+  sigset_t blocked;
+  sigemptyset(&blocked);
+  for (size_t i = 0; i < sizeof kStopSignals / sizeof kStopSignals[0]; ++i) {
+    if (held_back_ & (1u << i)) sigaddset(&blocked, kStopSignals[i]);
+  }
+  sigprocmask(SIG_UNBLOCK, &blocked, nullptr);
 }
 
 FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number) {
@@ -273,116 +242,6 @@ FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number) {
 bool WriteLogText(FILE* stream, const std::wstring& text) {
   std::string bytes = Utf8FromWide(text);
   return fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
-}
-
-bool CreateOutputFile(const std::wstring& path, OutputFile* file,
-                      int* error_number) {
-  std::string target = Encode(path);
-  struct stat info;
-  bool exists = stat(target.c_str(), &info) == 0;
-  if (exists && S_ISDIR(info.st_mode)) {
-    *error_number = EISDIR;
-    return false;
-  }
-  if (exists && access(target.c_str(), W_OK) != 0) {
-    *error_number = errno;
-    return false;
-  }
-  // Only a plain file with no other name can be replaced whole; anything
-  // else (a device, a FIFO, /dev/stdout, a hard-linked file) is written
-  // in place, as "wb" would.
-  std::string final_path;
-  if (exists && S_ISREG(info.st_mode) && info.st_nlink == 1) {
-    char* real = realpath(target.c_str(), nullptr);
-    if (real) {
-      final_path = real;
-      free(real);
-    }
-  } else if (!exists) {
-    ResolveDanglingLinks(target, &final_path);
-  }
-  int fd = -1;
-  std::string temporary;
-  if (!final_path.empty())
-    fd = CreateTemporaryBeside(final_path, exists ? &info : nullptr, &temporary);
-  if (fd < 0) {
-    // No temporary file can be made beside it: write in place, with the
-    // error that "wb" gives.
-    FILE* stream = fopen(target.c_str(), "wbe");
-    if (!stream) {
-      *error_number = errno;
-      return false;
-    }
-    file->stream = stream;
-    file->path = path;
-    file->temporary.clear();
-    return true;
-  }
-  file->stream = fdopen(fd, "wb");
-  if (!file->stream) {
-    *error_number = errno;
-    close(fd);
-    unlink(temporary.c_str());
-    return false;
-  }
-  PendingTemporary(temporary.c_str());
-  file->path = path;
-  Decode(final_path.c_str(), &file->path);
-  Decode(temporary.c_str(), &file->temporary);
-  return true;
-}
-
-bool CommitOutputFile(OutputFile* file) {
-  if (!file->stream) return false;
-  if (file->temporary.empty()) {
-    int fd = fileno(file->stream);
-    struct stat info;
-    bool ok = fflush(file->stream) == 0;
-    if (ok && fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-      ok = fsync(fd) == 0;
-    ok = fclose(file->stream) == 0 && ok;
-    file->stream = nullptr;
-    return ok;
-  }
-  std::string temporary = Encode(file->temporary);
-  bool ok = fsync(fileno(file->stream)) == 0;
-  ok = fclose(file->stream) == 0 && ok;
-  file->stream = nullptr;
-  ok = ok && rename(temporary.c_str(), Encode(file->path).c_str()) == 0;
-  if (!ok) unlink(temporary.c_str());
-  PendingTemporary(nullptr);
-  return ok;
-}
-
-void DiscardOutputFile(OutputFile* file) {
-  if (!file->stream) return;
-  fclose(file->stream);
-  file->stream = nullptr;
-  if (file->temporary.empty()) return;
-  unlink(Encode(file->temporary).c_str());
-  PendingTemporary(nullptr);
-}
-
-bool ReplaceFileAtomically(const std::string& path, const void* data,
-                           size_t size) {
-  struct stat old;
-  bool exists = stat(path.c_str(), &old) == 0;
-  std::string temporary;
-  int fd = CreateTemporaryBeside(path, exists ? &old : nullptr, &temporary);
-  if (fd < 0) return false;
-  const char* bytes = static_cast<const char*>(data);
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = write(fd, bytes + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  bool ok = done == size && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) unlink(temporary.c_str());
-  return ok;
 }
 
 void HardenProcess() {}

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/internal.h"
 #include "platform/platform.h"
 
 namespace {
@@ -94,16 +95,14 @@ bool LoadVersionFunctions(VersionFunctions* functions) {
 volatile LONG g_holding = 0;
 volatile LONG g_stop_requested = 0;
 
-/// The pending temporary file, shared with the control handler, which
-/// runs on a thread of its own.
+/// The pending files, shared with the control handler, which runs on a
+/// thread of its own.
 SRWLOCK g_pending_lock = SRWLOCK_INIT;
-std::wstring g_pending;
+std::wstring g_pending_temporary;
+std::wstring g_pending_created;
 
-void PendingTemporary(const std::wstring& path) {
-  AcquireSRWLockExclusive(&g_pending_lock);
-  g_pending = path;
-  ReleaseSRWLockExclusive(&g_pending_lock);
-}
+/// The status of a process ended by Ctrl-C.
+const UINT kControlCExit = 0xC000013A;
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (InterlockedCompareExchange(&g_holding, 0, 0)) {
@@ -115,46 +114,15 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     Sleep(INFINITE);
     return TRUE;
   }
-  // Nothing changes a ROM yet: let the default handler end the process,
-  // without a temporary file left behind.  The lock is kept, so the run
-  // cannot move the file into place meanwhile.
+  // Nothing changes a ROM yet: end the process, without a temporary file
+  // or a file this run made left behind.  The lock is kept, so the run
+  // cannot move a file into place meanwhile.  The status is set here: the
+  // default handler leaves it to the system, and some report success.
   AcquireSRWLockExclusive(&g_pending_lock);
-  if (!g_pending.empty()) DeleteFileW(g_pending.c_str());
-  return FALSE;
-}
-
-/// Opens a new temporary file beside final_path, deletable by the control
-/// handler while open.  @return the stream, or null.
-FILE* CreateTemporaryBeside(const std::wstring& final_path,
-                            std::wstring* temporary) {
-  std::wstring directory = DirectoryOf(final_path);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring name = directory + L"~vxsrom-" +
-                        std::to_wstring(GetCurrentProcessId()) + L"-" +
-                        std::to_wstring(attempt) + L".tmp";
-    HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
-                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-      if (GetLastError() == ERROR_FILE_EXISTS) continue;
-      return nullptr;
-    }
-    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-    if (fd < 0) {
-      CloseHandle(handle);
-      DeleteFileW(name.c_str());
-      return nullptr;
-    }
-    FILE* stream = _wfdopen(fd, L"wb");
-    if (!stream) {
-      _close(fd);
-      DeleteFileW(name.c_str());
-      return nullptr;
-    }
-    *temporary = name;
-    return stream;
-  }
-  return nullptr;
+  if (!g_pending_temporary.empty()) DeleteFileW(g_pending_temporary.c_str());
+  if (!g_pending_created.empty()) DeleteFileW(g_pending_created.c_str());
+  TerminateProcess(GetCurrentProcess(), kControlCExit);
+  return TRUE;
 }
 
 }  // namespace
@@ -228,18 +196,21 @@ std::wstring ErrorNumberText(int error_number) {
          std::to_wstring(error_number) + L")";
 }
 
-bool ProbeReadable(const std::wstring& path, std::wstring* reason) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    *reason = LastErrorText();
-    return false;
-  }
-  bool disk = GetFileType(file) == FILE_TYPE_DISK;
-  CloseHandle(file);
-  if (!disk) *reason = L"not a regular file";
-  return disk;
+std::wstring SystemErrorText(uint32_t code) { return ErrorText(code); }
+
+NativePath NativeFromWide(const std::wstring& path) { return path; }
+
+void SetPendingFiles(const NativePath& temporary, const NativePath& created) {
+  g_pending_temporary = temporary;
+  g_pending_created = created;
+}
+
+PendingFilesLock::PendingFilesLock() {
+  AcquireSRWLockExclusive(&g_pending_lock);
+}
+
+PendingFilesLock::~PendingFilesLock() {
+  ReleaseSRWLockExclusive(&g_pending_lock);
 }
 
 FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number) {
@@ -268,109 +239,6 @@ bool WriteLogText(FILE* stream, const std::wstring& text) {
   if (size <= 0) return false;
   bytes.resize(static_cast<size_t>(size));
   return fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
-}
-
-bool CreateOutputFile(const std::wstring& path, OutputFile* file,
-                      int* error_number) {
-  // Look at what stands at the path, following links to their target.
-  std::wstring final_path = path;
-  bool plain = true;
-  HANDLE existing = CreateFileW(
-      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (existing != INVALID_HANDLE_VALUE) {
-    BY_HANDLE_FILE_INFORMATION info = {};
-    bool disk = GetFileType(existing) == FILE_TYPE_DISK;
-    bool known = disk && GetFileInformationByHandle(existing, &info);
-    if (known && (info.dwFileAttributes &
-                  (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
-      CloseHandle(existing);
-      *error_number = EACCES;  // what "wb" reports for either
-      return false;
-    }
-    // Only a plain file with no other name is replaced whole; NUL, CON,
-    // a pipe or a hard-linked file is written in place, as "wb" would.
-    plain = known && info.nNumberOfLinks == 1;
-    wchar_t resolved[32768];
-    DWORD n = plain ? GetFinalPathNameByHandleW(existing, resolved, 32768,
-                                                FILE_NAME_NORMALIZED)
-                    : 0;
-    if (n > 0 && n < 32768) final_path.assign(resolved, n);
-    CloseHandle(existing);
-  }
-  std::wstring temporary;
-  FILE* stream = plain ? CreateTemporaryBeside(final_path, &temporary) : nullptr;
-  if (!stream) {
-    // No temporary file beside it: write in place, with "wb"'s errors.
-    stream = _wfopen(path.c_str(), L"wb");
-    if (!stream) {
-      *error_number = errno;
-      return false;
-    }
-    temporary.clear();
-    final_path = path;
-  } else {
-    PendingTemporary(temporary);
-  }
-  file->stream = stream;
-  file->path = final_path;
-  file->temporary = temporary;
-  return true;
-}
-
-bool CommitOutputFile(OutputFile* file) {
-  if (!file->stream) return false;
-  bool ok = fflush(file->stream) == 0;
-  if (file->temporary.empty()) {
-    ok = fclose(file->stream) == 0 && ok;
-    file->stream = nullptr;
-    return ok;
-  }
-  AcquireSRWLockExclusive(&g_pending_lock);
-  ok = FlushFileBuffers(reinterpret_cast<HANDLE>(
-           _get_osfhandle(_fileno(file->stream)))) &&
-       ok;
-  ok = fclose(file->stream) == 0 && ok;
-  file->stream = nullptr;
-  const wchar_t* target = file->path.c_str();
-  const wchar_t* temporary = file->temporary.c_str();
-  // ReplaceFileW keeps the old file's attributes and access rights; with
-  // no old file there is nothing to keep.
-  if (ok) {
-    ok = ReplaceFileW(target, temporary, nullptr,
-                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) ||
-         MoveFileExW(temporary, target,
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  }
-  if (!ok) DeleteFileW(temporary);
-  g_pending.clear();
-  ReleaseSRWLockExclusive(&g_pending_lock);
-  return ok;
-}
-
-void DiscardOutputFile(OutputFile* file) {
-  if (!file->stream) return;
-  AcquireSRWLockExclusive(&g_pending_lock);
-  fclose(file->stream);
-  file->stream = nullptr;
-  if (!file->temporary.empty()) DeleteFileW(file->temporary.c_str());
-  g_pending.clear();
-  ReleaseSRWLockExclusive(&g_pending_lock);
-}
-
-bool ReplaceFileAtomically(const std::string& path, const void* data,
-                           size_t size) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, path.data(),
-                              static_cast<int>(path.size()), nullptr, 0);
-  if (n <= 0) return false;
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
-                      &wide[0], n);
-  OutputFile file;
-  file.stream = CreateTemporaryBeside(wide, &file.temporary);
-  if (!file.stream) return false;
-  file.path = wide;
-  return WriteOutputFile(&file, data, size) && CommitOutputFile(&file);
 }
 
 void HardenProcess() {

@@ -40,12 +40,14 @@ int RecordedOriginalFilename(std::wstring* name);
 /// The system's text for a C library error number.
 std::wstring ErrorNumberText(int error_number);
 
-/// Tries to open path for reading as the library would; false with the
-/// system's reason when it cannot be read.
+/// Tries to open path for reading as the library would, without waiting;
+/// false with the system's reason when it cannot be read or is not a
+/// regular file.
 bool ProbeReadable(const std::wstring& path, std::wstring* reason);
 
 /// Reads at most limit bytes of the file at path into *data; false with
-/// the system's reason when it cannot be read.
+/// the system's reason when it cannot be read or, as for ProbeReadable,
+/// is not a regular file.
 bool ReadInputFile(const std::wstring& path, size_t limit,
                    std::vector<uint8_t>* data, std::wstring* reason);
 
@@ -56,41 +58,6 @@ FILE* OpenExclusiveAppend(const std::wstring& path, int* error_number);
 /// Writes text to a log stream in the platform's log encoding.
 bool WriteLogText(FILE* stream, const std::wstring& text);
 
-/// An output file that behaves as writing the path with "wb" would, but
-/// where a plain file (or nothing) stands at the path, the image appears
-/// there only once complete: it is written to a temporary file beside it
-/// and moved over it.  A pending file is abandoned by its destructor.
-class OutputFile {
- public:
-  OutputFile() = default;
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  ~OutputFile();
-
-  FILE* stream = nullptr;  ///< Open for binary writing while pending.
-  std::wstring path;       ///< Where the file will appear (links resolved).
-  std::wstring temporary;  ///< Where it is written meanwhile; empty when
-                           ///< written in place (a device, a FIFO, ...).
-};
-
-/// Opens an output file for path, refusing as "wb" would (a directory, a
-/// read-only file, a missing directory).  A symlink is followed, so the
-/// link stays and its target receives the image; anything but a plain
-/// file with one link is written in place.  @return false with the C
-/// library's error number.
-bool CreateOutputFile(const std::wstring& path, OutputFile* file,
-                      int* error_number);
-
-/// Writes all of data; false when the write did not complete.
-bool WriteOutputFile(OutputFile* file, const void* data, size_t size);
-
-/// Puts the complete file in place of path; false when that failed, in
-/// which case the previous file at path is untouched.
-bool CommitOutputFile(OutputFile* file);
-
-/// Abandons a pending output file (no-op when none is pending).
-void DiscardOutputFile(OutputFile* file);
-
 /// Makes the process fit to run as an administrator's tool: on Windows,
 /// libraries load from System32 only unless named by full path.
 void HardenProcess();
@@ -98,7 +65,9 @@ void HardenProcess();
 /// Ignores SIGPIPE (a closed output must not end a job) and installs the
 /// handlers of requests to stop: SIGINT, SIGTERM and SIGHUP; Ctrl-C,
 /// Ctrl-Break and console close on Windows.  Until HoldStopRequests, a
-/// request ends the process at once, leaving no temporary file behind.
+/// request ends the process at once, leaving no temporary file behind:
+/// as the signal's default action would, or on Windows with the status
+/// of Ctrl-C, STATUS_CONTROL_C_EXIT.
 void InstallStopHandlers();
 
 /// From now until the process ends, requests to stop are held back:
@@ -107,13 +76,6 @@ void HoldStopRequests();
 
 /// True once a request to stop has been held back.
 bool StopRequested();
-
-/// Replaces the file at path (native form: bytes on POSIX, UTF-8 on
-/// Windows) with data, the way output files are put in place: readers see
-/// the old or the new file, never a torn one, and the new one keeps the
-/// old one's mode.  @return false on failure, the old file untouched.
-bool ReplaceFileAtomically(const std::string& path, const void* data,
-                           size_t size);
 
 /// UTF-8 form of wide text (UTF-16 or UTF-32, as wchar_t holds it); what
 /// is no character (a lone surrogate, a value past U+10FFFF) becomes

@@ -10,7 +10,7 @@
 
 namespace {
 
-int DumpSteps(RomJob& job, RomBuffer& buffer, platform::OutputFile& file) {
+int DumpSteps(RomJob& job, RomBuffer& buffer, ImageFile& file) {
   DeviceSession& session = job.session;
   int result = OpenTarget(session, NO_REVISION);
   if (result != 0) return result;
@@ -60,7 +60,7 @@ int VerifySteps(RomJob& job, RomBuffer& image) {
 int DumpAction(RomJob& job) {
   SelectedControllerGuard guard(job.session);
   RomBuffer buffer;
-  platform::OutputFile file;
+  ImageFile file;
   return DumpSteps(job, buffer, file);
 }
 

@@ -6,20 +6,25 @@
 
 #include <stdint.h>
 
+#include <memory>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/output_file.h"
 
 struct RomJob;
+
+/// An action's output file, held until the action's end step; empty until
+/// opened.
+typedef std::unique_ptr<platform::OutputFile> ImageFile;
 
 /// Opens the pending output file for the job's image path; reports why
 /// not.  @param output true for /fout's file, false for an image file.
 /// @return 0 or -12.
-int OpenImageFile(RomJob& job, bool output, platform::OutputFile* file);
+int OpenImageFile(RomJob& job, bool output, ImageFile* file);
 
 /// Writes size bytes of data and puts the file in place; on failure
 /// reports it and abandons the file.  @return 0 or -12.
-int FinishImageFile(RomJob& job, platform::OutputFile* file,
-                    const uint8_t* data, uint32_t size);
+int FinishImageFile(RomJob& job, ImageFile* file, const uint8_t* data,
+                    uint32_t size);
 
 #endif  // VXSROM_ROM_IMAGE_FILE_H_

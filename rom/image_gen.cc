@@ -9,7 +9,7 @@
 
 namespace {
 
-int ImageGenSteps(RomJob& job, RomBuffer& image, platform::OutputFile& file) {
+int ImageGenSteps(RomJob& job, RomBuffer& image, ImageFile& file) {
   DeviceSession& session = job.session;
   int result = 0;
   if (session.rom_type_selector == kRomTypeAuto) {
@@ -47,6 +47,6 @@ int ImageGenSteps(RomJob& job, RomBuffer& image, platform::OutputFile& file) {
 
 int ImageGenAction(RomJob& job) {
   RomBuffer image;
-  platform::OutputFile file;
+  ImageFile file;
   return ImageGenSteps(job, image, file);
 }

@@ -14,7 +14,7 @@ namespace {
 /// What the action holds until its end step.
 struct WriteResources {
   RomBuffer image;
-  platform::OutputFile file;
+  ImageFile file;
 };
 
 /// /fout: the image goes to ImagePath instead of a ROM.

@@ -1,6 +1,7 @@
 // The parts of the platform layer that the C library covers everywhere.
 #include "sim/sim_platform.h"
 
+#include "platform/output_file.h"
 #include "platform/platform.h"
 
 namespace sim {

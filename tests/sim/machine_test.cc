@@ -81,10 +81,7 @@ TEST(SimMachine, PciAddressesInBothForms) {
   const struct {
     const char* text;
     int address;  ///< -1: refused.
-  } cases[] = {{"04:00.0", 0x0400}, {"04-00-0", 0x0400}, {"4:0.0", 0x0400},
-               {"1a-1f-7", 0x1AFF}, {"04:00.8", -1},     {"04:00", -1},
-               {"04-00.0", -1},     {"04:20.0", -1},     {"104:00.0", -1},
-               {"", -1}};
+  } cases[] = {{"04:00.0", 0x0400}, {"04-00-0", 0x0400}, {"4:0.0", 0x0400}, {"1a-1f-7", 0x1AFF}, {"04:00.8", -1}, {"04:00", -1}, {"04-00.0", -1}, {"04:20.0", -1}, {"104:00.0", -1}, {"", -1}};
   for (const auto& c : cases) {
     EXPECT_EQ(c.address >= 0, ParsePciAddress(c.text, &a)) << c.text;
     if (c.address >= 0) EXPECT_EQ(c.address, a) << c.text;

@@ -127,6 +127,7 @@ d.bin|--address 5-0-0|-16|vxrom: 05-00-0: "d.bin" is for chip revision 4, the co
 d.bin||-6|vxrom: 2 controllers found (04-00-0, 05-00-0): choose one with --address, e.g. --address 04-00-0
 d.bin|--address 6:00.0|-6|vxrom: --address 06-00-0: no such controller; present: 04-00-0, 05-00-0
 none.bin|--address 4-0-0|-12|vxrom: cannot read the image file "none.bin": 
+fifo|--address 4-0-0|-12|vxrom: cannot read the image file "fifo": not a regular file
 d.bin|--address 4:0|-4|vxrom: --address 4:0: not an address
 d.bin|--srom 5 --address 4-0-0|-4|vxrom: --srom 5: the ROM types are
 '
@@ -142,6 +143,7 @@ controller 05:00.0 revision 3 part MX25L4005A rom b.bin"
   cp a.bin a.before; cp b.bin b.before
   head -c 100 d.bin > short.bin
   head -c 32768 /dev/zero | tr '\0' x > junk.bin
+  mkfifo fifo  # with no writer: opening it to read would wait for one
   while IFS='|' read -r file options code reason; do
     [ -n "$file" ] || continue
     # shellcheck disable=SC2086
@@ -177,6 +179,7 @@ test_stop_request_during_restore_waits_for_the_verification() {
 FRONT='
 info d.bin|0|d.bin: image for chip revision 4, layout 1, 32768 bytes
 info junk.bin|-15|junk.bin: not an image (library status -54), 32768 bytes
+info fifo|-12|
 --help|0|Subcommands:
 restore --help|0|Usage: vxrom restore [OPTIONS] IMAGE
 |-4|
@@ -187,6 +190,7 @@ list --quiet --progress|-4|
 test_info_and_the_command_line() {
   dumped 0
   head -c 32768 /dev/zero | tr '\0' x > junk.bin
+  mkfifo fifo
   while IFS='|' read -r args code line; do
     [ -n "$args$code" ] || continue
     # shellcheck disable=SC2086
