@@ -38,11 +38,7 @@ void SealHeader(uint8_t* image) { Put32(image + 0x1C, Crc32(image, 0x1C)); }
 
 }  // namespace
 
-uint32_t ImageSizeFor(const RomGeometry* geometry) {
-  if (!geometry) return kMaxImageSize;
-  const uint32_t mem_size = geometry->mem_size;  // unaligned in the packed record
-  return std::min(mem_size, kMaxImageSize);
-}
+uint32_t ImageSizeFor(const RomGeometry* geometry) { return ImageSize(geometry); }
 
 LibraryStatus BuildImage(const Firmware& firmware, const Config* config,
                          const Eui64* eui64, const RomGeometry* geometry,

@@ -12,8 +12,6 @@
 
 namespace sim {
 
-/// Largest image: the controller uses the first 32 KiB of any ROM.
-const uint32_t kMaxImageSize = 32768;
 /// Where the firmware code starts.
 const uint32_t kImageCodeOffset = 0x40;
 

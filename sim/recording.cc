@@ -88,11 +88,7 @@ std::string PathToken(const wchar_t* path) {
 
 std::string PointerToken(const void* pointer) { return pointer ? "p" : "-"; }
 
-uint32_t ImageBytesFor(const RomGeometry* geometry) {
-  if (!geometry) return 0x8000;
-  const uint32_t mem_size = geometry->mem_size;
-  return std::min<uint32_t>(mem_size, 0x8000);
-}
+uint32_t ImageBytesFor(const RomGeometry* geometry) { return ImageSize(geometry); }
 
 std::vector<std::string> EnumerateArgs(uint32_t zero1, uint32_t zero2,
                                        const DeviceRecord* records,
