@@ -66,11 +66,16 @@ install(TARGETS vxsrom vxrom RUNTIME DESTINATION ${VXSROM_BIN_DIR}
 install(TARGETS vxsrom vxrom vxsim RUNTIME DESTINATION ${VXSROM_SIM_DIR}
         COMPONENT simulator)
 if(WIN32)
-  # The DLLs alone: their import libraries are of no use to anyone.
-  install(PROGRAMS $<TARGET_FILE:vxctl> DESTINATION ${VXSROM_SIM_DIR}
-          COMPONENT simulator)
-  install(PROGRAMS $<TARGET_FILE:vxctl_recorder>
-          DESTINATION ${VXSROM_SIM_RECORDER_DIR} COMPONENT simulator)
+  # The DLLs alone (as targets, so that they are stripped): their import
+  # libraries are of no use to anyone and go in no package.
+  install(TARGETS vxctl RUNTIME DESTINATION ${VXSROM_SIM_DIR}
+          COMPONENT simulator
+          ARCHIVE DESTINATION import-libraries COMPONENT import-libraries
+          EXCLUDE_FROM_ALL)
+  install(TARGETS vxctl_recorder
+          RUNTIME DESTINATION ${VXSROM_SIM_RECORDER_DIR} COMPONENT simulator
+          ARCHIVE DESTINATION import-libraries COMPONENT import-libraries
+          EXCLUDE_FROM_ALL)
 else()
   install(TARGETS vxctl LIBRARY DESTINATION ${VXSROM_SIM_DIR}
           COMPONENT simulator)
@@ -98,13 +103,13 @@ set(VXSROM_PROGRAM_DOCS ${CMAKE_SOURCE_DIR}/docs/guide.md
 set(VXSROM_SIM_DOCS ${CMAKE_SOURCE_DIR}/docs/simulator.md
     ${CMAKE_SOURCE_DIR}/docs/formats.md ${CMAKE_SOURCE_DIR}/CHANGELOG.md)
 if(WIN32)
-  set(VXSROM_HTML README.html guide.html vxsrom.1.html vxrom.1.html
-      vxsim.1.html)
+  set(VXSROM_HTML README.html guide.html simulator.html formats.html
+      vxsrom.1.html vxrom.1.html vxsim.1.html)
   list(TRANSFORM VXSROM_HTML PREPEND ${VXSROM_DOCS_OUT}/)
+  # All of them in both folders: the documents link to each other.
   install(FILES ${VXSROM_HTML} ${CMAKE_SOURCE_DIR}/CHANGELOG.md
           DESTINATION ${VXSROM_DOC_DIR} COMPONENT program)
-  install(FILES ${VXSROM_HTML} ${VXSROM_DOCS_OUT}/simulator.html
-          ${VXSROM_DOCS_OUT}/formats.html ${CMAKE_SOURCE_DIR}/CHANGELOG.md
+  install(FILES ${VXSROM_HTML} ${CMAKE_SOURCE_DIR}/CHANGELOG.md
           DESTINATION ${VXSROM_SIM_DOC_DIR} COMPONENT simulator)
   # Named so that a double click opens them.
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${VXSROM_DOC_DIR}
