@@ -1,13 +1,14 @@
 # Renders one document as a page of its own for the Windows packages,
-# at build time and offline: Markdown through cmark, a manual page (the
-# roff that scdoc made) through mandoc.
+# at build time and offline: Markdown (GitHub's, with its tables) through
+# cmark-gfm, a manual page (the roff that scdoc made) through mandoc.
 #   cmake -DIN=file.md|file.1 -DOUT=file.html -DTITLE=... -DRENDERER=path
 #         -P render_html.cmake
+cmake_minimum_required(VERSION 3.25)
 if(IN MATCHES "\\.md$")
-  execute_process(COMMAND ${RENDERER} --smart ${IN} OUTPUT_VARIABLE body
-                  RESULT_VARIABLE status)
+  execute_process(COMMAND ${RENDERER} -e table -e autolink ${IN}
+                  OUTPUT_VARIABLE body RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
-    message(FATAL_ERROR "cmark failed on ${IN}")
+    message(FATAL_ERROR "cmark-gfm failed on ${IN}")
   endif()
   # The documents link to each other by their Markdown names, some from
   # the source tree's root; in a package they all sit in one folder.
@@ -16,6 +17,7 @@ if(IN MATCHES "\\.md$")
   # cmark gives headings no anchors; the tables of contents link to the
   # ones that the Markdown viewers make (lower case, words joined by "-").
   set(page "")
+  set(slugs "")
   while(body MATCHES "<h([1-6])>(.*)$")
     string(FIND "${body}" "<h${CMAKE_MATCH_1}>" at)
     string(SUBSTRING "${body}" 0 ${at} before)
@@ -30,6 +32,15 @@ if(IN MATCHES "\\.md$")
     string(TOLOWER "${slug}" slug)
     string(REGEX REPLACE "[^a-z0-9 _-]" "" slug "${slug}")
     string(REPLACE " " "-" slug "${slug}")
+    # A heading that repeats an earlier one gets "-1", "-2", ... as there.
+    set(unique ${slug})
+    set(n 0)
+    while(unique IN_LIST slugs)
+      math(EXPR n "${n} + 1")
+      set(unique ${slug}-${n})
+    endwhile()
+    set(slug ${unique})
+    list(APPEND slugs ${slug})
     string(APPEND page "${before}<h${level} id=\"${slug}\">")
   endwhile()
   string(APPEND page "${body}")
