@@ -1,7 +1,8 @@
 # One version for everything shipped: project(vxsrom VERSION ...) is the
-# only place it is written.  The Windows resources and manifest, the ELF
-# note of the Linux program, vxsim --version and the packages take it from
-# here.  Included once every target exists, wherever it is defined.
+# only place it is written.  The Windows resources and manifest, the
+# packaging note of the Linux programs, vxsim --version and the packages
+# take it from here.  Included once every target exists, wherever it is
+# defined.
 set(VXSROM_VERSION_QUAD
     "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
 set(VXSROM_VERSION_RC
@@ -33,6 +34,22 @@ if(WIN32)
     TARGET_DIRECTORY vxsrom
     PROPERTIES OBJECT_DEPENDS ${VXSROM_GENERATED_DIR}/vxsrom.manifest)
 else()
-  # Beside the recorded name in the program's ELF note.
-  target_compile_definitions(vxsrom PRIVATE VXSROM_VERSION="${PROJECT_VERSION}")
+  # The packaging-metadata note (owner "FDO") that distributions and
+  # core-dump tools read: readelf -n prints it as text.  Its architecture
+  # is Debian's name for the processor, as in the .deb files' names.
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+    set(VXSROM_DEB_ARCH amd64)
+  elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+    set(VXSROM_DEB_ARCH arm64)
+  else()
+    set(VXSROM_DEB_ARCH ${CMAKE_SYSTEM_PROCESSOR})
+  endif()
+  foreach(pair vxsrom:vxsrom vxrom:vxsrom vxsim:vxsrom-simulator
+          vxctl:vxsrom-simulator vxctl_recorder:vxsrom-simulator)
+    string(REPLACE ":" ";" pair ${pair})
+    list(GET pair 0 target)
+    list(GET pair 1 package)
+    target_link_options(${target} PRIVATE -Xlinker
+      "--package-metadata={\"type\":\"deb\",\"name\":\"${package}\",\"version\":\"${PROJECT_VERSION}\",\"architecture\":\"${VXSROM_DEB_ARCH}\"}")
+  endforeach()
 endif()

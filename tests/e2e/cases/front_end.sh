@@ -133,31 +133,35 @@ O
 }
 
 # cmake --install lays the program out as the packages do, under its own
-# name, and the stand-in library where the installed program finds it.
+# name, and the stand-in only in the simulator's folder, beside that
+# package's own copy of the program.
 test_installed_program_passes_its_identity_check() {
   cmake --install "$VXSROM_BUILD_DIR" --prefix inst --component program > /dev/null
   cmake --install "$VXSROM_BUILD_DIR" --prefix inst --component simulator > /dev/null
-  local installed
+  # Both copies keep their name; only the simulator's finds a library.
+  local program sandbox f
   if is_windows; then
-    installed="$(program_runner) inst/vxsrom.exe"
-    for f in guide.md README.md LICENSE CHANGELOG.md examples/line.bat vxctl.dll vxsim.exe; do
-      [ -f "inst/$f" ] || fail "not installed: $f"
+    program=$(echo inst/vxsrom-[0-9]*) sandbox=$(echo inst/vxsrom-simulator-[0-9]*)
+    for f in "$program"/{guide.html,README.html,LICENSE.txt,CHANGELOG.md,CONTROLLER-LIBRARY.txt,examples/line.bat} \
+             "$sandbox"/{vxctl.dll,vxsim.exe,examples/fw-rev4.mem}; do
+      [ -f "$f" ] || fail "not installed: $f"
     done
+    program="$(program_runner) $program/vxsrom.exe" sandbox="$(program_runner) $sandbox/vxsrom.exe"
   else
-    installed=inst/bin/vxsrom
-    for f in share/doc/vxsrom/guide.md share/doc/vxsrom/README.md share/doc/vxsrom/LICENSE \
-             share/doc/vxsrom/CHANGELOG.md share/doc/vxsrom/examples/line.sh \
-             share/doc/vxsrom-simulator/LICENSE lib/libvxctl.so bin/vxsim; do
+    for f in share/doc/vxsrom/{guide.md,README.md,copyright,CHANGELOG.md,examples/line.sh} \
+             share/doc/vxsrom-simulator/{copyright,examples/fw-rev4.mem} \
+             lib/vxsrom-simulator/libvxctl.so bin/vxsim bin/vxrom-sim; do
       [ -f "inst/$f" ] || fail "not installed: $f"
     done
-    [ ! -e inst/bin/libvxctl.so ] || fail "library installed beside the program"
-    # Outside the system's library directories, the loader is told where.
-    export LD_LIBRARY_PATH="$PWD/inst/lib"
+    program=inst/bin/vxsrom sandbox=inst/bin/vxsrom-sim
   fi
-  run "$installed" '/?'
+  if find inst -iname '*vxctl*' | grep -v 'vxsrom-simulator' | grep . > /dev/null; then
+    fail "a controller library outside the simulator's folder"
+  fi
+  run "$program" '/?'
   expect_status 0
   cmp out.txt "$E2E_EXPECTED/help-normal.txt" || fail "help of the installed program differs"
-  run "$installed"
+  run "$sandbox"
   expect_status 0
   expect_out_has "Bus:0x04 Device:0x00 Function:0x00"
 }
