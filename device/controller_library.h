@@ -287,6 +287,19 @@ inline std::string FormatFirmwareVersion(const DeviceInfo& info) {
          "." + hex(v[2] & 15u) + "-" + hex(v[1]) + "." + hex(v[0]);
 }
 
+/// What an image holds, as the library's validation record gives it: bytes
+/// 0-3 the firmware version V4..V7, 4-5 the subsystem vendor ID, 8-15 the
+/// EUI-64, 28-29 the subsystem ID; in the form GetDeviceInfo gives a ROM's.
+inline DeviceInfo ImageInfoContents(const ImageInfo& info) {
+  DeviceInfo contents = {};
+  const uint8_t* b = info.bytes;
+  for (int i = 0; i < 4; ++i) contents.firmware_version[i] = b[i];
+  contents.subsystem_vendor_id = static_cast<uint16_t>(b[4] | b[5] << 8);
+  for (int i = 0; i < 8; ++i) contents.eui64[i] = b[8 + i];
+  contents.subsystem_id = static_cast<uint16_t>(b[28] | b[29] << 8);
+  return contents;
+}
+
 /// The bound operations of one loaded library.
 struct ControllerLibrary {
 #define VXCTL_MEMBER(name, ordinal) name##Fn name;

@@ -117,7 +117,7 @@ if "%W:~0,1%"=="-" goto :eof
 if "%W:~-1%"=="-" goto :eof
 if not "%W:--=%"=="%W%" goto :eof
 set "REST=%P1%%P2%%P3%"
-for %%h in (0 1 2 3 4 5 6 7 8 9 A B C D E F) do call set "REST=%%REST:%%h=%%"
+for %%h in (0 1 2 3 4 5 6 7 8 9 A B C D E F) do if defined REST call set "REST=%%REST:%%h=%%"
 if defined REST goto :eof
 set /a DV=0x%P2%, FN=0x%P3%
 if %DV% GTR 31 goto :eof

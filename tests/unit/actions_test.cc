@@ -139,7 +139,7 @@ TEST(Restore, RefusesAWrongImageBeforeTheRomChanges) {
     Bench bench({{0x0400, 4}}, 0);
     bench.session.check_revision = c.check_revision;
     bench.job.image_path = L"image.bin";
-    EXPECT_EQ(c.result, RestoreCommand(bench.job, c.image));
+    EXPECT_EQ(c.result, RestoreCommand(bench.job, c.image, false));
     EXPECT_EQ(c.result == 0 ? c.image : std::vector<uint8_t>(0x8000, 0xFF),
               bench.board(0).rom);
     EXPECT_EQ(0, Machine().open_now);

@@ -33,6 +33,7 @@ struct Words {
   std::string address;
   unsigned srom = 0;
   bool no_revision_check = false;
+  bool clone_eui = false;
 };
 
 /// Prints text that the parser produced (help, version) on stdout.
@@ -75,6 +76,10 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
                       "ROM type: " + platform::Utf8FromWide(kRomTypes));
   restore->add_flag("--no-revision-check", words.no_revision_check,
                     "Write an image made for another chip revision");
+  restore->add_flag("--clone-eui", words.clone_eui,
+                    "Write the image's EUI-64 even when another controller "
+                    "holds it or the board holds another (two boards then "
+                    "share one)");
   restore->add_option("--log", words.log,
                       "Append the run's record to this run log");
 
@@ -114,6 +119,7 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   if (restore->parsed()) {
     options->command = Command::kRestore;
     options->check_revision = !words.no_revision_check;
+    options->clone_eui = words.clone_eui;
     options->has_log = restore->count("--log") > 0;
     options->log_path = WideFromUtf8(words.log);
     options->has_address = restore->count("--address") > 0;

@@ -28,6 +28,7 @@ struct VxromOptions {
   PciAddress address = 0xFFFF;
   uint32_t rom_type_selector = kRomTypeAuto;  ///< A RomTypeTable row.
   bool check_revision = true;
+  bool clone_eui = false;  ///< restore: --clone-eui.
 };
 
 /// Reads args (the program's own name first) into *options.

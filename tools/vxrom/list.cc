@@ -181,9 +181,31 @@ int ListCommand(DeviceSession& session, bool json) {
     }
     reports.push_back(report);
   }
+  // An EUI-64 must be unique: two boards holding one are named.
+  std::vector<bool> shared(reports.size(), false);
+  for (size_t i = 0; i < reports.size(); ++i) {
+    const std::string mine = Eui64(reports[i].info);
+    if (!HoldsImage(reports[i]) || mine.empty()) continue;
+    for (size_t j = i + 1; j < reports.size(); ++j) {
+      if (!HoldsImage(reports[j]) || Eui64(reports[j].info) != mine) continue;
+      if (!shared[j]) {
+        VxromReasons().Reason(
+            L"warning: %ls and %ls hold the same EUI-64 %ls: each board needs "
+            L"its own",
+            WideFromUtf8(FormatPciAddress(reports[i].address, true)).c_str(),
+            WideFromUtf8(FormatPciAddress(reports[j].address, true)).c_str(),
+            WideFromUtf8(mine).c_str());
+      }
+      shared[i] = shared[j] = true;
+    }
+  }
   if (json) {
     nlohmann::ordered_json document = nlohmann::ordered_json::array();
-    for (const ControllerReport& r : reports) document.push_back(ToJson(r));
+    for (size_t i = 0; i < reports.size(); ++i) {
+      nlohmann::ordered_json o = ToJson(reports[i]);
+      o["eui64_shared"] = static_cast<bool>(shared[i]);
+      document.push_back(o);
+    }
     WriteResult(document.dump(2, ' ', true) + "\n");
   } else {
     std::string text;

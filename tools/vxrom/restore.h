@@ -17,10 +17,10 @@ int ReadImageFile(const RomJob& job, size_t limit,
                   std::vector<uint8_t>* image);
 
 /// Chooses and opens the target, checks the image against its ROM and
-/// chip, then erases (when the ROM type asks), writes and verifies.
-/// Nothing reaches the ROM unless every check passed.  The controller is
-/// closed on return.
-/// @return 0 or vxsrom's exit code of the first failure.
-int RestoreCommand(RomJob& job, std::vector<uint8_t>& image);
+/// chip (and, unless clone_eui, that its EUI-64 is the board's own),
+/// then erases (when the ROM type asks), writes and verifies.  Nothing
+/// reaches the ROM unless every check passed.  The controller is closed
+/// on return.  @return 0 or vxsrom's exit code of the first failure.
+int RestoreCommand(RomJob& job, std::vector<uint8_t>& image, bool clone_eui);
 
 #endif  // VXROM_RESTORE_H_

@@ -66,7 +66,7 @@ int RunCommand(const VxromOptions& options, DeviceSession& session,
       result = InfoCommand(session, job.image_path, image, options.json);
       break;
     case Command::kRestore:
-      result = RestoreCommand(job, image);
+      result = RestoreCommand(job, image, options.clone_eui);
       if (result == 0) {
         WriteResult(platform::Utf8FromWide(
             WideFromUtf8(FormatPciAddress(session.devices.open_address)) +

@@ -31,6 +31,7 @@ LISTED='
 05:00.0|4|MX25L5121E|damaged|0x8000|0x20|0x60E0|4|damaged image|-|-|-|-|-
 06:00.0|3|M25P05|fw3|0x10000|0x100|0xC7E0|-|image|1.0.3.0-0.A|0x1106|0x3483|-|-
 07:00.0|4|SST25VF512A|fw4|0x8000|0x1|0x60E0|-|image|2.0.2.6-1.B|0x1106|0x3483|-|-
+0A:00.0|4|MX25L4005A|fw4-eui|0x8000|0x100|0x60E0|2|image|2.0.2.6-1.B|0x1106|0x3483|00-11-22-FF-FE-33-44-55|-
 08:00.0|2|MX25L4005A|fw4|-|-|-|-|-|-|-|-|-|-
 09:00.0|4|UNSUPPORTED|blank|-|-|-|-|-|-|-|-|-|the serial ROM part is not supported
 '
@@ -54,6 +55,7 @@ test_list_json_matches_the_machine() {
   vxrom list --json
   expect_status -1
   expect_err_has 'vxrom: 09-00-0: the serial ROM part is not supported (library status -55)'
+  expect_err_has 'vxrom: warning: 02-00-0 and 0A-00-0 hold the same EUI-64 00-11-22-FF-FE-33-44-55'
   json_check '
 names = ["address", "chip_revision", "part", "rom", "mem_size", "page_size",
          "dev_code", "rom_type", "contents", "firmware_version",
@@ -61,7 +63,8 @@ names = ["address", "chip_revision", "part", "rom", "mem_size", "page_size",
 rows = [dict(zip(names, l.split("|"))) for l in sys.argv[2].split("\n") if l]
 assert len(doc) == len(rows), "%d controllers listed" % len(doc)
 for got, row in zip(doc, rows):
-    assert sorted(got) == sorted(set(names) - {"part", "rom"} | {"model"}), got
+    assert sorted(got) == sorted(set(names) - {"part", "rom"} | {"model", "eui64_shared"}), got
+    assert got["eui64_shared"] == (row["address"] in ("02:00.0", "0A:00.0")), got
     model = {"3": "VX5130", "4": "VX5130A"}.get(row["chip_revision"])
     assert got["model"] == model, (row["address"], got["model"])
     for name in set(names) - {"part", "rom"}:
@@ -156,6 +159,36 @@ controller 05:00.0 revision 3 part MX25L4005A rom b.bin"
   ! grep -qE '^StartSrom(Erase|Write)' trace.txt || fail "a ROM was changed: $(grep StartSrom trace.txt)"
 }
 
+# An image's EUI-64 goes to its own board only: restore options | exit
+# code | start of the reason ("" for none).  04 holds the image's EUI-64,
+# 05 another, 06 is blank.
+IDENTITY='
+--address 5-0-0|-15|vxrom: 05-00-0: "d.bin" carries EUI-64 00-11-22-FF-FE-33-44-55, the board holds 02-56-58-FF-FE-00-00-05
+--address 6-0-0|-15|vxrom: 06-00-0: "d.bin" carries EUI-64 00-11-22-FF-FE-33-44-55, which 04-00-0 holds
+--address 4-0-0|0|
+--address 6-0-0 --clone-eui|0|
+'
+
+test_restore_keeps_each_board_its_own_eui64() {
+  dumped 0
+  machine <<< "speed 0
+controller 04:00.0 revision 4 part MX25L4005A rom a.bin
+controller 05:00.0 revision 4 part MX25L4005A rom b.bin
+controller 06:00.0 revision 4 part MX25L4005A rom c.bin"
+  vxsim make-eui y.eui 02-56-58-FF-FE-00-00-05
+  vxsim program machine.txt 05:00.0 fw4.mem cfg.ini y.eui
+  cp b.bin b.before
+  while IFS='|' read -r options code reason; do
+    [ -n "$options" ] || continue
+    # shellcheck disable=SC2086
+    vxrom restore d.bin $options
+    expect_status "$code" || fail "case: $options"
+    [ -z "$reason" ] || expect_err_has "$reason"
+  done <<< "$IDENTITY"
+  cmp b.bin b.before
+  cmp a.bin d.bin && cmp c.bin d.bin
+}
+
 test_stop_request_during_restore_waits_for_the_verification() {
   is_windows && skip "no POSIX signals under wine"
   dumped 1
@@ -178,6 +211,8 @@ test_stop_request_during_restore_waits_for_the_verification() {
 # arguments | exit code | a line of stdout ("" for none)
 FRONT='
 info d.bin|0|d.bin: image for chip revision 4, layout 1, 32768 bytes
+info d.bin|0|    EUI-64:    00-11-22-FF-FE-33-44-55
+info d.bin|0|    subsystem: vendor 0x1106, device 0x3483
 info junk.bin|-15|junk.bin: not an image (library status -54), 32768 bytes
 info fifo|-12|
 --help|0|Subcommands:
@@ -199,7 +234,7 @@ test_info_and_the_command_line() {
     [ -z "$line" ] || expect_out_has "$line"
   done <<< "$FRONT"
   vxrom info d.bin --json
-  json_check 'assert doc == {"file": "d.bin", "size": 32768, "valid": True, "status": 0, "revision": 4, "layout": 1}, doc'
+  json_check 'assert doc == {"file": "d.bin", "size": 32768, "valid": True, "status": 0, "revision": 4, "layout": 1, "firmware_version": "2.0.2.6-1.B", "subsystem_vendor_id": 0x1106, "subsystem_id": 0x3483, "eui64": "00-11-22-FF-FE-33-44-55"}, doc'
   vxrom info junk.bin --json
   expect_status -15
   json_check 'assert (doc["valid"], doc["status"], doc["revision"]) == (False, -54, None), doc'
