@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "device/controller_library.h"
-#include "platform/platform.h"
+#include "platform/console.h"
 
 struct RomTypeTable;
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/console.h"
 
 std::wstring FormatText(const wchar_t* format, va_list args) {
   std::vector<wchar_t> buffer(512);

@@ -9,7 +9,8 @@
 #include "device/library_loader.h"
 #include "device/listing.h"
 #include "device/log_record.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/program.h"
 #include "rom/actions.h"
 #include "rom/progress.h"
 

@@ -5,7 +5,9 @@
 #include "app/console.h"
 #include "app/driver.h"
 #include "device/exit_codes.h"
-#include "platform/platform.h"
+#include "platform/console.h"
+#include "platform/program.h"
+#include "platform/stop.h"
 
 #ifdef _WIN32
 // The C runtime calls it under -municode; it declares no prototype.

@@ -2,16 +2,28 @@
 
 #include "device/exit_codes.h"
 #include "device/session.h"
-#include "platform/platform.h"
+#include "platform/dynamic_library.h"
+
+namespace {
+
+/// The controller library's file, beside the program or in the system's
+/// place for libraries.
+#ifdef _WIN32
+const wchar_t kLibraryFile[] = L"vxctl.dll";
+#else
+const wchar_t kLibraryFile[] = L"libvxctl.so";
+#endif
+
+}  // namespace
 
 LoadedLibrary::~LoadedLibrary() { Unload(); }
 
 bool LoadedLibrary::Load(std::wstring* reason) {
-  handle_ = platform::LoadControllerLibrary(reason);
+  handle_ = platform::LoadLibraryBesideProgram(kLibraryFile, reason);
   if (!handle_) return false;
   void* address;
 #define VXCTL_BIND(name, ordinal)                                                         \
-  address = platform::LibraryOperation(handle_, ordinal, #name);                          \
+  address = platform::LibraryExport(handle_, ordinal, #name);                             \
   if (!address) {                                                                         \
     *reason = L"the controller library lacks " L## #name L" (ordinal " L## #ordinal L")"; \
     Unload();                                                                             \
@@ -24,7 +36,7 @@ bool LoadedLibrary::Load(std::wstring* reason) {
 }
 
 void LoadedLibrary::Unload() {
-  if (handle_) platform::UnloadControllerLibrary(handle_);
+  if (handle_) platform::UnloadLibrary(handle_);
   handle_ = nullptr;
   operations_ = ControllerLibrary();
 }

@@ -2,7 +2,7 @@
 
 #include <wchar.h>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 std::wstring BuildCommandLineEcho(const std::vector<std::wstring>& args) {
   std::wstring echo;

@@ -5,7 +5,8 @@
 #include "device/exit_codes.h"
 #include "device/rom_types.h"
 #include "device/session.h"
-#include "platform/platform.h"
+#include "platform/program.h"
+#include "platform/stop.h"
 
 namespace {
 

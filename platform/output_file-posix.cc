@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/internal.h"
 #include "platform/output_file.h"
-#include "platform/platform.h"
 
 namespace platform {
 

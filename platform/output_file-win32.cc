@@ -9,7 +9,6 @@
 
 #include "platform/internal.h"
 #include "platform/output_file.h"
-#include "platform/platform.h"
 
 namespace platform {
 
@@ -329,12 +328,8 @@ void OutputFile::Discard() {
 
 bool ReplaceFileAtomically(const std::string& path, const void* data,
                            size_t size) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, path.data(),
-                              static_cast<int>(path.size()), nullptr, 0);
-  if (n <= 0) return false;
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
-                      &wide[0], n);
+  if (path.empty()) return false;
+  const std::wstring wide = NativeFromNarrow(path);
   std::wstring temporary;
   HANDLE handle = CreateTemporaryBeside(wide, &temporary);
   if (handle == INVALID_HANDLE_VALUE) return false;

@@ -1,11 +1,13 @@
 #include "rom/image_source.h"
 
+#include <stdio.h>
+
 #include <algorithm>
 #include <new>
 
 #include "device/exit_codes.h"
 #include "device/session.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "rom/job.h"
 
 int AllocateRomBuffer(DeviceSession& session, uint32_t size,
@@ -74,8 +76,12 @@ std::vector<InputProblem> ImageBuildProblems(const RomJob& job,
   for (const auto& input : inputs) {
     if (input.path.empty()) continue;
     if (exit_code == kExitFile) {
+      // Opened as the library would open it, and closed at once.
       std::wstring why;
-      if (!platform::ProbeReadable(input.path, &why))
+      FILE* file = platform::OpenRegularFile(input.path, &why);
+      if (file)
+        fclose(file);
+      else
         problems.push_back({input.input, input.path, why,
                             InputDefect::kUnknown});
     } else if (exit_code == input.refused_code) {

@@ -1,8 +1,10 @@
 #include "sim/demo.h"
 
+#include "platform/files.h"
+#include "platform/output_file.h"
+#include "platform/program.h"
 #include "sim/image.h"
 #include "sim/parts.h"
-#include "sim/sim_platform.h"
 
 namespace sim {
 
@@ -26,7 +28,7 @@ Firmware SampleFirmware(uint8_t revision, uint32_t code_size) {
 }
 
 bool EnsureDemoMachine(std::string* path, std::string* error) {
-  std::string base = UserStateDirectory();
+  std::string base = platform::UserStateDirectory();
   if (base.empty()) {
     *error = "no state directory (set HOME or XDG_STATE_HOME)";
     return false;
@@ -37,8 +39,8 @@ bool EnsureDemoMachine(std::string* path, std::string* error) {
   std::string dir = base + "/vxctl-sim/";
 #endif
   *path = dir + "machine.txt";
-  if (PathExists(*path)) return true;
-  if (!MakeDirectories(dir.substr(0, dir.size() - 1))) {
+  if (platform::PathExists(*path)) return true;
+  if (!platform::MakeDirectories(dir.substr(0, dir.size() - 1))) {
     *error = "cannot create " + dir;
     return false;
   }
@@ -55,8 +57,8 @@ bool EnsureDemoMachine(std::string* path, std::string* error) {
       "# use.  Edit it freely; delete it to get a fresh one.\n"
       "speed 1\n"
       "controller 04:00.0 revision 4 part MX25L4005A rom demo-rom.bin\n";
-  if (!ReplaceFileAtomically(dir + "demo-rom.bin", image) ||
-      !ReplaceFileAtomically(*path, std::vector<uint8_t>(text.begin(), text.end()))) {
+  if (!platform::ReplaceFileAtomically(dir + "demo-rom.bin", image.data(), image.size()) ||
+      !platform::ReplaceFileAtomically(*path, text.data(), text.size())) {
     *error = "cannot write the demo machine in " + dir;
     return false;
   }

@@ -7,7 +7,7 @@
 
 #include <sstream>
 
-#include "sim/sim_platform.h"
+#include "platform/files.h"
 #include "sim/status.h"
 
 namespace sim {
@@ -192,19 +192,16 @@ std::string EncodeEui64(const Eui64& eui) {
 
 LibraryStatus LoadFirmware(const std::string& path, Firmware* firmware) {
   std::vector<uint8_t> data;
-  bool too_large = false;
-  if (!ReadWholeFile(path, kFirmwareHeaderSize + kMaxFirmwareCode, &data, &too_large)) {
-    return kFileAccess;
-  }
-  if (too_large) return kFirmwareTooLarge;
+  const size_t limit = kFirmwareHeaderSize + kMaxFirmwareCode;
+  if (!platform::ReadInputFile(path, limit + 1, &data, nullptr)) return kFileAccess;
+  if (data.size() > limit) return kFirmwareTooLarge;
   return ParseFirmware(data.data(), data.size(), firmware);
 }
 
 LibraryStatus LoadConfig(const std::string& path, Config* config, std::string* why) {
   std::vector<uint8_t> data;
-  bool too_large = false;
-  if (!ReadWholeFile(path, kMaxConfigFile, &data, &too_large)) return kFileAccess;
-  if (too_large) {
+  if (!platform::ReadInputFile(path, kMaxConfigFile + 1, &data, nullptr)) return kFileAccess;
+  if (data.size() > kMaxConfigFile) {
     *why = "larger than 16 KiB";
     return kBadConfig;
   }
@@ -213,9 +210,8 @@ LibraryStatus LoadConfig(const std::string& path, Config* config, std::string* w
 
 LibraryStatus LoadEui64(const std::string& path, Eui64* eui) {
   std::vector<uint8_t> data;
-  bool too_large = false;
-  if (!ReadWholeFile(path, kMaxEuiFile, &data, &too_large)) return kFileAccess;
-  if (too_large) return kBadEui64;
+  if (!platform::ReadInputFile(path, kMaxEuiFile + 1, &data, nullptr)) return kFileAccess;
+  if (data.size() > kMaxEuiFile) return kBadEui64;
   return ParseEui64(std::string(data.begin(), data.end()), eui);
 }
 

@@ -5,6 +5,11 @@
 
 #include <algorithm>
 
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/output_file.h"
+#include "platform/program.h"
+#include "platform/text.h"
 #include "sim/demo.h"
 #include "sim/image.h"
 #include "sim/status.h"
@@ -16,7 +21,7 @@ struct Library::Controller {
   std::map<std::string, uint32_t> calls;
   bool open = false;
   RomGeometry geometry = {0, 0, 0};
-  ProcessLock lock;
+  platform::ProcessLock lock;
   std::unique_ptr<RomChip> chip;
   std::unique_ptr<LongOperation> op;
   std::chrono::steady_clock::time_point op_start;
@@ -46,7 +51,7 @@ std::string Pointer(const void* p, const char* name) { return p ? name : "null";
 
 std::string Path(const wchar_t* path) {
   if (!path) return "null";
-  return "\"" + WideToUtf8(path) + "\"";
+  return "\"" + platform::Utf8FromWide(path) + "\"";
 }
 
 std::string Address(PciAddress address) { return FormatPciAddress(address); }
@@ -73,14 +78,14 @@ void Library::Trace(const std::string& line) {
   // never waiting on a FIFO or a device, which could hold the caller for
   // ever.  A target that fails is said once, and tracing stops.
   bool not_regular = false;
-  FILE* file = OpenRegularOutput(machine_.trace_path, true, &not_regular);
+  FILE* file = platform::OpenRegularOutput(machine_.trace_path, true, &not_regular);
   bool written = file && fprintf(file, "%s\n", line.c_str()) >= 0;
   written = file && fclose(file) == 0 && written;
   if (!written) {
     trace_refused_ = true;
-    PrintDiagnostic("vxctl: trace " + machine_.trace_path + ": " +
-                    (not_regular ? "not a regular file" : "cannot be written") +
-                    "; calls go on untraced");
+    platform::PrintDiagnostic("vxctl: trace " + machine_.trace_path + ": " +
+                              (not_regular ? "not a regular file" : "cannot be written") +
+                              "; calls go on untraced");
   }
 }
 
@@ -104,10 +109,10 @@ bool Library::Fires(const FaultRule& rule, uint32_t call) {
   // so the next run (a retry) passes.  Written before the failure is
   // returned, so a run that dies now does not fail again.
   std::vector<uint8_t> bytes;
-  bool too_large = false;
-  if (!ReadWholeFile(machine_path_, 1 << 20, &bytes, &too_large) || too_large) return false;
+  const size_t limit = 1 << 20;
+  if (!platform::ReadInputFile(machine_path_, limit + 1, &bytes, nullptr) || bytes.size() > limit) return false;
   const std::string text = MarkFired(std::string(bytes.begin(), bytes.end()), rule.line);
-  if (!ReplaceFileAtomically(machine_path_, std::vector<uint8_t>(text.begin(), text.end()))) {
+  if (!platform::ReplaceFileAtomically(machine_path_, text.data(), text.size())) {
     return false;
   }
   const_cast<FaultRule&>(rule).fired = true;
@@ -135,7 +140,7 @@ bool Library::Faulted(const char* operation, Controller* controller, LibraryStat
 
 bool Library::Paused(const Controller& c) const {
   for (const PollPause& p : c.described->pauses) {
-    if (p.kind == c.op->kind() && !PathExists(p.until_path)) return true;
+    if (p.kind == c.op->kind() && !platform::PathExists(p.until_path)) return true;
   }
   return false;
 }
@@ -153,10 +158,10 @@ LibraryStatus Library::Check(const char* operation, PciAddress address, bool mus
 
 LibraryStatus Library::InitializeLibrary() {
   std::string path;
-  if (!GetEnvironment("VXCTL_SIM_MACHINE", &path) || path.empty()) {
+  if (!platform::GetEnvironment("VXCTL_SIM_MACHINE", &path) || path.empty()) {
     std::string error;
     if (!EnsureDemoMachine(&path, &error)) {
-      PrintDiagnostic("vxctl: demo machine: " + error);
+      platform::PrintDiagnostic("vxctl: demo machine: " + error);
       return kNoMachine;
     }
     // Whoever runs the program without having chosen a machine may not
@@ -164,8 +169,8 @@ LibraryStatus Library::InitializeLibrary() {
     // ROM lives, so that nobody takes its output for a real board's.
     LibraryStatus status = Initialize(path);
     if (status == kOk) {
-      PrintDiagnostic("vxctl: a simulated machine is in use: the demo machine, files in " +
-                      DirectoryOf(path) + " (VXCTL_SIM_MACHINE names another)");
+      platform::PrintDiagnostic("vxctl: a simulated machine is in use: the demo machine, files in " +
+                                platform::DirectoryOf(path) + " (VXCTL_SIM_MACHINE names another)");
     }
     return status;
   }
@@ -177,19 +182,21 @@ LibraryStatus Library::InitializeFrom(const std::string& path) { return Initiali
 LibraryStatus Library::Initialize(const std::string& path) {
   if (initialized_) return Traced("InitializeLibrary()", kNotInitialized);
   std::vector<uint8_t> bytes;
-  bool too_large = false;
+  const size_t limit = 1 << 20;
   bool not_regular = false;
-  if (!ReadWholeFile(path, 1 << 20, &bytes, &too_large, &not_regular) || too_large) {
-    PrintDiagnostic("vxctl: machine description " + path + ": " +
-                    (too_large     ? "larger than 1 MiB"
-                     : not_regular ? "not a regular file"
-                                   : "cannot be read"));
+  const bool read = platform::ReadInputFile(path, limit + 1, &bytes, nullptr, &not_regular);
+  const bool too_large = read && bytes.size() > limit;
+  if (!read || too_large) {
+    platform::PrintDiagnostic("vxctl: machine description " + path + ": " +
+                              (too_large     ? "larger than 1 MiB"
+                               : not_regular ? "not a regular file"
+                                             : "cannot be read"));
     return kNoMachine;
   }
   Machine machine;
   std::string error;
-  if (!ParseMachine(std::string(bytes.begin(), bytes.end()), DirectoryOf(path), &machine, &error)) {
-    PrintDiagnostic("vxctl: machine description " + path + ": " + error);
+  if (!ParseMachine(std::string(bytes.begin(), bytes.end()), platform::DirectoryOf(path), &machine, &error)) {
+    platform::PrintDiagnostic("vxctl: machine description " + path + ": " + error);
     return kBadMachine;
   }
   machine_ = machine;
@@ -200,7 +207,7 @@ LibraryStatus Library::Initialize(const std::string& path) {
     // The recording answers every call; the machine is not touched.
     Recording recording;
     if (!ReadRecording(machine_.replay_path, &recording, &error)) {
-      PrintDiagnostic("vxctl: recording " + machine_.replay_path + ": " + error);
+      platform::PrintDiagnostic("vxctl: recording " + machine_.replay_path + ": " + error);
       return kBadMachine;
     }
     replayer_.reset(new Replayer(std::move(recording), machine_.speed));
@@ -213,22 +220,22 @@ LibraryStatus Library::Initialize(const std::string& path) {
   if (Faulted("InitializeLibrary", nullptr, &status)) return Traced("InitializeLibrary()", status);
   // Blank ROMs appear on first use; existing ones must fit their part.
   for (const ControllerSpec& described : machine_.controllers) {
-    if (!PathExists(described.rom_path)) {
+    if (!platform::PathExists(described.rom_path)) {
       std::vector<uint8_t> blank(described.part->size, 0xFF);
       RomChip chip(*described.part, blank, described.stuck);
-      if (!ReplaceFileAtomically(described.rom_path, chip.bytes())) {
-        PrintDiagnostic("vxctl: ROM file " + described.rom_path + " cannot be created");
+      if (!platform::ReplaceFileAtomically(described.rom_path, chip.bytes().data(), chip.bytes().size())) {
+        platform::PrintDiagnostic("vxctl: ROM file " + described.rom_path + " cannot be created");
         return Traced("InitializeLibrary()", kBadRomFile);
       }
     } else {
       std::vector<uint8_t> rom;
-      if (!ReadWholeFile(described.rom_path, described.part->size, &rom, &too_large,
-                         &not_regular) ||
-          too_large || rom.size() != described.part->size) {
-        PrintDiagnostic("vxctl: ROM file " + described.rom_path +
-                        (not_regular ? " is not a regular file"
-                                     : " must hold exactly " + std::to_string(described.part->size) +
-                                           " bytes for " + described.part->name));
+      if (!platform::ReadInputFile(described.rom_path, described.part->size + 1, &rom, nullptr,
+                                   &not_regular) ||
+          rom.size() != described.part->size) {
+        platform::PrintDiagnostic("vxctl: ROM file " + described.rom_path +
+                                  (not_regular ? " is not a regular file"
+                                               : " must hold exactly " + std::to_string(described.part->size) +
+                                                     " bytes for " + described.part->name));
         return Traced("InitializeLibrary()", kBadRomFile);
       }
     }
@@ -303,8 +310,7 @@ LibraryStatus Library::OpenDevice(PciAddress address, uint32_t two, const RomGeo
     int locked = c->lock.TryAcquire(c->described->rom_path + ".lock");
     if (locked != 0) return Traced(call, locked > 0 ? kBusy : kRomAccess);
     std::vector<uint8_t> rom;
-    bool too_large = false;
-    if (!ReadWholeFile(c->described->rom_path, part.size, &rom, &too_large) || too_large ||
+    if (!platform::ReadInputFile(c->described->rom_path, part.size + 1, &rom, nullptr) ||
         rom.size() != part.size) {
       c->lock.Release();
       return Traced(call, kRomAccess);
@@ -380,7 +386,8 @@ const PollFault* Library::PollFaultFor(const Controller& c) const {
 }
 
 bool Library::SaveRom(Controller* c) {
-  return ReplaceFileAtomically(c->described->rom_path, c->chip->bytes());
+  return platform::ReplaceFileAtomically(c->described->rom_path, c->chip->bytes().data(),
+                                         c->chip->bytes().size());
 }
 
 LibraryStatus Library::StartSromRead(PciAddress address, uint32_t offset, uint32_t size,
@@ -481,17 +488,17 @@ LibraryStatus Library::BuildImage(const char* operation, const wchar_t* firmware
   if (!firmware || !image || (config_required && !config)) return Traced(call, kBadArgument);
   if (geometry && geometry->mem_size == 0) return Traced(call, kBadArgument);
   Firmware fw;
-  status = LoadFirmware(WideToUtf8(firmware), &fw);
+  status = LoadFirmware(platform::Utf8FromWide(firmware), &fw);
   if (status != kOk) return Traced(call, status);
   Config cfg;
   std::string why;
   if (config) {
-    status = LoadConfig(WideToUtf8(config), &cfg, &why);
+    status = LoadConfig(platform::Utf8FromWide(config), &cfg, &why);
     if (status != kOk) return Traced(call, status);
   }
   Eui64 eui;
   if (eui64) {
-    status = LoadEui64(WideToUtf8(eui64), &eui);
+    status = LoadEui64(platform::Utf8FromWide(eui64), &eui);
     if (status != kOk) return Traced(call, status);
   }
   uint32_t size = ImageSizeFor(geometry);

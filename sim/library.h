@@ -16,7 +16,6 @@
 #include "sim/machine.h"
 #include "sim/replay.h"
 #include "sim/rom_chip.h"
-#include "sim/sim_platform.h"
 
 namespace sim {
 

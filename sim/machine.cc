@@ -8,7 +8,7 @@
 
 #include <sstream>
 
-#include "sim/sim_platform.h"
+#include "platform/files.h"
 
 namespace sim {
 namespace {
@@ -42,7 +42,7 @@ bool ParseSpeed(const std::string& text, double* speed) {
 }
 
 std::string Resolve(const std::string& dir, const std::string& name) {
-  return IsAbsolutePath(name) ? name : dir + name;
+  return platform::IsAbsolutePath(name) ? name : dir + name;
 }
 
 // Reads the rest of a fault line: STATUS [call N].

@@ -9,27 +9,31 @@
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
+#include "platform/dynamic_library.h"
+#include "platform/files.h"
+#include "platform/program.h"
+#include "platform/text.h"
 #include "sim/exports.h"
 #include "sim/recording.h"
-#include "sim/sim_platform.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using platform::GetEnvironment;
+using platform::LibraryExport;
+using platform::LoadLibraryAt;
+using platform::MakeDirectories;
+using platform::ModuleDirectory;
+using platform::OpenRegularOutput;
+using platform::PrintDiagnostic;
+using platform::ReadInputFile;
+using platform::UserStateDirectory;
+using platform::Utf8FromWide;
 using sim::FileLine;
-using sim::GetEnvironment;
-using sim::LibraryExport;
-using sim::LoadLibraryAt;
-using sim::MakeDirectories;
-using sim::ModuleDirectory;
-using sim::OpenRegularOutput;
-using sim::PrintDiagnostic;
-using sim::ReadWholeFile;
 using sim::RecordedCall;
 using sim::RecordedFile;
 using sim::RecordingWriter;
-using sim::UserStateDirectory;
-using sim::WideToUtf8;
 
 #ifdef _WIN32
 const char kMakerName[] = "vxctl-maker.dll";
@@ -54,10 +58,10 @@ class Recorder {
   void File(const wchar_t* path) {
     if (!path) return;
     RecordedFile file;
-    file.path = WideToUtf8(path);
-    bool too_large = false;
-    if (!ReadWholeFile(file.path, 1 << 20, &file.bytes, &too_large)) return;
-    if (too_large) {
+    file.path = Utf8FromWide(path);
+    const size_t limit = 1 << 20;
+    if (!ReadInputFile(file.path, limit + 1, &file.bytes, nullptr)) return;
+    if (file.bytes.size() > limit) {
       PrintDiagnostic("vxctl recorder: " + file.path + " is larger than 1 MiB; left out of the recording");
       return;
     }

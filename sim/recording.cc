@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/text.h"
 #include "sim/machine.h"
-#include "sim/sim_platform.h"
 
 namespace sim {
 
@@ -82,7 +82,7 @@ std::string BufferToken(const void* data, size_t size) {
 
 std::string PathToken(const wchar_t* path) {
   if (!path) return "-";
-  std::string utf8 = WideToUtf8(path);
+  std::string utf8 = platform::Utf8FromWide(path);
   return HexToken(utf8.data(), utf8.size());
 }
 

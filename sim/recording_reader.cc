@@ -6,9 +6,9 @@
 
 #include <algorithm>
 
+#include "platform/files.h"
 #include "sim/formats.h"
 #include "sim/recording.h"
-#include "sim/sim_platform.h"
 
 namespace sim {
 namespace {
@@ -192,7 +192,7 @@ bool ReadRecording(const std::string& path, Recording* recording,
                    std::string* error) {
   RecordingReader reader(recording, error);
   bool not_regular = false;
-  FILE* file = OpenRegularFile(path, &not_regular);
+  FILE* file = platform::OpenRegularFile(path, nullptr, &not_regular);
   if (!file) {
     *error = not_regular ? "not a regular file" : "cannot be read";
     return false;

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "sim/sim_platform.h"
+#include "platform/console.h"
 #include "sim/status.h"
 
 namespace sim {
@@ -24,16 +24,16 @@ const RecordedCall* Replayer::Take(const char* operation,
   const size_t number = next_ + 1;
   if (next_ >= recording_.calls()) {
     departed_ = true;
-    PrintDiagnostic("vxctl: replay departs at call " + std::to_string(number) +
-                    ": the recording has ended, got " + actual.Shown());
+    platform::PrintDiagnostic("vxctl: replay departs at call " + std::to_string(number) +
+                              ": the recording has ended, got " + actual.Shown());
     return nullptr;
   }
   current_ = recording_.Call(next_);
   if (current_.operation != actual.operation || current_.args != actual.args) {
     departed_ = true;
-    PrintDiagnostic("vxctl: replay departs at call " + std::to_string(number) +
-                    ": expected " + current_.Shown() + ", got " +
-                    actual.Shown());
+    platform::PrintDiagnostic("vxctl: replay departs at call " + std::to_string(number) +
+                              ": expected " + current_.Shown() + ", got " +
+                              actual.Shown());
     return nullptr;
   }
   ++next_;
@@ -75,9 +75,9 @@ void Replayer::Pace(const RecordedCall& call) {
 
 LibraryStatus Replayer::Broken(const RecordedCall& call) {
   departed_ = true;
-  PrintDiagnostic("vxctl: replay: the recording's call " +
-                  std::to_string(next_) + " " + call.operation +
-                  " holds no usable out values");
+  platform::PrintDiagnostic("vxctl: replay: the recording's call " +
+                            std::to_string(next_) + " " + call.operation +
+                            " holds no usable out values");
   return kReplayDeparture;
 }
 

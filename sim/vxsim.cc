@@ -13,6 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/files.h"
+#include "platform/output_file.h"
+#include "platform/text.h"
 #include "sim/demo.h"
 #include "sim/formats.h"
 #include "sim/image.h"
@@ -21,7 +24,6 @@
 #include "sim/parts.h"
 #include "sim/recording.h"
 #include "sim/rom_chip.h"
-#include "sim/sim_platform.h"
 #include "sim/status.h"
 
 #ifndef VXSROM_VERSION
@@ -81,13 +83,13 @@ int Fail(const std::string& message) {
 }
 
 bool WriteText(const std::string& path, const std::string& text) {
-  return ReplaceFileAtomically(path, std::vector<uint8_t>(text.begin(), text.end()));
+  return platform::ReplaceFileAtomically(path, text.data(), text.size());
 }
 
 bool ReadText(const std::string& path, std::string* text) {
   std::vector<uint8_t> data;
-  bool too_large = false;
-  if (!ReadWholeFile(path, 1 << 20, &data, &too_large) || too_large) return false;
+  const size_t limit = 1 << 20;
+  if (!platform::ReadInputFile(path, limit + 1, &data, nullptr) || data.size() > limit) return false;
   text->assign(data.begin(), data.end());
   return true;
 }
@@ -97,7 +99,7 @@ bool LoadMachine(const std::string& path, Machine* machine, std::string* text, s
     *error = path + ": cannot be read";
     return false;
   }
-  if (!ParseMachine(*text, DirectoryOf(path), machine, error)) {
+  if (!ParseMachine(*text, platform::DirectoryOf(path), machine, error)) {
     *error = path + ": " + *error;
     return false;
   }
@@ -136,19 +138,18 @@ const ControllerSpec* FindController(const Machine& machine, const std::string& 
 }
 
 bool LoadRom(const ControllerSpec& c, std::vector<uint8_t>* rom) {
-  bool too_large = false;
-  if (!PathExists(c.rom_path)) {
+  if (!platform::PathExists(c.rom_path)) {
     rom->assign(c.part->size, 0xFF);
     return true;
   }
-  return ReadWholeFile(c.rom_path, c.part->size, rom, &too_large) && !too_large &&
+  return platform::ReadInputFile(c.rom_path, c.part->size + 1, rom, nullptr) &&
          rom->size() == c.part->size;
 }
 
 int Create(const std::vector<std::string>& args) {
   std::vector<std::string> v;
   if (args.size() < 2 || !Options(args, 2, {"speed", "trace"}, &v)) return Usage();
-  if (PathExists(args[1])) return Fail(args[1] + " exists already");
+  if (platform::PathExists(args[1])) return Fail(args[1] + " exists already");
   std::string text =
       "# Simulated machine for the vxctl stand-in library (docs/simulator.md).\n"
       "# Controllers are enumerated in the order of their lines.\n";
@@ -156,7 +157,7 @@ int Create(const std::vector<std::string>& args) {
   if (!v[1].empty()) text += "trace " + v[1] + "\n";
   Machine check;
   std::string error;
-  if (!ParseMachine(text, DirectoryOf(args[1]), &check, &error)) return Fail(error);
+  if (!ParseMachine(text, platform::DirectoryOf(args[1]), &check, &error)) return Fail(error);
   if (!WriteText(args[1], text)) return Fail(args[1] + ": cannot be written");
   return 0;
 }
@@ -184,11 +185,11 @@ int Add(const std::vector<std::string>& args) {
   if (!LoadMachine(args[1], &machine, &text, &error)) return Fail(error);
   if (!text.empty() && text.back() != '\n') text += "\n";
   text += line;
-  if (!ParseMachine(text, DirectoryOf(args[1]), &machine, &error)) return Fail(error);
+  if (!ParseMachine(text, platform::DirectoryOf(args[1]), &machine, &error)) return Fail(error);
   const ControllerSpec& c = machine.controllers.back();
-  if (!PathExists(c.rom_path)) {
+  if (!platform::PathExists(c.rom_path)) {
     RomChip chip(*c.part, std::vector<uint8_t>(c.part->size, 0xFF), c.stuck);
-    if (!ReplaceFileAtomically(c.rom_path, chip.bytes())) return Fail(c.rom_path + ": cannot be written");
+    if (!platform::ReplaceFileAtomically(c.rom_path, chip.bytes().data(), chip.bytes().size())) return Fail(c.rom_path + ": cannot be written");
   }
   if (!WriteText(args[1], text)) return Fail(args[1] + ": cannot be written");
   return 0;
@@ -274,13 +275,13 @@ int Program(const std::vector<std::string>& args) {
   status = BuildImage(fw, has_config ? &cfg : nullptr, has_eui ? &eui : nullptr, &g,
                       ImageSizeFor(&g), &image);
   if (status != kOk) return Fail("firmware does not fit the ROM (" + std::to_string(status) + ")");
-  ProcessLock lock;
+  platform::ProcessLock lock;
   if (lock.TryAcquire(c->rom_path + ".lock") != 0) return Fail(args[2] + " is open in another process");
   std::vector<uint8_t> rom;
   if (!LoadRom(*c, &rom)) return Fail(c->rom_path + ": unreadable or of the wrong size");
   std::copy(image.begin(), image.end(), rom.begin());
   RomChip chip(*c->part, rom, c->stuck);
-  if (!ReplaceFileAtomically(c->rom_path, chip.bytes())) return Fail(c->rom_path + ": cannot be written");
+  if (!platform::ReplaceFileAtomically(c->rom_path, chip.bytes().data(), chip.bytes().size())) return Fail(c->rom_path + ": cannot be written");
   return 0;
 }
 
@@ -293,7 +294,7 @@ int Poke(const std::vector<std::string>& args) {
   if (!c) return Fail("no controller " + args[2] + " in " + args[1]);
   unsigned long offset;
   if (!Number(args[3], c->part->size - 1, &offset)) return Fail("offset outside the ROM");
-  ProcessLock lock;
+  platform::ProcessLock lock;
   if (lock.TryAcquire(c->rom_path + ".lock") != 0) return Fail(args[2] + " is open in another process");
   std::vector<uint8_t> rom;
   if (!LoadRom(*c, &rom)) return Fail(c->rom_path + ": unreadable or of the wrong size");
@@ -303,7 +304,7 @@ int Poke(const std::vector<std::string>& args) {
     rom[(offset + i - 4) % rom.size()] = static_cast<uint8_t>(value);
   }
   RomChip chip(*c->part, rom, c->stuck);
-  if (!ReplaceFileAtomically(c->rom_path, chip.bytes())) return Fail(c->rom_path + ": cannot be written");
+  if (!platform::ReplaceFileAtomically(c->rom_path, chip.bytes().data(), chip.bytes().size())) return Fail(c->rom_path + ": cannot be written");
   return 0;
 }
 
@@ -361,7 +362,7 @@ int Fault(const std::vector<std::string>& args) {
   }
   std::string edited;
   for (const std::string& line : lines) edited += line + "\n";
-  if (!ParseMachine(edited, DirectoryOf(args[1]), &machine, &error)) return Fail(error);
+  if (!ParseMachine(edited, platform::DirectoryOf(args[1]), &machine, &error)) return Fail(error);
   if (!WriteText(args[1], edited)) return Fail(args[1] + ": cannot be written");
   return 0;
 }
@@ -378,12 +379,12 @@ int Hold(const std::vector<std::string>& args) {
   unsigned long seconds = 3600;
   if (!c) return Fail("no controller " + args[2] + " in " + args[1]);
   if (!until && !Number(args[3], 3600, &seconds)) return Fail("seconds 0-3600");
-  ProcessLock lock;
+  platform::ProcessLock lock;
   if (lock.TryAcquire(c->rom_path + ".lock") != 0) return Fail(args[2] + " is open in another process");
   printf("holding %s\n", args[2].c_str());
   fflush(stdout);
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < end && !(until && PathExists(args[4])))
+  while (std::chrono::steady_clock::now() < end && !(until && platform::PathExists(args[4])))
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   return 0;
 }
@@ -434,7 +435,8 @@ int MakeMem(const std::vector<std::string>& args) {
   }
   Firmware fw = SampleFirmware(static_cast<uint8_t>(revision), static_cast<uint32_t>(size));
   if (!v[1].empty() && !ParseVersion(v[1], fw.version)) return Fail("version looks like 2.0.2.6-1.B");
-  if (!ReplaceFileAtomically(args[1], EncodeFirmware(fw))) return Fail(args[1] + ": cannot be written");
+  const std::vector<uint8_t> encoded = EncodeFirmware(fw);
+  if (!platform::ReplaceFileAtomically(args[1], encoded.data(), encoded.size())) return Fail(args[1] + ": cannot be written");
   return 0;
 }
 
@@ -556,7 +558,7 @@ extern "C" int wmain(int argc, wchar_t** argv);
 // file name inside the simulator has, so a path in any script reaches it.
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(sim::WideToUtf8(argv[i]));
+  for (int i = 1; i < argc; ++i) args.push_back(platform::Utf8FromWide(argv[i]));
   return RunGuarded(args);
 }
 #else

@@ -53,7 +53,7 @@ class SimLibraryTest : public ::testing::Test {
     cfg.subsystem_id = 0x5678;
     WriteFile(dir_ + "fw.mem", "");
     std::vector<uint8_t> mem = EncodeFirmware(SampleFirmware(4));
-    EXPECT_TRUE(ReplaceFileAtomically(dir_ + "fw.mem", mem));
+    EXPECT_TRUE(platform::ReplaceFileAtomically(dir_ + "fw.mem", mem.data(), mem.size()));
     WriteFile(dir_ + "cfg.ini", EncodeConfig(cfg));
     std::vector<uint8_t> image(32768);
     EXPECT_EQ(lib_.UpdateSromImage(Wide(dir_ + "fw.mem").c_str(), Wide(dir_ + "cfg.ini").c_str(),
@@ -145,7 +145,7 @@ TEST_F(SimLibraryTest, InitializeFaultAndBadDescriptions) {
 // the calls go on as without a trace.
 TEST_F(SimLibraryTest, TraceIntoAFolderIsLeftOut) {
   Describe("");
-  ASSERT_TRUE(MakeDirectories(dir_ + "trace.log"));
+  ASSERT_TRUE(platform::MakeDirectories(dir_ + "trace.log"));
   ASSERT_EQ(Init(), 0);
   uint32_t count;
   EXPECT_EQ(lib_.EnumerateDevices(0, 0, nullptr, 0, &count), 0);

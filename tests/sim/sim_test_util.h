@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/sim_platform.h"
+#include "platform/files.h"
+#include "platform/output_file.h"
 
 namespace sim {
 
@@ -19,20 +20,19 @@ inline std::string FreshDirectory() {
   std::string dir = ::testing::TempDir() + "vxctl_sim_" + info->test_suite_name() + "_" +
                     info->name() + "_" + std::to_string(++counter) + "_" +
                     std::to_string(std::chrono::system_clock::now().time_since_epoch().count());
-  MakeDirectories(dir);
+  platform::MakeDirectories(dir);
   return dir + "/";
 }
 
 /// Writes text to path.
 inline void WriteFile(const std::string& path, const std::string& text) {
-  ASSERT_TRUE(ReplaceFileAtomically(path, std::vector<uint8_t>(text.begin(), text.end())));
+  ASSERT_TRUE(platform::ReplaceFileAtomically(path, text.data(), text.size()));
 }
 
 /// The whole file as bytes.
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::vector<uint8_t> data;
-  bool too_large;
-  ReadWholeFile(path, 1 << 20, &data, &too_large);
+  platform::ReadInputFile(path, 1 << 20, &data, nullptr);
   return data;
 }
 

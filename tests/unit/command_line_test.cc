@@ -4,7 +4,7 @@
 #include <stdio.h>
 
 #include "device/rom_types.h"
-#include "platform/platform.h"
+#include "platform/console.h"
 
 namespace {
 

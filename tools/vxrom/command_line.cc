@@ -2,7 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "platform/platform.h"
+#include "platform/text.h"
 #include "vxrom/text.h"
 
 namespace {
@@ -105,7 +105,7 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
     return false;
   } catch (const CLI::ParseError& e) {
     VxromReasons().Reason(L"%ls (vxrom --help lists the commands)",
-                          WideFromUtf8(e.what()).c_str());
+                          platform::WideFromUtf8(e.what()).c_str());
     *exit_code = -4;
     return false;
   }
@@ -113,7 +113,7 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   options->json = words.json;
   options->quiet = words.quiet;
   options->progress = words.progress;
-  options->image_path = WideFromUtf8(words.image);
+  options->image_path = platform::WideFromUtf8(words.image);
   if (list->parsed()) options->command = Command::kList;
   if (info->parsed()) options->command = Command::kInfo;
   if (restore->parsed()) {
@@ -121,14 +121,14 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
     options->check_revision = !words.no_revision_check;
     options->clone_eui = words.clone_eui;
     options->has_log = restore->count("--log") > 0;
-    options->log_path = WideFromUtf8(words.log);
+    options->log_path = platform::WideFromUtf8(words.log);
     options->has_address = restore->count("--address") > 0;
     if (options->has_address &&
         !ParsePciAddress(words.address, &options->address)) {
       VxromReasons().Reason(
           L"--address %ls: not an address: BB:DD.F or BB-DD-F in "
           L"hexadecimal (bus to FF, device to 1F, function to 7)",
-          WideFromUtf8(words.address).c_str());
+          platform::WideFromUtf8(words.address).c_str());
       *exit_code = -4;
       return false;
     }

@@ -6,7 +6,7 @@
 
 #include "device/exit_codes.h"
 #include "device/session.h"
-#include "platform/platform.h"
+#include "platform/text.h"
 #include "vxrom/text.h"
 
 namespace {

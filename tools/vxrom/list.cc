@@ -12,7 +12,7 @@
 #include "device/rom_types.h"
 #include "device/session.h"
 #include "device/target.h"
-#include "platform/platform.h"
+#include "platform/text.h"
 #include "vxrom/text.h"
 
 namespace {
@@ -174,8 +174,8 @@ int ListCommand(DeviceSession& session, bool json) {
       const std::string error = ErrorText(report);
       if (!error.empty()) {
         VxromReasons().Reason(
-            L"%ls: %ls", WideFromUtf8(FormatPciAddress(report.address, true)).c_str(),
-            WideFromUtf8(error).c_str());
+            L"%ls: %ls", platform::WideFromUtf8(FormatPciAddress(report.address, true)).c_str(),
+            platform::WideFromUtf8(error).c_str());
         failed = true;
       }
     }

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "device/exit_codes.h"
-#include "platform/platform.h"
+#include "platform/console.h"
+#include "platform/program.h"
+#include "platform/stop.h"
 #include "vxrom/text.h"
 #include "vxrom/vxrom.h"
 

@@ -9,7 +9,8 @@
 #include "device/rom_types.h"
 #include "device/session.h"
 #include "device/target.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/text.h"
 #include "rom/actions.h"
 #include "rom/job.h"
 #include "vxrom/text.h"
@@ -23,7 +24,7 @@ namespace {
 int CheckImage(RomJob& job, const std::vector<uint8_t>& image) {
   DeviceSession& session = job.session;
   const std::wstring where =
-      WideFromUtf8(FormatPciAddress(session.devices.open_address, true));
+      platform::WideFromUtf8(FormatPciAddress(session.devices.open_address, true));
   const uint32_t size = ImageSize(session.geometry());
   if (image.size() != size) {
     VxromReasons().Reason(

@@ -1,5 +1,5 @@
-// Text helpers of vxrom: UTF-8 and wide text, addresses as the operator
-// types them, and the program's own output on standard output.
+// Text helpers of vxrom: its reasons, and the program's own output on
+// standard output.
 #ifndef VXROM_TEXT_H_
 #define VXROM_TEXT_H_
 
@@ -7,11 +7,6 @@
 
 #include "app/console.h"
 #include "device/controller_library.h"
-
-/// Wide form of UTF-8 text; a byte that starts no character becomes
-/// U+FFFD.  The command-line parser works in UTF-8, the library and the
-/// console in wide text.
-std::wstring WideFromUtf8(const std::string& text);
 
 /// vxrom's reasons on standard error ("vxrom: ...").
 const Console& VxromReasons();

@@ -11,7 +11,9 @@
 #include "device/log_record.h"
 #include "device/session.h"
 #include "device/target.h"
-#include "platform/platform.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/text.h"
 #include "rom/job.h"
 #include "rom/progress.h"
 #include "vxrom/command_line.h"
@@ -69,7 +71,7 @@ int RunCommand(const VxromOptions& options, DeviceSession& session,
       result = RestoreCommand(job, image, options.clone_eui);
       if (result == 0) {
         WriteResult(platform::Utf8FromWide(
-            WideFromUtf8(FormatPciAddress(session.devices.open_address)) +
+            platform::WideFromUtf8(FormatPciAddress(session.devices.open_address)) +
             L": restored \"" +
             job.image_path + L"\", " + std::to_wstring(image.size()) +
             L" bytes written and verified\n"));
@@ -117,7 +119,7 @@ int RunVxrom(const std::vector<std::wstring>& args) {
     VxromReasons().Reason(L"out of memory");
     return kExitNoMemory;
   } catch (const std::exception& e) {
-    VxromReasons().Reason(L"%ls", WideFromUtf8(e.what()).c_str());
+    VxromReasons().Reason(L"%ls", platform::WideFromUtf8(e.what()).c_str());
     return kExitFailed;
   }
 }

@@ -1,0 +1,56 @@
+// Windows console: wide characters to a console, UTF-8 to pipes and files.
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+#include <windows.h>
+
+#include <string>
+
+#include "platform/console.h"
+#include "platform/text.h"
+
+namespace platform {
+
+const bool kSlashStartsPaths = false;
+
+void InitConsole() {
+  // UTF-8 to pipes and files, wide characters to a console: every
+  // character of an argument or path prints as it is.
+  _setmode(_fileno(stdout), _O_U8TEXT);
+  _setmode(_fileno(stderr), _O_U8TEXT);
+}
+
+bool IsTerminal(FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+void WriteConsoleText(FILE* stream, const std::wstring& text) {
+  fputws(text.c_str(), stream);
+}
+
+void PrintDiagnostic(const std::string& utf8_line) {
+  // Straight to the handle: the program may have put the shared C runtime's
+  // stderr in a wide or UTF-8 text mode, where narrow text comes out as
+  // garbage.  A console takes UTF-16 whatever its code page; files and
+  // pipes get UTF-8 with the Windows line end.
+  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+  fflush(stderr);
+  std::string text = utf8_line + "\r\n";
+  DWORD mode = 0;
+  DWORD written = 0;
+  if (GetConsoleMode(handle, &mode)) {
+    std::wstring wide = WideFromUtf8(text);
+    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return;
+  }
+  size_t done = 0;
+  while (done < text.size()) {
+    if (!WriteFile(handle, text.data() + done, static_cast<DWORD>(text.size() - done), &written,
+                   nullptr) ||
+        written == 0) {
+      return;
+    }
+    done += written;
+  }
+}
+
+}  // namespace platform
