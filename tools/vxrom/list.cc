@@ -192,9 +192,9 @@ int ListCommand(DeviceSession& session, bool json) {
         VxromReasons().Reason(
             L"warning: %ls and %ls hold the same EUI-64 %ls: each board needs "
             L"its own",
-            WideFromUtf8(FormatPciAddress(reports[i].address, true)).c_str(),
-            WideFromUtf8(FormatPciAddress(reports[j].address, true)).c_str(),
-            WideFromUtf8(mine).c_str());
+            platform::WideFromUtf8(FormatPciAddress(reports[i].address, true)).c_str(),
+            platform::WideFromUtf8(FormatPciAddress(reports[j].address, true)).c_str(),
+            platform::WideFromUtf8(mine).c_str());
       }
       shared[i] = shared[j] = true;
     }

@@ -85,7 +85,7 @@ int CheckIdentity(RomJob& job, const std::vector<uint8_t>& image) {
   PciAddress target = kNoAddress;
   if (LoadDeviceList(session) != 0 || !ChosenTarget(session, &target)) return 0;
   const std::vector<PciAddress> all = session.devices.addresses();
-  const std::wstring eui = WideFromUtf8(FormatEui64(carried.eui64));
+  const std::wstring eui = platform::WideFromUtf8(FormatEui64(carried.eui64));
   // The board's own EUI-64 first: that is the likelier mistake.
   std::vector<ControllerReport> reports;
   for (PciAddress address : all) {
@@ -105,9 +105,9 @@ int CheckIdentity(RomJob& job, const std::vector<uint8_t>& image) {
           L"%ls: \"%ls\" carries EUI-64 %ls, which %ls holds: two boards "
           L"would share it (--clone-eui writes it all the same): the ROM is "
           L"left untouched",
-          WideFromUtf8(FormatPciAddress(target, true)).c_str(),
+          platform::WideFromUtf8(FormatPciAddress(target, true)).c_str(),
           job.image_path.c_str(), eui.c_str(),
-          WideFromUtf8(FormatPciAddress(address, true)).c_str());
+          platform::WideFromUtf8(FormatPciAddress(address, true)).c_str());
       return kExitImage;
     }
     if (address == target && !same) {
@@ -115,9 +115,9 @@ int CheckIdentity(RomJob& job, const std::vector<uint8_t>& image) {
           L"%ls: \"%ls\" carries EUI-64 %ls, the board holds %ls: the image "
           L"is another board's (--clone-eui writes it all the same): the ROM "
           L"is left untouched",
-          WideFromUtf8(FormatPciAddress(target, true)).c_str(),
+          platform::WideFromUtf8(FormatPciAddress(target, true)).c_str(),
           job.image_path.c_str(), eui.c_str(),
-          WideFromUtf8(FormatEui64(report.info.eui64)).c_str());
+          platform::WideFromUtf8(FormatEui64(report.info.eui64)).c_str());
       return kExitImage;
     }
   }
