@@ -564,6 +564,25 @@ void ConsoleReporter::Report(const Event& e) {
       break;
     case EventKind::kLibraryNotLoaded:
       console_.Reason(L"%ls", e.why.c_str());
+      if (e.count) {
+        console_.Print(L"vxctl Library Initilize Error! (%d)\n", -1);
+        break;
+      }
+#ifdef _WIN32
+      console_.Reason(
+          L"vxctl.dll is the controller library of the "
+          L"controllers' maker: put the maker's vxctl.dll beside "
+          L"the program (or in System32); the simulator package "
+          L"has a stand-in in a folder of its own, to try the "
+          L"program without hardware");
+#else
+      console_.Reason(
+          L"libvxctl.so is the controller library of the "
+          L"controllers' maker: install it beside the program or "
+          L"on the library path; to try the program without "
+          L"hardware, the vxsrom-simulator package brings a "
+          L"stand-in (run vxsrom-sim)");
+#endif
       console_.Print(L"vxctl Library Initilize Error! (%d)\n", -1);
       break;
     case EventKind::kLibraryNotStarted:

@@ -17,7 +17,14 @@ int wmain(int argc, wchar_t** argv) {
   platform::HardenProcess();
   platform::InitConsole();
   platform::InstallStopHandlers();
-  return RunProgram(std::vector<std::wstring>(argv, argv + argc));
+  const int exit_code = RunProgram(std::vector<std::wstring>(argv, argv + argc));
+  // Started by a double-click, the window would close with the output.
+  if (platform::OwnsItsConsoleAlone()) {
+    platform::WriteConsoleText(stderr, L"\nPress a key to close this window.");
+    fflush(stderr);
+    platform::WaitForKey();
+  }
+  return exit_code;
 }
 #else
 int main(int argc, char** argv) {

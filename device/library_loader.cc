@@ -19,6 +19,7 @@ const wchar_t kLibraryFile[] = L"libvxctl.so";
 LoadedLibrary::~LoadedLibrary() { Unload(); }
 
 bool LoadedLibrary::Load(std::wstring* reason) {
+  incomplete_ = false;
   handle_ = platform::LoadLibraryBesideProgram(kLibraryFile, reason);
   if (!handle_) return false;
   void* address;
@@ -26,6 +27,7 @@ bool LoadedLibrary::Load(std::wstring* reason) {
   address = platform::LibraryExport(handle_, ordinal, #name);                             \
   if (!address) {                                                                         \
     *reason = L"the controller library lacks " L## #name L" (ordinal " L## #ordinal L")"; \
+    incomplete_ = true;                                                                   \
     Unload();                                                                             \
     return false;                                                                         \
   }                                                                                       \
@@ -46,6 +48,7 @@ int StartedLibrary::Start(DeviceSession& session) {
   if (!loaded_.Load(&reason)) {
     Event event(EventKind::kLibraryNotLoaded);
     event.why = reason;
+    event.count = loaded_.incomplete() ? 1 : 0;
     session.Report(event);
     return kExitFailed;
   }

@@ -28,8 +28,12 @@ class LoadedLibrary {
   /// Releases the library.
   void Unload();
 
+  /// True when the last Load found the library but not every operation.
+  bool incomplete() const { return incomplete_; }
+
  private:
   void* handle_ = nullptr;
+  bool incomplete_ = false;
   ControllerLibrary operations_ = {};
 };
 

@@ -106,7 +106,8 @@ enum class EventKind {
   kWriteAllSummary,       ///< tally, path (the EUI-64 file)
   kNoMatchingController,  ///< image_revision
   // The library itself.
-  kLibraryNotLoaded,   ///< why (the system's reason)
+  kLibraryNotLoaded,   ///< why (the system's reason), count (1: found,
+                       ///< but lacking an operation)
   kLibraryNotStarted,  ///< status
   kLibraryNotStopped,  ///< status
   // A request to stop, held back.

@@ -55,4 +55,9 @@ void PrintDiagnostic(const std::string& utf8_line) {
   }
 }
 
+// A terminal outlives the program: nothing closes with it.
+bool OwnsItsConsoleAlone() { return false; }
+
+void WaitForKey() {}
+
 }  // namespace platform

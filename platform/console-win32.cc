@@ -1,4 +1,5 @@
 // Windows console: wide characters to a console, UTF-8 to pipes and files.
+#include <conio.h>
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
@@ -52,5 +53,16 @@ void PrintDiagnostic(const std::string& utf8_line) {
     done += written;
   }
 }
+
+bool OwnsItsConsoleAlone() {
+  DWORD processes[2];
+  if (GetConsoleProcessList(processes, 2) != 1) return false;
+  for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE}) {
+    if (GetFileType(GetStdHandle(which)) != FILE_TYPE_CHAR) return false;
+  }
+  return true;
+}
+
+void WaitForKey() { _getwch(); }
 
 }  // namespace platform

@@ -30,6 +30,14 @@ void WriteConsoleText(FILE* stream, const std::wstring& text);
 int DecodeArguments(int argc, char** argv, std::vector<std::wstring>* args);
 #endif
 
+/// True when the program has a console window of its own that closes
+/// when it ends (Windows, started from Explorer by a double-click), with
+/// the keyboard and the screen as its standard streams.
+bool OwnsItsConsoleAlone();
+
+/// Waits for a key on the console.
+void WaitForKey();
+
 /// Writes one line (UTF-8, without its line end) to standard error so that
 /// it reads correctly whatever mode the program set on its C streams: the
 /// library shares the program's C runtime, and a program that made stderr a

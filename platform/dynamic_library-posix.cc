@@ -25,8 +25,15 @@ void* LoadLibraryBesideProgram(const std::wstring& file_name,
   void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
     const char* error = dlerror();
-    if (!error || !WideFromLocale(error, reason))
-      *reason = L"cannot load " + file_name;
+    std::wstring why;
+    if (!error || !WideFromLocale(error, &why)) why = L"not found";
+    std::wstring where;
+    if (n > 0 && WideFromLocale(std::string(buffer.data(), static_cast<size_t>(n)).c_str(), &where))
+      where = where.substr(0, where.rfind(L'/') + 1);
+    // What was tried: the program's folder, then the system's library path.
+    *reason = L"cannot load " + file_name + L" (looked for in " +
+              (where.empty() ? std::wstring(L"the program's folder") : where) +
+              L", then on the system's library path): " + why;
   }
   return handle;
 }

@@ -58,12 +58,12 @@ void* LoadLibraryBesideProgram(const std::wstring& file_name,
     std::wstring why = SystemErrorText(error);
     if (error == ERROR_BAD_EXE_FORMAT) {
       why += sizeof(void*) == 8
-                 ? L": the library is built for another processor type "
-                   L"than this 64-bit vxsrom (a 32-bit library needs the "
-                   L"32-bit vxsrom)"
-                 : L": the library is built for another processor type "
-                   L"than this 32-bit vxsrom (a 64-bit library needs the "
-                   L"64-bit vxsrom)";
+                 ? L": the library is built for another processor type; "
+                   L"this program is 64-bit and needs a 64-bit " +
+                       file_name
+                 : L": the library is built for another processor type; "
+                   L"this program is 32-bit and needs a 32-bit " +
+                       file_name;
     }
     tried += (tried.empty() ? L"" : L"; ") + candidate + L": " + why;
   }
