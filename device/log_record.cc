@@ -2,6 +2,7 @@
 
 #include <wchar.h>
 
+#include "device/controller_library.h"
 #include "platform/files.h"
 
 std::wstring BuildCommandLineEcho(const std::vector<std::wstring>& args) {
@@ -28,8 +29,8 @@ std::wstring FormatLogRecord(const std::wstring& echo, int32_t exit_code,
   wchar_t prefix[64];
   if (open_address != 0xFFFF) {
     swprintf(prefix, 64, L"[%02X:%02X:%02X][Return = %d]",
-             open_address >> 8, (open_address >> 3) & 0x1F, open_address & 7,
-             static_cast<int>(exit_code));
+             PciBus(open_address), PciDevice(open_address),
+             PciFunction(open_address), static_cast<int>(exit_code));
   } else {
     swprintf(prefix, 64, L"[--:--:--][Return = %d]",
              static_cast<int>(exit_code));

@@ -17,7 +17,7 @@ const uint32_t kAutoImageSize = kMaxImageSize;
 
 /// True when the controller's chip takes the image's firmware.
 bool Matches(const DeviceRecord& record, uint8_t revision) {
-  return revision == NO_REVISION || record.chip_revision == revision;
+  return RevisionMatches(revision, record.chip_revision);
 }
 
 /// The controllers from index first on that the image is written to.

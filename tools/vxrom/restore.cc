@@ -46,7 +46,7 @@ int CheckImage(RomJob& job, const std::vector<uint8_t>& image) {
   }
   const uint8_t revision = ImageChipRevision(info);
   const uint8_t chip = session.devices.selected().chip_revision;
-  if (session.check_revision && revision != chip) {
+  if (session.check_revision && !RevisionMatches(revision, chip)) {
     VxromReasons().Reason(
         L"%ls: \"%ls\" is for chip revision %u, the controller's chip is "
         L"revision %u (--no-revision-check skips the check): the ROM is "
