@@ -108,9 +108,14 @@ for /f "tokens=1-4 delims=-" %%a in ("%~1") do (
 )
 if defined P4 goto :eof
 if not defined P3 goto :eof
-if not "%P1:~2%"=="" goto :eof
-if not "%P2:~2%"=="" goto :eof
-if not "%P3:~1%"=="" goto :eof
+rem Lengths by a padded copy: a substring past the end reads differently
+rem on some command interpreters.
+set "T=%P1%__" & call :longer_than 2
+if defined BAD_LENGTH goto :eof
+set "T=%P2%__" & call :longer_than 2
+if defined BAD_LENGTH goto :eof
+set "T=%P3%__" & call :longer_than 1
+if defined BAD_LENGTH goto :eof
 rem "-" at an end, or doubled, leaves a field out.
 set "W=%~1"
 if "%W:~0,1%"=="-" goto :eof
@@ -132,4 +137,12 @@ for /f "tokens=1-3 delims=-" %%x in ("%1") do (
 )
 set /a B1=B/16, B2=B%%16, D1=D/16, D2=D%%16, F1=F/16, F2=F%%16
 call set "FIELD=[%%HEX:~%B1%,1%%%%HEX:~%B2%,1%%:%%HEX:~%D1%,1%%%%HEX:~%D2%,1%%:%%HEX:~%F1%,1%%%%HEX:~%F2%,1%%]"
+goto :eof
+
+rem :longer_than N: BAD_LENGTH is defined when T, padded with "__", holds
+rem more than N characters before its padding.
+:longer_than
+set "BAD_LENGTH="
+call set "C=%%T:~%1,1%%"
+if not "%C%"=="_" set "BAD_LENGTH=1"
 goto :eof
