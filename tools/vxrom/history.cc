@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "vxrom/exit_codes.h"
+#include "vxrom/host.h"
 #include "vxrom/pool.h"
 #include "vxrom/text.h"
 
@@ -110,12 +111,12 @@ int HistoryCommand(const VxromOptions& options) {
     case HistoryFormat::kCsv:
       for (size_t i = 0; i < sizeof kFields / sizeof *kFields; ++i)
         out += std::string(i ? "," : "") + kFields[i];
-      out += "\r\n";
+      out += kCsvLineEnd;
       for (const HistoryRecord& h : records) {
         const Json j = Record(h);
         for (size_t i = 0; i < sizeof kFields / sizeof *kFields; ++i)
           out += (i ? "," : "") + CsvField(j[kFields[i]]);
-        out += "\r\n";
+        out += kCsvLineEnd;
       }
       break;
     case HistoryFormat::kText:

@@ -4,6 +4,8 @@
 
 #include "vxrom/host.h"
 
+const char kCsvLineEnd[] = "\r\n";
+
 std::optional<std::string> EnvironmentVariable(const char* name) {
   const char* value = getenv(name);
   if (!value || !*value) return std::nullopt;

@@ -7,6 +7,9 @@
 #include "platform/platform.h"
 #include "vxrom/host.h"
 
+// Standard output is in text mode: its LF becomes CRLF.
+const char kCsvLineEnd[] = "\n";
+
 std::optional<std::string> EnvironmentVariable(const char* name) {
   const std::wstring wide(name, name + strlen(name));
   const wchar_t* value = _wgetenv(wide.c_str());

@@ -8,6 +8,10 @@
 #include <optional>
 #include <string>
 
+/// CSV's line end (CRLF, RFC 4180) as written to standard output, whose
+/// text mode may add the CR itself.
+extern const char kCsvLineEnd[];
+
 /// The environment variable name, in UTF-8; nothing when unset or empty.
 std::optional<std::string> EnvironmentVariable(const char* name);
 
