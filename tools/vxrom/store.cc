@@ -220,11 +220,30 @@ StoreStatus Store::Counts(PoolCounts* counts, std::string* reason) {
     if (*r[0] == "programmed") counts->programmed += n;
     if (*r[0] == "spoiled") counts->spoiled += n;
   }
-  if (!lowest.empty() && lowest[0][0])
-    counts->next = KeyValue(lowest[0][0]);
-  else if (!ranges.empty())
+  if (!ranges.empty())
     counts->next = KeyValue(ranges[0][2]);
+  else if (!lowest.empty() && lowest[0][0])
+    counts->next = KeyValue(lowest[0][0]);
   return StoreStatus::kOk;
+}
+
+bool Store::TakeFromOneRange(size_t count, std::vector<int64_t>* keys,
+                             std::string* error) {
+  // The common case in one statement: a range with room for the whole
+  // run moves its counter on.  On a server the row lock orders the
+  // stations, and a station that waited re-checks the room it sees.
+  const int64_t n = static_cast<int64_t>(count);
+  std::vector<SqlRow> rows;
+  if (!db_->Execute("UPDATE vxrom_range SET next_key = next_key + ? WHERE "
+                    "first_key = (SELECT first_key FROM vxrom_range WHERE "
+                    "last_key - next_key >= ? ORDER BY first_key LIMIT 1) "
+                    "AND last_key - next_key >= ? RETURNING next_key",
+                    {n, n - 1, n - 1}, &rows, error))
+    return false;
+  if (rows.empty()) return true;
+  const int64_t end = ToInt(rows[0][0]);
+  for (int64_t k = end - n; k < end; ++k) keys->push_back(k);
+  return true;
 }
 
 StoreStatus Store::Reserve(const RunIdentity& run,
@@ -233,59 +252,80 @@ StoreStatus Store::Reserve(const RunIdentity& run,
                            std::string* reason) {
   std::string error;
   numbers->clear();
-  if (!BeginWrite(&error)) return Abandon(error, reason);
-  const int64_t wanted = static_cast<int64_t>(boards.size());
-  // Numbers given back by earlier runs first, then the ranges in order.
-  std::vector<SqlRow> returned, ranges;
-  if (!db_->Execute("SELECT eui_key FROM vxrom_eui WHERE state = 'free' "
-                    "ORDER BY eui_key LIMIT ?",
-                    {wanted}, &returned, &error))
-    return Abandon(error, reason);
+  if (boards.empty()) return StoreStatus::kOk;
+  if (!db_->Begin(&error)) return Abandon(error, reason);
   std::vector<int64_t> keys;
-  for (const SqlRow& r : returned) keys.push_back(ToInt(r[0]));
-  const size_t from_returned = keys.size();
-  std::vector<std::pair<int64_t, int64_t>> advanced;  // first_key, next_key
-  if (keys.size() < boards.size()) {
-    if (!db_->Execute("SELECT first_key, last_key, next_key FROM vxrom_range "
-                      "WHERE next_key <= last_key ORDER BY first_key",
+  if (!TakeFromOneRange(boards.size(), &keys, &error)) return Abandon(error, reason);
+  size_t from_returned = 0;
+  if (keys.empty()) {
+    // No range has room for the run: the remains of several ranges and
+    // the numbers earlier runs gave back, with the writers in turn.
+    if (db_->dialect() == SqlDialect::kPostgres &&
+        !db_->Execute("SELECT pg_advisory_xact_lock(5130)", {}, nullptr, &error))
+      return Abandon(error, reason);
+    std::vector<SqlRow> returned, ranges;
+    if (!db_->Execute("SELECT eui_key FROM vxrom_eui WHERE state = 'free' "
+                      "ORDER BY eui_key LIMIT ?",
+                      {static_cast<int64_t>(boards.size())}, &returned, &error))
+      return Abandon(error, reason);
+    for (const SqlRow& r : returned) keys.push_back(ToInt(r[0]));
+    from_returned = keys.size();
+    // Locked rows: a one-range reservation of another station waits.
+    const std::string lock = db_->dialect() == SqlDialect::kPostgres ? " FOR UPDATE" : "";
+    if (keys.size() < boards.size() &&
+        !db_->Execute("SELECT first_key, last_key, next_key FROM vxrom_range "
+                      "WHERE next_key <= last_key ORDER BY first_key" +
+                          lock,
                       {}, &ranges, &error))
       return Abandon(error, reason);
     for (const SqlRow& r : ranges) {
+      if (keys.size() == boards.size()) break;
       int64_t next = ToInt(r[2]);
       const int64_t last = ToInt(r[1]);
       while (keys.size() < boards.size() && next <= last) keys.push_back(next++);
-      advanced.emplace_back(ToInt(r[0]), next);
-      if (keys.size() == boards.size()) break;
+      if (!db_->Execute("UPDATE vxrom_range SET next_key = ? WHERE first_key = ?",
+                        {next, ToInt(r[0])}, nullptr, &error))
+        return Abandon(error, reason);
+    }
+    if (keys.size() < boards.size()) {
+      db_->Rollback();
+      *reason = "the pool has " + std::to_string(keys.size()) +
+                " free EUI-64s for " + std::to_string(boards.size()) +
+                " boards: nothing reserved, no ROM touched (vxrom pool add "
+                "adds more)";
+      return StoreStatus::kTooSmall;
     }
   }
-  if (keys.size() < boards.size()) {
-    db_->Rollback();
-    *reason = "the pool has " + std::to_string(keys.size()) +
-              " free EUI-64s for " + std::to_string(boards.size()) +
-              " boards: nothing reserved, no ROM touched (vxrom pool add "
-              "adds more)";
-    return StoreStatus::kTooSmall;
-  }
   const std::string now = UtcTimestamp();
+  // Numbers given back were rows already; new ones become rows, all in
+  // one statement.
+  std::string insert;
+  std::vector<SqlValue> values;
   for (size_t i = 0; i < keys.size(); ++i) {
-    std::vector<SqlValue> values = {run.run_id, run.station, run.host,
-                                    static_cast<int64_t>(run.pid), boards[i].address,
-                                    SqlValue::Maybe(boards[i].serial), now, keys[i]};
-    const char* sql =
-        i < from_returned
-            ? "UPDATE vxrom_eui SET state = 'reserved', run_id = ?, station = "
-              "?, host = ?, pid = ?, address = ?, serial = ?, reserved_at = ? "
-              "WHERE eui_key = ?"
-            : "INSERT INTO vxrom_eui (state, run_id, station, host, pid, "
-              "address, serial, reserved_at, eui_key) VALUES ('reserved', ?, "
-              "?, ?, ?, ?, ?, ?, ?)";
-    if (!db_->Execute(sql, values, nullptr, &error)) return Abandon(error, reason);
+    std::vector<SqlValue> row = {run.run_id, run.station, run.host,
+                                 static_cast<int64_t>(run.pid), boards[i].address,
+                                 SqlValue::Maybe(boards[i].serial), now, keys[i]};
+    if (i < from_returned) {
+      if (!db_->Execute("UPDATE vxrom_eui SET state = 'reserved', run_id = ?, station = "
+                        "?, host = ?, pid = ?, address = ?, serial = ?, reserved_at = ? "
+                        "WHERE eui_key = ?",
+                        row, nullptr, &error))
+        return Abandon(error, reason);
+    } else {
+      insert += insert.empty() ? "" : ", ";
+      insert += "('reserved', ?, ?, ?, ?, ?, ?, ?, ?)";
+      values.insert(values.end(), row.begin(), row.end());
+    }
     numbers->push_back(Value(keys[i]));
   }
-  for (const auto& a : advanced)
-    if (!db_->Execute("UPDATE vxrom_range SET next_key = ? WHERE first_key = ?",
-                      {a.second, a.first}, nullptr, &error))
-      return Abandon(error, reason);
+  if (!insert.empty() &&
+      !db_->Execute("INSERT INTO vxrom_eui (state, run_id, station, host, pid, "
+                    "address, serial, reserved_at, eui_key) VALUES " +
+                        insert,
+                    values, nullptr, &error)) {
+    numbers->clear();
+    return Abandon(error, reason);
+  }
   if (!db_->Commit(&error)) {
     numbers->clear();
     return Abandon(error, reason);

@@ -136,6 +136,10 @@ class Store {
  private:
   explicit Store(std::unique_ptr<Database> db) : db_(std::move(db)) {}
   StoreStatus Migrate(std::string* reason);
+  /// Takes count numbers from the first range with room for all, into
+  /// *keys (left empty when none has room).
+  bool TakeFromOneRange(size_t count, std::vector<int64_t>* keys,
+                        std::string* error);
   /// Begin, and on a server the lock that orders writers.
   bool BeginWrite(std::string* error);
   /// Rolls back and says why.
