@@ -12,6 +12,8 @@ namespace {
 
 /// How long a writer waits for another one, in milliseconds.
 const int kBusyTimeoutMs = 5000;
+/// Pause between two attempts at a busy database, in milliseconds.
+const int kRetryMs = 10;
 
 class SqliteDatabase : public Database {
  public:
@@ -20,6 +22,20 @@ class SqliteDatabase : public Database {
 
   bool Execute(const std::string& sql, const std::vector<SqlValue>& params,
                std::vector<SqlRow>* rows, std::string* error) override {
+    // Outside a transaction a busy database is waited for here too: a
+    // connection that opens while another closes (and checkpoints) can be
+    // refused at once, without the busy handler.
+    for (int waited = 0;; waited += kRetryMs) {
+      const bool outside = sqlite3_get_autocommit(db_) != 0;
+      if (Attempt(sql, params, rows, error)) return true;
+      if (!outside || sqlite3_errcode(db_) != SQLITE_BUSY || waited >= kBusyTimeoutMs) return false;
+      if (rows) rows->clear();
+      sqlite3_sleep(kRetryMs);
+    }
+  }
+
+  bool Attempt(const std::string& sql, const std::vector<SqlValue>& params,
+               std::vector<SqlRow>* rows, std::string* error) {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) !=
         SQLITE_OK)
@@ -74,7 +90,8 @@ class SqliteDatabase : public Database {
 
  private:
   bool Fail(std::string* error) {
-    *error = sqlite3_errmsg(db_);
+    *error = std::string(sqlite3_errmsg(db_)) + " (SQLite error " +
+             std::to_string(sqlite3_extended_errcode(db_)) + ")";
     return false;
   }
 

@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -9,6 +10,10 @@ namespace {
 /// The schema this program writes; a later one is refused, an earlier
 /// one migrated.
 const int64_t kSchemaVersion = 1;
+
+/// Ranges of at least this many numbers are stored as kParts rows.
+const uint64_t kSplitFrom = 1u << 16;
+const uint64_t kParts = 16;
 
 /// Numbers are kept as signed 64-bit keys whose order is the numbers'
 /// order: the top bit flipped.
@@ -184,10 +189,19 @@ StoreStatus Store::AddRanges(
                 ": nothing added";
       return StoreStatus::kRefused;
     }
-    if (!db_->Execute("INSERT INTO vxrom_range (first_key, last_key, "
-                      "next_key) VALUES (?, ?, ?)",
-                      {first, last, first}, nullptr, &error))
-      return Abandon(error, reason);
+    // A large range is kept as a few rows of equal parts: stations that
+    // reserve at once each take a part of their own.
+    const uint64_t size = ranges[i].second - ranges[i].first;
+    const uint64_t part = size >= kSplitFrom ? size / kParts + 1 : size + 1;
+    for (uint64_t at = 0; at <= size; at += part) {
+      const int64_t begin = Key(ranges[i].first + at);
+      const int64_t end = Key(ranges[i].first + std::min(size, at + part - 1));
+      if (!db_->Execute("INSERT INTO vxrom_range (first_key, last_key, "
+                        "next_key) VALUES (?, ?, ?)",
+                        {begin, end, begin}, nullptr, &error))
+        return Abandon(error, reason);
+      if (size - at < part) break;
+    }
   }
   if (!db_->Commit(&error)) return Abandon(error, reason);
   return StoreStatus::kOk;
@@ -232,12 +246,15 @@ bool Store::TakeFromOneRange(size_t count, std::vector<int64_t>* keys,
   // The common case in one statement: a range with room for the whole
   // run moves its counter on.  On a server the row lock orders the
   // stations, and a station that waited re-checks the room it sees.
+  // A range another station holds is passed over, so that stations
+  // commit side by side instead of one after the other.
   const int64_t n = static_cast<int64_t>(count);
+  const std::string skip = db_->dialect() == SqlDialect::kPostgres ? " FOR UPDATE SKIP LOCKED" : "";
   std::vector<SqlRow> rows;
   if (!db_->Execute("UPDATE vxrom_range SET next_key = next_key + ? WHERE "
                     "first_key = (SELECT first_key FROM vxrom_range WHERE "
-                    "last_key - next_key >= ? ORDER BY first_key LIMIT 1) "
-                    "AND last_key - next_key >= ? RETURNING next_key",
+                    "last_key - next_key >= ? ORDER BY first_key LIMIT 1" +
+                        skip + ") AND last_key - next_key >= ? RETURNING next_key",
                     {n, n - 1, n - 1}, &rows, error))
     return false;
   if (rows.empty()) return true;
