@@ -89,6 +89,9 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     if (length > 1023) length = 1023;
     std::string text = Utf8FromUtf16(reinterpret_cast<const char16_t*>(message), static_cast<size_t>(length));
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    // One line of reason: the server's own line breaks become spaces.
+    for (char& c : text)
+      if (c == '\n' || c == '\r' || c == '\t') c = ' ';
     if (!out.empty()) out += "; ";
     out += text;
   }

@@ -49,9 +49,6 @@ class WorkerReporter : public Reporter {
       case EventKind::kTargetChosen:
         Tell({{"event", "target"}, {"chip_revision", e.chip_revision}});
         break;
-      case EventKind::kRomTypeIdentified:
-        Tell({{"event", "rom_type"}, {"rom_type", e.rom_type}});
-        break;
       case EventKind::kOperationStarted:
       case EventKind::kOperationProgress:
         if (e.operation == RomOperation::kDumpRead) break;
@@ -87,6 +84,9 @@ int WorkerSteps(RomJob& job, RomBuffer& image) {
   SelectedControllerGuard guard(session);
   int result = OpenTarget(session, NO_REVISION);
   if (result != 0) return result;
+  // History names the listed ROM type (1 to 4) the detected part equals.
+  const int rom_type = session.rom_types.ListedType(session.geometry());
+  if (rom_type != 0) Tell({{"event", "rom_type"}, {"rom_type", rom_type}});
   const uint32_t size = ImageSize(session.geometry());
   if ((result = AllocateRomBuffer(session, size, &image)) != 0) return result;
   if ((result = UpdateImage(job, &session.geometry(), image.get())) != 0) return result;
