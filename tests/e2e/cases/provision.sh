@@ -206,6 +206,7 @@ for n, r in enumerate(doc):
 # A stop request: the board in progress finishes, none starts after it,
 # the numbers of the others go back to the pool.
 case_stop_request() {
+  is_windows && skip "no POSIX signals under wine"
   samples
   line_machine m.txt 3
   sed -i 's/^speed 0/speed 1/' m.txt
