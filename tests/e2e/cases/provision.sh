@@ -147,7 +147,30 @@ case_refused_before_erase() {
   expect_status -22
   expect_err_has 'PWD=***'
   ! grep -q hunter2 err.txt out.txt || fail "the password was shown"
+  # Labels scanned in turn; the same label twice refuses the run.
+  vxrom pool add 02-00-00-00-00-00-01-00 02-00-00-00-00-00-01-09 --db "$DB"
+  printf 'S1\nS2\nS1\nS4\n' > scanned.txt
+  vxrom provision fw4.mem cfg.ini --scan --db "$DB" < scanned.txt
+  expect_status -4
+  expect_err_has 'board at 06:00.0: '
+  expect_err_has '"S1" is given for two boards'
   for i in 1 2 3 4; do cmp -s m-rom$i.bin before$i.bin || fail "ROM $i changed"; done
+  expect_pool 13 0 0 0
+}
+
+# A board another process holds open fails before its erase; the others
+# are not held up, and its number goes back to the pool.
+case_held_board() {
+  samples
+  line_machine m.txt 3
+  vxrom pool add 02-00-00-00-00-00-00-00 02-00-00-00-00-00-00-09 --db "$DB"
+  hold_controller m.txt 05:00.0
+  vxrom provision fw4.mem cfg.ini --db "$DB"
+  release_controller
+  expect_status -20
+  expect_out_has '2 programmed, 1 failed, 0 untouched'
+  grep -q '^05:00.0 .* FAIL: .*05:00.0' out.txt || { cat out.txt >&2; fail "05:00.0 did not fail with its reason"; }
+  expect_pool 8 0 2 0
 }
 
 # Four stations on four machines at once, one database: no number twice,
@@ -223,7 +246,7 @@ case_stop_request() {
 }
 
 for backend in sqlite postgres; do
-  for body in pool_ranges one_board_fails refused_before_erase stations_share_the_pool killed_runs stop_request; do
+  for body in pool_ranges one_board_fails refused_before_erase held_board stations_share_the_pool killed_runs stop_request; do
     eval "test_${body}_$backend() { database $backend; case_$body; }"
   done
 done
