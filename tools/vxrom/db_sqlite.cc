@@ -15,6 +15,15 @@ const int kBusyTimeoutMs = 5000;
 /// Pause between two attempts at a busy database, in milliseconds.
 const int kRetryMs = 10;
 
+/// Waits for another writer in short steps: SQLite's own handler sleeps
+/// longer and longer, and a station would sleep on while the database is
+/// free again.  Gives up after about kBusyTimeoutMs.
+int WaitWhileBusy(void*, int attempts) {
+  if (attempts >= kBusyTimeoutMs) return 0;
+  sqlite3_sleep(1);
+  return 1;
+}
+
 class SqliteDatabase : public Database {
  public:
   explicit SqliteDatabase(sqlite3* db) : db_(db) {}
@@ -116,7 +125,7 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path,
     sqlite3_close(db);
     return nullptr;
   }
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  sqlite3_busy_handler(db, WaitWhileBusy, nullptr);
   std::unique_ptr<Database> opened(new SqliteDatabase(db));
   // A record of a programmed board must survive a power cut: FULL.
   if (!opened->Execute("PRAGMA journal_mode=WAL", {}, nullptr, error) ||

@@ -58,7 +58,8 @@ int AddRanges(Store& store, const std::vector<Range>& ranges) {
   return 0;
 }
 
-int Add(const VxromOptions& options, Store& store) {
+/// pool add's words as a range.  @return 0 or -4.
+int ReadRange(const VxromOptions& options, std::vector<Range>* ranges) {
   Range range;
   if (!ReadNumber("FIRST", options.first, &range.first)) return -4;
   range.second = range.first;
@@ -70,7 +71,8 @@ int Add(const VxromOptions& options, Store& store) {
     return -4;
   }
   if (!CheckIndividual("the range", range)) return -4;
-  return AddRanges(store, {range});
+  ranges->push_back(range);
+  return 0;
 }
 
 /// Trims white space at both ends.
@@ -81,7 +83,9 @@ std::string Trimmed(const std::string& text) {
   return text.substr(begin, text.find_last_not_of(space) - begin + 1);
 }
 
-int Import(const VxromOptions& options, Store& store) {
+/// pool import's file as ranges of consecutive numbers.
+/// @return 0, -4, -12 or -25.
+int ReadImport(const VxromOptions& options, std::vector<Range>* ranges) {
   std::vector<uint8_t> data;
   std::wstring why;
   if (!platform::ReadInputFile(options.image_path, kLargestImport, &data, &why)) {
@@ -111,19 +115,18 @@ int Import(const VxromOptions& options, Store& store) {
     return -4;
   }
   std::sort(numbers.begin(), numbers.end());
-  std::vector<Range> ranges;
   for (size_t i = 0; i < numbers.size(); ++i) {
     if (i > 0 && numbers[i] == numbers[i - 1]) {
       Reason(name + " lists " + FormatEui64Value(numbers[i]) +
              " more than once: nothing added");
       return kExitRangeRefused;
     }
-    if (!ranges.empty() && ranges.back().second + 1 == numbers[i])
-      ranges.back().second = numbers[i];
+    if (!ranges->empty() && ranges->back().second + 1 == numbers[i])
+      ranges->back().second = numbers[i];
     else
-      ranges.emplace_back(numbers[i], numbers[i]);
+      ranges->emplace_back(numbers[i], numbers[i]);
   }
-  return AddRanges(store, ranges);
+  return 0;
 }
 
 int Status(const VxromOptions& options, Store& store) {
@@ -179,14 +182,14 @@ int StoreFailure(StoreStatus status, const std::string& reason) {
 }
 
 int PoolCommand(const VxromOptions& options) {
+  // The numbers are checked before the database is asked anything.
+  std::vector<Range> ranges;
+  int result = 0;
+  if (options.command == Command::kPoolAdd) result = ReadRange(options, &ranges);
+  if (options.command == Command::kPoolImport) result = ReadImport(options, &ranges);
+  if (result != 0) return result;
   std::unique_ptr<Store> store = OpenOptionsStore(options);
   if (!store) return kExitDatabase;
-  switch (options.command) {
-    case Command::kPoolAdd:
-      return Add(options, *store);
-    case Command::kPoolImport:
-      return Import(options, *store);
-    default:
-      return Status(options, *store);
-  }
+  if (ranges.empty()) return Status(options, *store);
+  return AddRanges(*store, ranges);
 }
