@@ -27,9 +27,20 @@ FILE* OpenRegularFile(const std::string& path, bool* not_regular) {
   *not_regular = false;
   // Backup semantics let a directory open too, so that it is refused below
   // as not a regular file rather than as unreadable.
-  HANDLE handle = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  // Several processes share one machine: a reader lets another process
+  // replace the file meanwhile (FILE_SHARE_DELETE), and retries briefly
+  // while a replacement is under way, as a POSIX reader never notices one.
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    handle = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const DWORD error = GetLastError();
+    if (handle != INVALID_HANDLE_VALUE ||
+        (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION))
+      break;
+    Sleep(2);
+  }
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   // Pipes, consoles and devices such as NUL are not disk files; reading
   // one could wait for ever.

@@ -11,7 +11,14 @@ std::string WideToUtf8(const wchar_t* text) {
 
 bool ReplaceFileAtomically(const std::string& path,
                            const std::vector<uint8_t>& data) {
-  return platform::ReplaceFileAtomically(path, data.data(), data.size());
+  // Processes programming other controllers of the machine read every ROM
+  // file when they start; on Windows a file being read cannot be replaced
+  // for that moment, so the replacement is tried again briefly.
+  for (int attempt = 0;; ++attempt) {
+    if (platform::ReplaceFileAtomically(path, data.data(), data.size())) return true;
+    if (attempt == 50) return false;
+    platform::SleepMilliseconds(2);
+  }
 }
 
 bool ReadWholeFile(const std::string& path, size_t max_bytes,
