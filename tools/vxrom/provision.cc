@@ -285,6 +285,7 @@ void Line::Settle(size_t i, bool signalled) {
   const bool stopped = !w.done && !w.touching && platform::StopRequested();
   if (w.done && w.result == 0) {
     board.stage = BoardStage::kPassed;
+    board.phase = "passed";
     board.result = 0;
     board.reason.clear();
     ++tally_.programmed;
