@@ -22,11 +22,23 @@ namespace {
 HANDLE OpenRegular(const std::wstring& path, std::wstring* reason,
                    bool* not_regular) {
   *not_regular = false;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Several processes share one simulated machine: a reader lets another
+  // replace the file meanwhile (FILE_SHARE_DELETE), and retries briefly
+  // while a replacement is under way, as a POSIX reader never notices one.
+  HANDLE file = INVALID_HANDLE_VALUE;
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    file = CreateFileW(path.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    error = GetLastError();
+    if (file != INVALID_HANDLE_VALUE ||
+        (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION))
+      break;
+    Sleep(2);
+  }
   if (file == INVALID_HANDLE_VALUE) {
-    *reason = platform::SystemErrorText(GetLastError());
+    *reason = platform::SystemErrorText(error);
     // A directory does not open for reading; it is no regular file either.
     DWORD attributes = GetFileAttributesW(path.c_str());
     *not_regular = attributes != INVALID_FILE_ATTRIBUTES &&

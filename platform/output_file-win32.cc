@@ -335,7 +335,15 @@ bool ReplaceFileAtomically(const std::string& path, const void* data,
   if (handle == INVALID_HANDLE_VALUE) return false;
   bool ok = WriteAll(handle, data, size) && FlushFileBuffers(handle);
   ok = CloseHandle(handle) && ok;
-  ok = ok && MoveIntoPlace(temporary, wide);
+  // A file being read cannot be replaced on Windows: processes sharing a
+  // simulated machine read every ROM file as they start, so the move is
+  // tried again briefly.
+  bool moved = false;
+  for (int attempt = 0; ok && !moved && attempt < 50; ++attempt) {
+    if (attempt) Sleep(2);
+    moved = MoveIntoPlace(temporary, wide);
+  }
+  ok = ok && moved;
   if (!ok) DeleteFileW(temporary.c_str());
   return ok;
 }

@@ -7,7 +7,8 @@
 #   VXSROM='wine build-windows/vxsrom.exe' ... runs the same cases on Windows.
 #   tests/e2e/run.sh cases/target.sh test_the_only_controller runs one case.
 #
-# A case is a shell function named test_* in a file under cases/.
+# A case is a shell function named test_* in a file under cases/; one
+# that cannot run here calls skip REASON and is counted as skipped.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 : "${VXSROM:?set VXSROM to the command that runs the program}"

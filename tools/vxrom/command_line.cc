@@ -34,7 +34,22 @@ struct Words {
   unsigned srom = 0;
   bool no_revision_check = false;
   bool clone_eui = false;
+  std::string db;
+  std::string first, last, file;
+  bool csv = false;
+  std::string eui, serial, station, since;
+  std::string firmware, config;
+  unsigned jobs = 0;
+  bool no_eui = false, scan = false, rework = false;
+  std::vector<std::string> serials;
 };
+
+/// --db on a subcommand.
+void AddDatabaseOption(CLI::App* command, std::string* url) {
+  command->add_option("--db", *url,
+                      "The database: sqlite:PATH or odbc:CONNECTION-STRING "
+                      "(default: VXROM_DB, else vxrom.db in the state folder)");
+}
 
 /// Prints text that the parser produced (help, version) on stdout.
 int PrintAndSucceed(const std::string& text) {
@@ -88,6 +103,69 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   info->add_option("IMAGE", words.image, "The image file")->required();
   info->add_flag("--json", words.json, "One JSON document on standard output");
 
+  CLI::App* pool = app.add_subcommand(
+      "pool", "The EUI-64s that provision hands out, one per board");
+  pool->require_subcommand(1);
+  CLI::App* pool_add = pool->add_subcommand(
+      "add", "Adds the range FIRST to LAST (inclusive; LAST defaults to FIRST)");
+  pool_add->add_option("FIRST", words.first, "XX-XX-XX-XX-XX-XX-XX-XX")->required();
+  pool_add->add_option("LAST", words.last, "XX-XX-XX-XX-XX-XX-XX-XX");
+  AddDatabaseOption(pool_add, &words.db);
+  CLI::App* pool_import = pool->add_subcommand(
+      "import", "Adds the EUI-64s of a file, one a line");
+  pool_import->add_option("FILE", words.file, "The file")->required();
+  AddDatabaseOption(pool_import, &words.db);
+  CLI::App* pool_status = pool->add_subcommand(
+      "status", "How many EUI-64s are free, reserved, programmed, spoiled");
+  pool_status->add_flag("--json", words.json, "One JSON object on standard output");
+  AddDatabaseOption(pool_status, &words.db);
+
+  CLI::App* history = app.add_subcommand(
+      "history", "One record per board attempt of provision, oldest first");
+  CLI::Option* history_json = history->add_flag("--json", words.json, "A JSON array");
+  history->add_flag("--csv", words.csv, "CSV with a header row (RFC 4180)")
+      ->excludes(history_json);
+  history->add_option("--eui", words.eui, "Only this EUI-64");
+  history->add_option("--serial", words.serial, "Only this serial number");
+  history->add_option("--address", words.address, "Only this controller address");
+  history->add_option("--station", words.station, "Only this station");
+  history->add_option("--since", words.since,
+                      "Only attempts started at or after this UTC time "
+                      "(ISO 8601, e.g. 2024-05-01 or 2024-05-01T08:00:00Z)");
+  AddDatabaseOption(history, &words.db);
+
+  CLI::App* provision = app.add_subcommand(
+      "provision",
+      "Erases, writes and verifies every controller the firmware is for, "
+      "each with its own EUI-64 from the pool, several at once");
+  provision->add_option("FIRMWARE", words.firmware, "The firmware (.mem) file")->required();
+  provision->add_option("CONFIG", words.config, "The configuration (.ini) file");
+  provision->add_option("--jobs", words.jobs, "Boards at once (default: all)")
+      ->check(CLI::Range(1u, 1024u));
+  provision->add_option("--station", words.station,
+                        "The station's name in history (default: the host name)");
+  provision->add_flag("--no-eui", words.no_eui,
+                      "Write no EUI-64 (the pool is not used)");
+  provision->add_flag("--json", words.json,
+                      "One JSON object a line on standard output");
+  CLI::Option* serials = provision->add_option(
+      "--serial", words.serials,
+      "ADDRESS=TEXT: the serial number of the board at ADDRESS (repeatable)");
+  provision->add_flag("--scan", words.scan,
+                      "Ask on the terminal for each board's serial number")
+      ->excludes(serials);
+  provision->add_flag("--rework", words.rework,
+                      "Accept serial numbers already programmed: a new attempt");
+  AddDatabaseOption(provision, &words.db);
+
+  // One board of provision, in a process of its own; not for people.
+  CLI::App* worker = app.add_subcommand("provision-board", "");
+  worker->group("");
+  worker->add_option("FIRMWARE", words.firmware)->required();
+  worker->add_option("CONFIG", words.config);
+  worker->add_option("--address", words.address)->required();
+  worker->add_option("--eui", words.eui);
+
   // CLI11 takes the words after the program's name, last first.
   std::vector<std::string> reversed;
   for (size_t i = args.size(); i > 1; --i)
@@ -114,6 +192,47 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   options->quiet = words.quiet;
   options->progress = words.progress;
   options->image_path = platform::WideFromUtf8(words.image);
+  options->db_url = words.db;
+  options->first = words.first;
+  options->last = words.last;
+  options->eui = words.eui;
+  options->has_eui = !words.eui.empty();
+  options->serial = words.serial;
+  options->has_serial = history->count("--serial") > 0;
+  options->station = words.station;
+  options->has_station = !words.station.empty();
+  options->since = words.since;
+  options->has_since = !words.since.empty();
+  options->firmware_path = platform::WideFromUtf8(words.firmware);
+  options->config_path = platform::WideFromUtf8(words.config);
+  options->jobs = words.jobs;
+  options->no_eui = words.no_eui;
+  options->scan = words.scan;
+  options->rework = words.rework;
+  options->serials = words.serials;
+  options->history_format = words.csv    ? HistoryFormat::kCsv
+                            : words.json ? HistoryFormat::kJson
+                                         : HistoryFormat::kText;
+  if (pool_add->parsed()) options->command = Command::kPoolAdd;
+  if (pool_import->parsed()) {
+    options->command = Command::kPoolImport;
+    options->image_path = platform::WideFromUtf8(words.file);
+  }
+  if (pool_status->parsed()) options->command = Command::kPoolStatus;
+  if (provision->parsed()) options->command = Command::kProvision;
+  if (history->parsed()) options->command = Command::kHistory;
+  if ((history->parsed() || worker->parsed()) && !words.address.empty()) {
+    options->has_address = true;
+    if (!ParsePciAddress(words.address, &options->address)) {
+      VxromReasons().Reason(
+          L"--address %ls: not an address: BB:DD.F or BB-DD-F in "
+          L"hexadecimal (bus to FF, device to 1F, function to 7)",
+          platform::WideFromUtf8(words.address).c_str());
+      *exit_code = -4;
+      return false;
+    }
+  }
+  if (worker->parsed()) options->command = Command::kWorker;
   if (list->parsed()) options->command = Command::kList;
   if (info->parsed()) options->command = Command::kInfo;
   if (restore->parsed()) {

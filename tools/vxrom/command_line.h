@@ -13,7 +13,18 @@
 /// The subcommand that a run carries out.
 enum class Command { kList,
                      kRestore,
-                     kInfo };
+                     kInfo,
+                     kPoolAdd,
+                     kPoolImport,
+                     kPoolStatus,
+                     kHistory,
+                     kProvision,
+                     kWorker };
+
+/// How history is written.
+enum class HistoryFormat { kText,
+                           kJson,
+                           kCsv };
 
 /// What the command line asks for.
 struct VxromOptions {
@@ -29,6 +40,24 @@ struct VxromOptions {
   uint32_t rom_type_selector = kRomTypeAuto;  ///< A RomTypeTable row.
   bool check_revision = true;
   bool clone_eui = false;  ///< restore: --clone-eui.
+  // The pool, the history and provision.
+  std::string db_url;  ///< --db, else VXROM_DB, else the state folder's.
+  std::string first;   ///< pool add FIRST.
+  std::string last;    ///< pool add LAST; empty for one number.
+  HistoryFormat history_format = HistoryFormat::kText;
+  std::string eui;      ///< history --eui; the worker's number.
+  std::string serial;   ///< history --serial.
+  std::string station;  ///< history --station; provision's station.
+  std::string since;    ///< history --since.
+  bool has_eui = false, has_serial = false, has_station = false,
+       has_since = false;
+  std::wstring firmware_path;  ///< provision FIRMWARE.
+  std::wstring config_path;    ///< provision CONFIG; empty when none.
+  unsigned jobs = 0;           ///< --jobs; 0: every board at once.
+  bool no_eui = false;
+  bool scan = false;
+  bool rework = false;
+  std::vector<std::string> serials;  ///< --serial ADDRESS=TEXT, as given.
 };
 
 /// Reads args (the program's own name first) into *options.

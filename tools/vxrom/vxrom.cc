@@ -17,10 +17,14 @@
 #include "rom/job.h"
 #include "rom/progress.h"
 #include "vxrom/command_line.h"
+#include "vxrom/history.h"
 #include "vxrom/info.h"
 #include "vxrom/list.h"
+#include "vxrom/pool.h"
+#include "vxrom/provision.h"
 #include "vxrom/restore.h"
 #include "vxrom/text.h"
+#include "vxrom/worker.h"
 
 namespace {
 
@@ -67,7 +71,7 @@ int RunCommand(const VxromOptions& options, DeviceSession& session,
     case Command::kInfo:
       result = InfoCommand(session, job.image_path, image, options.json);
       break;
-    case Command::kRestore:
+    default:
       result = RestoreCommand(job, image, options.clone_eui);
       if (result == 0) {
         WriteResult(platform::Utf8FromWide(
@@ -87,6 +91,22 @@ int Run(const std::vector<std::wstring>& args) {
   VxromOptions options;
   int exit_code = 0;
   if (!ParseVxromCommandLine(args, &options, &exit_code)) return exit_code;
+  // The line's commands keep their own database and start the library
+  // only where they need it.
+  switch (options.command) {
+    case Command::kPoolAdd:
+    case Command::kPoolImport:
+    case Command::kPoolStatus:
+      return PoolCommand(options);
+    case Command::kHistory:
+      return HistoryCommand(options);
+    case Command::kProvision:
+      return ProvisionCommand(options);
+    case Command::kWorker:
+      return WorkerCommand(options);
+    default:
+      break;
+  }
   const Console console(MessageStream(options), L"vxrom");
   ConsoleReporter reporter(console, L"--address", L"--no-revision-check",
                            L"--srom");

@@ -1,0 +1,252 @@
+# vxrom pool, provision and history against a real database: SQLite, and
+# a PostgreSQL server the case starts itself (skipped without one).  Each
+# case body runs once per database.
+. "$(dirname "${BASH_SOURCE[0]}")/rom_common.inc"
+. "$(dirname "${BASH_SOURCE[0]}")/../postgres.inc"
+
+vxrom() {
+  run "$VXROM" "$@"
+  [ "$status" -eq 0 ] || [ -s err.txt ] || fail "exit status $status without a reason on stderr"
+}
+
+# line_machine FILE N [LINES]: N revision 4 controllers 04:00.0 on, at
+# speed 0, blank ROMs in FILE's own names; LINES (with @ for the board's
+# number 1..N) follow every controller.
+line_machine() {
+  local file=$1 n=$2 extra=${3:-} i
+  {
+    echo "speed 0"
+    for i in $(seq "$n"); do
+      printf 'controller %02X:00.0 revision 4 part MX25L4005A rom %s-rom%d.bin\n' $((i + 3)) "${file%.txt}" "$i"
+      [ -z "$extra" ] || echo "${extra//@/$i}"
+    done
+  } > "$file"
+  for i in $(seq "$n"); do head -c 32768 /dev/zero | tr '\0' '\377' > "${file%.txt}-rom$i.bin"; done
+  export VXCTL_SIM_MACHINE=$file
+}
+
+# json_check PYTHON: runs PYTHON with `doc` the JSON document on stdout.
+json_check() {
+  python3 -c 'import json, sys
+doc = json.load(open("out.txt"))
+exec(sys.argv[1])' "$@" || { cat out.txt >&2; fail "JSON check failed"; }
+}
+
+# expect_pool FREE RESERVED PROGRAMMED SPOILED
+expect_pool() {
+  vxrom pool status --json --db "$DB"
+  expect_status 0
+  json_check "assert [doc[k] for k in ('free', 'reserved', 'programmed', 'spoiled')] == [$1, $2, $3, $4], doc"
+}
+
+# The range rules, each refusal leaving the pool as it was.
+# words|exit status|stderr mentions
+RANGES='
+02-00-00-00-00-00-00-10 02-00-00-00-00-FF-FF-FF|0|
+02-00-00-00-00-00-00-10|-25|overlaps the pool
+02-00-00-00-00-00-00-00 02-00-00-00-00-00-00-10|-25|overlaps the pool
+02-00-00-00-00-00-00-05 02-00-00-00-00-00-00-01|-4|comes before FIRST
+03-00-00-00-00-00-00-00|-4|group (I/G) bit
+02-FF-FF-FF-FF-FF-FF-FF 04-00-00-00-00-00-00-00|-4|group (I/G) bit
+02-00-00-00-00-00-00|-4|not an EUI-64
+02:00:00:00:00:00:00:00|-4|not an EUI-64
+02-00-00-00-00-00-00-0G|-4|not an EUI-64
+'
+case_pool_ranges() {
+  local words code text
+  while IFS='|' read -r words code text; do
+    [ -n "$words" ] || continue
+    # shellcheck disable=SC2086
+    vxrom pool add $words --db "$DB"
+    expect_status "$code"
+    [ -z "$text" ] || expect_err_has "$text"
+    expect_pool 16777200 0 0 0
+  done <<< "$RANGES"
+  vxrom pool status --json --db "$DB"
+  expect_out <<< '{"free":16777200,"reserved":0,"programmed":0,"spoiled":0,"next":"02-00-00-00-00-00-00-10"}'
+  printf '02-00-00-00-00-00-00-01\n\n02-00-00-00-00-00-00-02\n02-00-00-00-00-00-00-01\n' > twice.txt
+  printf '02-00-00-00-00-00-00-03\n03-00-00-00-00-00-00-04\n' > group.txt
+  printf '02-00-00-00-00-00-00-0f\n02-00-00-00-00-00-00-10\n' > overlap.txt
+  printf '02-00-00-00-00-00-00-02\r\n02-00-00-00-00-00-00-01\r\n 02-00-00-00-00-00-00-07 \r\n' > good.txt
+  vxrom pool import twice.txt --db "$DB"; expect_status -25; expect_err_has "more than once"
+  vxrom pool import group.txt --db "$DB"; expect_status -4; expect_err_has "group.txt line 2"
+  vxrom pool import overlap.txt --db "$DB"; expect_status -25; expect_err_has "overlaps the pool"
+  expect_pool 16777200 0 0 0
+  vxrom pool import good.txt --db "$DB"
+  expect_status 0
+  expect_out <<< 'added 3 EUI-64s in 2 ranges: 02-00-00-00-00-00-00-01 to 02-00-00-00-00-00-00-07'
+  vxrom pool status --json --db "$DB"
+  expect_out <<< '{"free":16777203,"reserved":0,"programmed":0,"spoiled":0,"next":"02-00-00-00-00-00-00-01"}'
+}
+
+# Four boards, one whose ROM fails verification: the others programmed,
+# its number spoiled, the serials bound to the numbers in history.
+case_one_board_fails() {
+  samples
+  line_machine m.txt 4
+  echo "stuck 0x200 0x00" > stuck.txt
+  sed -i '/rom3.bin/r stuck.txt' m.txt
+  vxrom pool add 02-56-58-00-00-00-00-00 02-56-58-00-00-00-00-09 --db "$DB"
+  vxrom provision fw4.mem cfg.ini --json --db "$DB" --serial 04:00.0=A1 --serial 06:00.0=A3
+  expect_status -20
+  expect_err_has '1 of 4 boards failed'
+  tail -1 out.txt > summary.json
+  python3 - <<'P' || { cat out.txt >&2; fail "summary"; }
+import json
+s = json.load(open("summary.json"))
+assert s["event"] == "summary" and (s["programmed"], s["failed"], s["untouched"]) == (3, 1, 0), s
+got = [(b["address"], b["serial"], b["eui64"], b["result"]) for b in s["boards"]]
+assert got == [("04:00.0", "A1", "02-56-58-00-00-00-00-00", 0),
+               ("05:00.0", None, "02-56-58-00-00-00-00-01", 0),
+               ("06:00.0", "A3", "02-56-58-00-00-00-00-02", -8),
+               ("07:00.0", None, "02-56-58-00-00-00-00-03", 0)], got
+assert "differ" in s["boards"][2]["reason"] or "verif" in s["boards"][2]["reason"], s["boards"][2]
+P
+  expect_pool 6 0 3 1
+  vxrom history --json --serial A1 --db "$DB"
+  json_check 'assert [(r["address"], r["eui64"], r["result"], r["reason"]) for r in doc] == [("04:00.0", "02-56-58-00-00-00-00-00", 0, None)], doc
+assert sorted(doc[0]) == sorted("started finished station host serial address chip_revision rom_type firmware_version subsystem_vendor_id subsystem_id eui64 image_sha256 result reason duration_s version".split())
+assert doc[0]["firmware_version"] == "2.0.2.6-1.B" and doc[0]["subsystem_vendor_id"] == 0x1106 and len(doc[0]["image_sha256"]) == 64'
+  # The board carries the number history gives it.
+  $VXSIM show m.txt | sed 's/\r$//' | grep -A3 '^04:00.0' | grep -qx '  EUI-64 02-56-58-00-00-00-00-00' || fail "04:00.0 lacks its EUI-64"
+  vxrom history --csv --eui 02-56-58-00-00-00-00-02 --db "$DB"
+  [ "$(sed -n 1p out.txt | tr -d '\r')" = "started,finished,station,host,serial,address,chip_revision,rom_type,firmware_version,subsystem_vendor_id,subsystem_id,eui64,image_sha256,result,reason,duration_s,version" ] || fail "CSV header"
+  [ "$(wc -l < out.txt)" -eq 2 ] && grep -q ',A3,06:00.0,4,.*,-8,' out.txt || { cat out.txt >&2; fail "CSV record"; }
+  # A serial programmed already, and one given twice: refused before any
+  # erase; --rework records a new attempt.
+  cp m-rom1.bin rom1.before
+  vxrom provision fw4.mem cfg.ini --db "$DB" --serial 04:00.0=A1
+  expect_status -24; expect_err_has '"A1"'
+  vxrom provision fw4.mem cfg.ini --db "$DB" --serial 04:00.0=B --serial 05:00.0=B
+  expect_status -4; expect_err_has 'given for two boards'
+  cmp -s m-rom1.bin rom1.before || fail "a refused run touched a ROM"
+  expect_pool 6 0 3 1
+  vxrom provision fw4.mem cfg.ini --db "$DB" --serial 04:00.0=A1 --rework --jobs 2
+  expect_status -20
+  expect_out_has '3 programmed, 1 failed, 0 untouched'
+  vxrom history --json --serial A1 --db "$DB"
+  json_check 'assert [r["eui64"] for r in doc] == ["02-56-58-00-00-00-00-00", "02-56-58-00-00-00-00-04"], doc'
+}
+
+# Refusals before any board is touched: the ROMs and the pool unchanged.
+case_refused_before_erase() {
+  samples
+  line_machine m.txt 4
+  for i in 1 2 3 4; do cp m-rom$i.bin before$i.bin; done
+  vxrom pool add 02-00-00-00-00-00-00-00 02-00-00-00-00-00-00-02 --db "$DB"
+  vxrom provision fw4.mem cfg.ini --db "$DB"
+  expect_status -21
+  expect_err_has 'the pool has 3 free EUI-64s for 4 boards'
+  expect_pool 3 0 0 0
+  vxrom provision fw3.mem cfg.ini --db "$DB"
+  expect_status -6
+  : > not-a-folder
+  vxrom provision fw4.mem cfg.ini --db "sqlite:not-a-folder/line.db"
+  expect_status -22
+  vxrom pool status --db "odbc:Driver={PostgreSQL Unicode};Servername=$PWD/nowhere;Port=5432;Database=postgres;UID=vxrom;PWD=hunter2;"
+  expect_status -22
+  expect_err_has 'PWD=***'
+  ! grep -q hunter2 err.txt out.txt || fail "the password was shown"
+  # Labels scanned in turn; the same label twice refuses the run.
+  vxrom pool add 02-00-00-00-00-00-01-00 02-00-00-00-00-00-01-09 --db "$DB"
+  printf 'S1\nS2\nS1\nS4\n' > scanned.txt
+  vxrom provision fw4.mem cfg.ini --scan --db "$DB" < scanned.txt
+  expect_status -4
+  expect_err_has 'board at 06:00.0: '
+  expect_err_has '"S1" is given for two boards'
+  for i in 1 2 3 4; do cmp -s m-rom$i.bin before$i.bin || fail "ROM $i changed"; done
+  expect_pool 13 0 0 0
+}
+
+# A board another process holds open fails before its erase; the others
+# are not held up, and its number goes back to the pool.
+case_held_board() {
+  samples
+  line_machine m.txt 3
+  vxrom pool add 02-00-00-00-00-00-00-00 02-00-00-00-00-00-00-09 --db "$DB"
+  hold_controller m.txt 05:00.0
+  vxrom provision fw4.mem cfg.ini --db "$DB"
+  release_controller
+  expect_status -20
+  expect_out_has '2 programmed, 1 failed, 0 untouched'
+  grep -q '^05:00.0 .* FAIL: .*05-00-0' out.txt || { cat out.txt >&2; fail "05:00.0 did not fail with its reason"; }
+  expect_pool 8 0 2 0
+}
+
+# Four stations on four machines at once, one database: no number twice,
+# every one in history.
+case_stations_share_the_pool() {
+  samples
+  vxrom pool add 02-00-00-00-00-00-00-00 02-00-00-00-00-00-00-FF --db "$DB"
+  local s pids=()
+  for s in 1 2 3 4; do
+    line_machine m$s.txt 3
+    VXCTL_SIM_MACHINE=m$s.txt $VXROM provision fw4.mem cfg.ini --station st$s --db "$DB" > out$s.txt 2> err$s.txt &
+    pids+=($!)
+  done
+  for s in 1 2 3 4; do wait "${pids[$((s - 1))]}" || { cat err$s.txt >&2; fail "station $s failed"; }; done
+  expect_pool 244 0 12 0
+  vxrom history --json --db "$DB"
+  json_check 'euis = [r["eui64"] for r in doc]
+assert len(doc) == 12 and len(set(euis)) == 12 and all(r["result"] == 0 for r in doc), doc
+assert sorted({r["station"] for r in doc}) == ["st1", "st2", "st3", "st4"]'
+  for s in 1 2 3 4; do $VXSIM show m$s.txt; done | sed 's/\r$//' | grep 'EUI-64' | sort | uniq -d > twice.txt
+  [ ! -s twice.txt ] || fail "boards share a number: $(cat twice.txt)"
+}
+
+# provision killed at random moments: afterwards every reservation is
+# resolved (the station's next run spoils the dead runs' ones) and no
+# number was handed out twice.
+case_killed_runs() {
+  samples
+  line_machine m.txt 3
+  vxrom pool add 02-00-00-00-00-00-00-00 02-00-00-00-00-00-FF-FF --db "$DB"
+  local runs=20 i
+  is_windows && runs=6
+  for i in $(seq $runs); do
+    $VXROM provision fw4.mem cfg.ini --db "$DB" --station bench > /dev/null 2>&1 &
+    local p=$!
+    sleep "0.$((RANDOM % 8))$((RANDOM % 10))"
+    kill -9 "$p" 2> /dev/null || true
+    wait "$p" 2> /dev/null || true
+  done
+  # Orphaned workers finish on their own; then a whole run settles the rest.
+  for i in $(seq 100); do vxrom provision fw4.mem cfg.ini --db "$DB" --station bench; [ "$status" -eq 0 ] && break; done
+  expect_status 0
+  vxrom pool status --json --db "$DB"
+  json_check 'assert doc["reserved"] == 0 and doc["programmed"] + doc["spoiled"] + doc["free"] == 65536, doc'
+  vxrom history --json --db "$DB"
+  json_check 'ok = [r["eui64"] for r in doc if r["result"] == 0]
+assert len(ok) == len(set(ok)), "a number programmed twice"
+spoiled_at = {}
+for n, r in enumerate(doc):
+    if r["reason"] and "spoiled" in r["reason"]:
+        spoiled_at[r["eui64"]] = n
+for n, r in enumerate(doc):
+    assert not (r["eui64"] in spoiled_at and n > spoiled_at[r["eui64"]]), ("reissued", r)'
+}
+
+# A stop request: the board in progress finishes, none starts after it,
+# the numbers of the others go back to the pool.
+case_stop_request() {
+  is_windows && skip "no POSIX signals under wine"
+  samples
+  line_machine m.txt 3
+  sed -i 's/^speed 0/speed 1/' m.txt
+  vxrom pool add 02-00-00-00-00-00-00-00 02-00-00-00-00-00-00-09 --db "$DB"
+  local VXSROM=$VXROM
+  start provision fw4.mem cfg.ini --jobs 1 --db "$DB"
+  await_out 'erase'
+  kill -TERM "$pid"
+  finish
+  expect_status -23
+  expect_out_has '1 programmed, 0 failed, 2 untouched'
+  expect_err_has '2 left untouched'
+  expect_pool 9 0 1 0
+}
+
+for backend in sqlite postgres; do
+  for body in pool_ranges one_board_fails refused_before_erase held_board stations_share_the_pool killed_runs stop_request; do
+    eval "test_${body}_$backend() { database $backend; case_$body; }"
+  done
+done

@@ -1,0 +1,196 @@
+#include "vxrom/pool.h"
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+#include "platform/files.h"
+#include "platform/text.h"
+#include "vxrom/exit_codes.h"
+#include "vxrom/host.h"
+#include "vxrom/text.h"
+
+namespace {
+
+/// An import file larger than this is no list of numbers for one line.
+const size_t kLargestImport = 64u << 20;
+
+typedef std::pair<uint64_t, uint64_t> Range;
+
+void Reason(const std::string& text) {
+  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
+}
+
+/// Reads one EUI-64 word of the command line or a file; says why not.
+bool ReadNumber(const std::string& what, const std::string& text,
+                uint64_t* value) {
+  if (ParseEui64(text, value)) return true;
+  Reason(what + " \"" + text +
+         "\": not an EUI-64: eight hexadecimal pairs joined by '-', as in "
+         "an .eui file (02-56-58-FF-FE-00-00-01): nothing added");
+  return false;
+}
+
+/// The group (I/G) bit is the low bit of the first octet: such a number
+/// names a group of interfaces, never one board.  Every first octet
+/// between the two ends must be free of it, so both ends share theirs.
+bool CheckIndividual(const std::string& what, const Range& range) {
+  const unsigned first = static_cast<unsigned>(range.first >> 56);
+  const unsigned last = static_cast<unsigned>(range.second >> 56);
+  if ((first & 1) == 0 && first == last) return true;
+  char octet[8];
+  snprintf(octet, sizeof octet, "%02X", (first & 1) ? first : first + 1);
+  Reason(what + " takes in first octet " + octet +
+         ", whose group (I/G) bit is set: such numbers name no single "
+         "board: nothing added");
+  return false;
+}
+
+int AddRanges(Store& store, const std::vector<Range>& ranges) {
+  std::string reason;
+  StoreStatus status = store.AddRanges(ranges, &reason);
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+  uint64_t count = 0;
+  for (const Range& r : ranges) count += r.second - r.first + 1;
+  WriteResult("added " + std::to_string(count) + " EUI-64s in " +
+              std::to_string(ranges.size()) +
+              (ranges.size() == 1 ? " range" : " ranges") + ": " +
+              FormatEui64Value(ranges.front().first) + " to " +
+              FormatEui64Value(ranges.back().second) + "\n");
+  return 0;
+}
+
+/// pool add's words as a range.  @return 0 or -4.
+int ReadRange(const VxromOptions& options, std::vector<Range>* ranges) {
+  Range range;
+  if (!ReadNumber("FIRST", options.first, &range.first)) return -4;
+  range.second = range.first;
+  if (!options.last.empty() && !ReadNumber("LAST", options.last, &range.second))
+    return -4;
+  if (range.second < range.first) {
+    Reason("LAST " + options.last + " comes before FIRST " + options.first +
+           ": nothing added");
+    return -4;
+  }
+  if (!CheckIndividual("the range", range)) return -4;
+  ranges->push_back(range);
+  return 0;
+}
+
+/// Trims white space at both ends.
+std::string Trimmed(const std::string& text) {
+  const char* space = " \t\r\n";
+  size_t begin = text.find_first_not_of(space);
+  if (begin == std::string::npos) return std::string();
+  return text.substr(begin, text.find_last_not_of(space) - begin + 1);
+}
+
+/// pool import's file as ranges of consecutive numbers.
+/// @return 0, -4, -12 or -25.
+int ReadImport(const VxromOptions& options, std::vector<Range>* ranges) {
+  std::vector<uint8_t> data;
+  std::wstring why;
+  if (!platform::ReadInputFile(options.image_path, kLargestImport, &data, &why)) {
+    VxromReasons().Reason(L"cannot read \"%ls\": %ls: nothing added",
+                          options.image_path.c_str(), why.c_str());
+    return -12;
+  }
+  const std::string text(data.begin(), data.end());
+  const std::string name = platform::Utf8FromWide(options.image_path);
+  std::vector<uint64_t> numbers;
+  size_t line_number = 0;
+  for (size_t at = 0; at <= text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = Trimmed(text.substr(at, end - at));
+    ++line_number;
+    at = end + 1;
+    if (line.empty()) continue;
+    const std::string where = name + " line " + std::to_string(line_number);
+    uint64_t value = 0;
+    if (!ReadNumber(where, line, &value)) return -4;
+    if (!CheckIndividual(where, {value, value})) return -4;
+    numbers.push_back(value);
+  }
+  if (numbers.empty()) {
+    Reason(name + " holds no EUI-64: nothing added");
+    return -4;
+  }
+  std::sort(numbers.begin(), numbers.end());
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    if (i > 0 && numbers[i] == numbers[i - 1]) {
+      Reason(name + " lists " + FormatEui64Value(numbers[i]) +
+             " more than once: nothing added");
+      return kExitRangeRefused;
+    }
+    if (!ranges->empty() && ranges->back().second + 1 == numbers[i])
+      ranges->back().second = numbers[i];
+    else
+      ranges->emplace_back(numbers[i], numbers[i]);
+  }
+  return 0;
+}
+
+int Status(const VxromOptions& options, Store& store) {
+  PoolCounts counts;
+  std::string reason;
+  StoreStatus status = store.Counts(&counts, &reason);
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+  const std::string next = counts.next ? FormatEui64Value(*counts.next) : "";
+  if (options.json) {
+    nlohmann::ordered_json json = {{"free", counts.free},
+                                   {"reserved", counts.reserved},
+                                   {"programmed", counts.programmed},
+                                   {"spoiled", counts.spoiled}};
+    json["next"] = counts.next ? nlohmann::ordered_json(next) : nullptr;
+    WriteResult(json.dump() + "\n");
+    return 0;
+  }
+  WriteResult("free        " + std::to_string(counts.free) + "\n" +
+              "reserved    " + std::to_string(counts.reserved) + "\n" +
+              "programmed  " + std::to_string(counts.programmed) + "\n" +
+              "spoiled     " + std::to_string(counts.spoiled) + "\n" +
+              "next        " + (counts.next ? next : "none") + "\n");
+  return 0;
+}
+
+}  // namespace
+
+std::unique_ptr<Store> OpenOptionsStore(const VxromOptions& options) {
+  std::string url = options.db_url;
+  if (url.empty()) url = EnvironmentVariable("VXROM_DB").value_or("");
+  if (url.empty()) url = "sqlite:" + DefaultDatabasePath();
+  std::string reason;
+  std::unique_ptr<Store> store = Store::Open(url, &reason);
+  if (!store) Reason(reason);
+  return store;
+}
+
+int StoreFailure(StoreStatus status, const std::string& reason) {
+  switch (status) {
+    case StoreStatus::kOk:
+      return 0;
+    case StoreStatus::kRefused:
+      Reason(reason);
+      return kExitRangeRefused;
+    case StoreStatus::kTooSmall:
+      Reason(reason);
+      return kExitPoolTooSmall;
+    case StoreStatus::kUnavailable:
+      break;
+  }
+  Reason("the database: " + reason);
+  return kExitDatabase;
+}
+
+int PoolCommand(const VxromOptions& options) {
+  // The numbers are checked before the database is asked anything.
+  std::vector<Range> ranges;
+  int result = 0;
+  if (options.command == Command::kPoolAdd) result = ReadRange(options, &ranges);
+  if (options.command == Command::kPoolImport) result = ReadImport(options, &ranges);
+  if (result != 0) return result;
+  std::unique_ptr<Store> store = OpenOptionsStore(options);
+  if (!store) return kExitDatabase;
+  if (ranges.empty()) return Status(options, *store);
+  return AddRanges(*store, ranges);
+}
