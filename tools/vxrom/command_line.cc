@@ -166,6 +166,25 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   worker->add_option("--address", words.address)->required();
   worker->add_option("--eui", words.eui);
 
+  // A first word that names no command is told so, with the commands:
+  // CLI11 alone would only say that a command is required.
+  if (args.size() > 1) {
+    const std::string first = platform::Utf8FromWide(args[1]);
+    std::string names;
+    bool known = first.empty() || first[0] == '-';
+    for (const CLI::App* command : app.get_subcommands(
+             [](CLI::App* c) { return !c->get_group().empty(); })) {
+      names += (names.empty() ? "" : ", ") + command->get_name();
+      known = known || command->get_name() == first;
+    }
+    if (!known && first != "provision-board") {
+      VxromReasons().Reason(L"\"%ls\" is no vxrom command; the commands are %ls",
+                            args[1].c_str(),
+                            platform::WideFromUtf8(names).c_str());
+      *exit_code = -4;
+      return false;
+    }
+  }
   // CLI11 takes the words after the program's name, last first.
   std::vector<std::string> reversed;
   for (size_t i = args.size(); i > 1; --i)

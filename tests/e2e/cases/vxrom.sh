@@ -220,6 +220,7 @@ restore --help|0|Usage: vxrom restore [OPTIONS] IMAGE
 |-4|
 list --bogus|-4|
 list --quiet --progress|-4|
+lst|-4|
 '
 
 test_info_and_the_command_line() {
@@ -233,6 +234,8 @@ test_info_and_the_command_line() {
     expect_status "$code" || fail "case: $args"
     [ -z "$line" ] || expect_out_has "$line"
   done <<< "$FRONT"
+  vxrom lst
+  expect_err_has 'vxrom: "lst" is no vxrom command; the commands are list, restore, info, pool, history, provision'
   vxrom info d.bin --json
   json_check 'assert doc == {"file": "d.bin", "size": 32768, "valid": True, "status": 0, "revision": 4, "layout": 1, "firmware_version": "2.0.2.6-1.B", "subsystem_vendor_id": 0x1106, "subsystem_id": 0x3483, "eui64": "00-11-22-FF-FE-33-44-55"}, doc'
   vxrom info junk.bin --json
