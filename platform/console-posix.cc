@@ -5,6 +5,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -59,5 +60,15 @@ void PrintDiagnostic(const std::string& utf8_line) {
 bool OwnsItsConsoleAlone() { return false; }
 
 void WaitForKey() {}
+
+const char kCrLf[] = "\r\n";
+
+bool EnableTerminalSequences(FILE*) { return true; }
+
+bool ReadTerminalLine(std::string* line) {
+  if (!std::getline(std::cin, *line)) return false;
+  if (!line->empty() && line->back() == '\r') line->pop_back();
+  return true;
+}
 
 }  // namespace platform

@@ -38,6 +38,18 @@ bool OwnsItsConsoleAlone();
 /// Waits for a key on the console.
 void WaitForKey();
 
+/// What to write to standard output for a CRLF line end (CSV's): on
+/// Windows the stream's text mode adds the CR itself.
+extern const char kCrLf[];
+
+/// Makes the terminal behind stream take cursor and colour sequences.
+/// @return false when it cannot.
+bool EnableTerminalSequences(FILE* stream);
+
+/// Reads one line that an operator (or a barcode scanner) types, without
+/// its line end.  @return false at the end of input.
+bool ReadTerminalLine(std::string* line);
+
 /// Writes one line (UTF-8, without its line end) to standard error so that
 /// it reads correctly whatever mode the program set on its C streams: the
 /// library shares the program's C runtime, and a program that made stderr a

@@ -44,6 +44,8 @@ int OpenRegular(const std::string& path, std::wstring* reason,
 
 namespace platform {
 
+const char kPathSeparator = '/';
+
 std::wstring ErrorNumberText(int error_number) {
   std::wstring text;
   if (!WideFromLocale(strerror(error_number), &text)) text = L"error";

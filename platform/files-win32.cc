@@ -60,6 +60,8 @@ HANDLE OpenRegular(const std::wstring& path, std::wstring* reason,
 
 namespace platform {
 
+const char kPathSeparator = '\\';
+
 std::wstring ErrorNumberText(int error_number) {
   const wchar_t* text = _wcserror(error_number);
   return std::wstring(text ? text : L"error") + L" (errno " +

@@ -15,6 +15,9 @@
 
 namespace platform {
 
+/// The separator of a path's folders.
+extern const char kPathSeparator;
+
 /// The system's text for a C library error number.
 std::wstring ErrorNumberText(int error_number);
 

@@ -4,9 +4,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/program.h"
 #include "platform/text.h"
 #include "vxrom/exit_codes.h"
-#include "vxrom/host.h"
 #include "vxrom/pool.h"
 #include "vxrom/text.h"
 
@@ -112,12 +114,12 @@ int HistoryCommand(const VxromOptions& options) {
     case HistoryFormat::kCsv:
       for (size_t i = 0; i < sizeof kFields / sizeof *kFields; ++i)
         out += std::string(i ? "," : "") + kFields[i];
-      out += kCsvLineEnd;
+      out += platform::kCrLf;
       for (const HistoryRecord& h : records) {
         const Json j = Record(h);
         for (size_t i = 0; i < sizeof kFields / sizeof *kFields; ++i)
           out += (i ? "," : "") + CsvField(j[kFields[i]]);
-        out += kCsvLineEnd;
+        out += platform::kCrLf;
       }
       break;
     case HistoryFormat::kText:

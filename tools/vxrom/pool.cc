@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "platform/console.h"
 #include "platform/files.h"
+#include "platform/program.h"
 #include "platform/text.h"
 #include "vxrom/exit_codes.h"
-#include "vxrom/host.h"
 #include "vxrom/text.h"
 
 namespace {
@@ -157,8 +158,14 @@ int Status(const VxromOptions& options, Store& store) {
 
 std::unique_ptr<Store> OpenOptionsStore(const VxromOptions& options) {
   std::string url = options.db_url;
-  if (url.empty()) url = EnvironmentVariable("VXROM_DB").value_or("");
-  if (url.empty()) url = "sqlite:" + DefaultDatabasePath();
+  if (url.empty()) platform::GetEnvironment("VXROM_DB", &url);
+  if (url.empty()) {
+    // The state folder's database; the current folder's without one.
+    const std::string state = platform::UserStateDirectory();
+    const char s = platform::kPathSeparator;
+    url = "sqlite:" + (state.empty() ? std::string("vxrom.db")
+                                     : state + s + "vxrom" + s + "vxrom.db");
+  }
   std::string reason;
   std::unique_ptr<Store> store = Store::Open(url, &reason);
   if (!store) Reason(reason);

@@ -11,6 +11,7 @@
 #include "device/session.h"
 #include "device/target.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "platform/program.h"
 #include "platform/stop.h"
@@ -18,7 +19,6 @@
 #include "rom/image_source.h"
 #include "rom/job.h"
 #include "vxrom/exit_codes.h"
-#include "vxrom/host.h"
 #include "vxrom/pool.h"
 #include "vxrom/provision_view.h"
 #include "vxrom/text.h"
@@ -120,7 +120,7 @@ int AssignSerials(const VxromOptions& options, Store& store, std::vector<BoardSt
       platform::WriteConsoleText(stderr, L"board at " + platform::WideFromUtf8(FormatPciAddress(b.address)) + L": ");
       fflush(stderr);
       std::string line;
-      if (!ReadTerminalLine(&line) || line.empty()) {
+      if (!platform::ReadTerminalLine(&line) || line.empty()) {
         Reason("no serial for the board at " + FormatPciAddress(b.address) + ": no board touched");
         return -4;
       }
@@ -366,7 +366,7 @@ ProvisionTally Line::Run() {
 
 ViewMode ChooseMode(const VxromOptions& options) {
   if (options.json) return ViewMode::kJson;
-  if (platform::IsTerminal(stdout) && EnableTerminalSequences(stdout)) return ViewMode::kTerminal;
+  if (platform::IsTerminal(stdout) && platform::EnableTerminalSequences(stdout)) return ViewMode::kTerminal;
   return ViewMode::kLines;
 }
 
@@ -399,7 +399,8 @@ int ProvisionCommand(const VxromOptions& options) {
     if (status != StoreStatus::kOk) return StoreFailure(status, reason);
     for (size_t i = 0; i < boards.size(); ++i) boards[i].eui = numbers[i];
   }
-  const bool colour = !EnvironmentVariable("NO_COLOR");
+  std::string no_colour;
+  const bool colour = !platform::GetEnvironment("NO_COLOR", &no_colour) || no_colour.empty();
   ProvisionView view(ChooseMode(options), colour, boards);
   view.Begin();
   Line line(options, *store, run, boards, view);
