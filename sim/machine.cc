@@ -72,6 +72,20 @@ bool ParseFaultTail(std::istringstream& words, FaultRule* rule, std::string* why
   return true;
 }
 
+/// "erase", "write" or "read" as the operation's kind.
+bool ParseLongKind(const std::string& word, LongKind* kind) {
+  if (word == "erase") {
+    *kind = LongKind::kErase;
+  } else if (word == "write") {
+    *kind = LongKind::kWrite;
+  } else if (word == "read") {
+    *kind = LongKind::kRead;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool IsOperationName(const std::string& name) {
@@ -149,14 +163,7 @@ bool ParseMachine(const std::string& text, const std::string& dir,
       if (!(words >> kind >> status >> at >> amount) || at != "at" || (words >> extra)) {
         return fail("poll-fault erase|write|read STATUS at BYTES[%]");
       }
-      if (kind == "erase")
-        rule.kind = LongKind::kErase;
-      else if (kind == "write")
-        rule.kind = LongKind::kWrite;
-      else if (kind == "read")
-        rule.kind = LongKind::kRead;
-      else
-        return fail("poll-fault kind must be erase, write or read");
+      if (!ParseLongKind(kind, &rule.kind)) return fail("poll-fault kind must be erase, write or read");
       if (!ParseStatus(status, &rule.status) || rule.status >= 0) {
         return fail("poll-fault status must be negative");
       }
@@ -177,14 +184,7 @@ bool ParseMachine(const std::string& text, const std::string& dir,
       if (!(words >> kind >> until >> name) || until != "until" || (words >> extra)) {
         return fail("pause erase|write|read until FILE");
       }
-      if (kind == "erase")
-        rule.kind = LongKind::kErase;
-      else if (kind == "write")
-        rule.kind = LongKind::kWrite;
-      else if (kind == "read")
-        rule.kind = LongKind::kRead;
-      else
-        return fail("pause kind must be erase, write or read");
+      if (!ParseLongKind(kind, &rule.kind)) return fail("pause kind must be erase, write or read");
       rule.until_path = Resolve(dir, name);
       current->pauses.push_back(rule);
     } else if (keyword == "stuck") {
