@@ -39,7 +39,10 @@ Event About(EventKind kind, PciAddress address, uint8_t chip) {
 
 std::vector<PciAddress> DeviceState::addresses() const {
   std::vector<PciAddress> all;
-  for (uint32_t i = 0; i < count; ++i) all.push_back(list[i].address);
+  for (uint32_t i = 0; i < count; ++i) {
+    const PciAddress address = list[i].address;  // a copy: packed record
+    all.push_back(address);
+  }
   return all;
 }
 
