@@ -7,7 +7,7 @@
 #include "sim/image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size > sim::kMaxImageSize) return 0;
+  if (size > kMaxImageSize) return 0;
   std::vector<uint8_t> image(data, data + size);
   uint32_t n = static_cast<uint32_t>(size);
   sim::ImageContents contents;
