@@ -32,9 +32,10 @@ void Console::Print(const wchar_t* format, ...) const {
 void Console::Reason(const wchar_t* format, ...) const {
   va_list args;
   va_start(args, format);
-  std::wstring line = tool_name_ + L": " + FormatText(format, args) + L"\n";
+  const std::wstring text = FormatText(format, args);
   va_end(args);
-  platform::WriteConsoleText(stderr, line);
+  if (first_reason_ && first_reason_->empty()) *first_reason_ = text;
+  platform::WriteConsoleText(stderr, tool_name_ + L": " + text + L"\n");
 }
 
 void Console::Flush() const {

@@ -17,8 +17,10 @@ class Console {
  public:
   /// @param messages the messages' stream; null discards them.
   /// @param tool_name what starts every reason line.
-  Console(FILE* messages, std::wstring tool_name)
-      : messages_(messages), tool_name_(std::move(tool_name)) {}
+  /// @param first_reason when given, keeps the first reason's text (a
+  ///        worker records why its board failed).
+  Console(FILE* messages, std::wstring tool_name, std::wstring* first_reason = nullptr)
+      : messages_(messages), tool_name_(std::move(tool_name)), first_reason_(first_reason) {}
 
   /// A formatted message.
   void Print(const wchar_t* format, ...) const;
@@ -32,6 +34,7 @@ class Console {
  private:
   FILE* messages_;
   std::wstring tool_name_;
+  std::wstring* first_reason_;
 };
 
 /// vxsrom's console: messages on standard output.

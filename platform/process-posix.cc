@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <spawn.h>
 #include <string.h>
 #include <sys/types.h>
@@ -113,10 +115,32 @@ int ReapChild(ChildProcess* child, bool* signalled) {
   return static_cast<int8_t>(WEXITSTATUS(status) & 0xFF);
 }
 
+void KillChild(ChildProcess* child) {
+  if (child->handle > 0) kill(static_cast<pid_t>(child->handle), SIGKILL);
+}
+
 uint64_t CurrentProcessId() { return static_cast<uint64_t>(getpid()); }
 
-bool ProcessAlive(uint64_t id) {
+uint64_t ProcessStartTime(uint64_t id) {
+  if (id == 0 || id > 0x7FFFFFFF) return 0;
+  char path[64];
+  snprintf(path, sizeof path, "/proc/%llu/stat", static_cast<unsigned long long>(id));
+  FILE* file = fopen(path, "re");
+  if (!file) return 0;
+  char text[1024];
+  const size_t n = fread(text, 1, sizeof text - 1, file);
+  fclose(file);
+  text[n] = '\0';
+  // The name in parentheses may hold anything: count the fields after
+  // its last ')'; the start time is the 20th of them (field 22).
+  const char* at = strrchr(text, ')');
+  for (int field = 0; at && field < 20; ++field) at = strchr(at + 1, ' ');
+  return at ? strtoull(at + 1, nullptr, 10) : 0;
+}
+
+bool ProcessAlive(uint64_t id, uint64_t start) {
   if (id == 0 || id > 0x7FFFFFFF) return false;
+  if (start != 0) return ProcessStartTime(id) == start;
   return kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
 }
 

@@ -116,9 +116,26 @@ int ReapChild(ChildProcess* child, bool* signalled) {
   return static_cast<int>(static_cast<int32_t>(code));
 }
 
+void KillChild(ChildProcess* child) {
+  if (child->handle != -1) TerminateProcess(AsHandle(child->handle), 1);
+}
+
 uint64_t CurrentProcessId() { return GetCurrentProcessId(); }
 
-bool ProcessAlive(uint64_t id) {
+uint64_t ProcessStartTime(uint64_t id) {
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                               static_cast<DWORD>(id));
+  if (!process) return 0;
+  FILETIME created = {}, exited, kernel, user;
+  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  const bool known = GetProcessTimes(process, &created, &exited, &kernel, &user) != 0;
+  CloseHandle(process);
+  if (!running || !known) return 0;
+  return uint64_t{created.dwHighDateTime} << 32 | created.dwLowDateTime;
+}
+
+bool ProcessAlive(uint64_t id, uint64_t start) {
+  if (start != 0) return ProcessStartTime(id) == start;
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
   if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
   bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;

@@ -44,11 +44,21 @@ void WaitForChildren(const std::vector<ChildProcess*>& children,
 /// killed instead.
 int ReapChild(ChildProcess* child, bool* signalled);
 
+/// Ends the child at once (SIGKILL; TerminateProcess), as a worker past
+/// its time limit is ended; ReapChild then collects it.
+void KillChild(ChildProcess* child);
+
 /// This process's id.
 uint64_t CurrentProcessId();
 
-/// True while a process with this id runs on this machine.
-bool ProcessAlive(uint64_t id);
+/// When the process with this id started, in the system's own units
+/// (clock ticks since boot; a FILETIME); 0 when no such process runs.
+/// Ids are reused, an id and its start time name one process.
+uint64_t ProcessStartTime(uint64_t id);
+
+/// True while a process with this id runs on this machine and, when
+/// start is not 0, is the one that started then.
+bool ProcessAlive(uint64_t id, uint64_t start = 0);
 
 /// The machine's name; "" when it has none.
 std::string HostName();

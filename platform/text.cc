@@ -93,4 +93,9 @@ std::wstring WideFromUtf8(const std::string& text) {
   return out;
 }
 
+bool IsUtf8(const std::string& text) {
+  // Every malformed byte becomes U+FFFD, whose UTF-8 differs from it.
+  return Utf8FromWide(WideFromUtf8(text)) == text;
+}
+
 }  // namespace platform

@@ -16,6 +16,9 @@ std::string Utf8FromWide(const std::wstring& text);
 /// U+FFFD.
 std::wstring WideFromUtf8(const std::string& text);
 
+/// True when text is well-formed UTF-8 throughout.
+bool IsUtf8(const std::string& text);
+
 }  // namespace platform
 
 #endif  // VXSROM_PLATFORM_TEXT_H_

@@ -40,6 +40,7 @@ struct Words {
   std::string eui, serial, station, since;
   std::string firmware, config;
   unsigned jobs = 0;
+  uint32_t board_timeout = 0;
   bool no_eui = false, scan = false, rework = false;
   std::vector<std::string> serials;
 };
@@ -156,15 +157,15 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
       ->excludes(serials);
   provision->add_flag("--rework", words.rework,
                       "Accept serial numbers already programmed: a new attempt");
+  provision->add_option("--board-timeout", words.board_timeout,
+                        "Seconds a board may take before its worker is ended "
+                        "(default: from the ROM part, about 100 s)")
+      ->check(CLI::Range(1u, 86400u));
   AddDatabaseOption(provision, &words.db);
 
-  // One board of provision, in a process of its own; not for people.
-  CLI::App* worker = app.add_subcommand("provision-board", "");
-  worker->group("");
-  worker->add_option("FIRMWARE", words.firmware)->required();
-  worker->add_option("CONFIG", words.config);
-  worker->add_option("--address", words.address)->required();
-  worker->add_option("--eui", words.eui);
+  CLI::App* journal = app.add_subcommand(
+      "journal", "The board records this station keeps that are not yet on their store");
+  journal->add_flag("--json", words.json, "A JSON array");
 
   // A first word that names no command is told so, with the commands:
   // CLI11 alone would only say that a command is required.
@@ -177,7 +178,7 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
       names += (names.empty() ? "" : ", ") + command->get_name();
       known = known || command->get_name() == first;
     }
-    if (!known && first != "provision-board") {
+    if (!known) {
       VxromReasons().Reason(L"\"%ls\" is no vxrom command; the commands are %ls",
                             args[1].c_str(),
                             platform::WideFromUtf8(names).c_str());
@@ -225,6 +226,7 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   options->firmware_path = platform::WideFromUtf8(words.firmware);
   options->config_path = platform::WideFromUtf8(words.config);
   options->jobs = words.jobs;
+  options->board_timeout = words.board_timeout;
   options->no_eui = words.no_eui;
   options->scan = words.scan;
   options->rework = words.rework;
@@ -240,7 +242,8 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   if (pool_status->parsed()) options->command = Command::kPoolStatus;
   if (provision->parsed()) options->command = Command::kProvision;
   if (history->parsed()) options->command = Command::kHistory;
-  if ((history->parsed() || worker->parsed()) && !words.address.empty()) {
+  if (journal->parsed()) options->command = Command::kJournal;
+  if (history->parsed() && !words.address.empty()) {
     options->has_address = true;
     if (!ParsePciAddress(words.address, &options->address)) {
       VxromReasons().Reason(
@@ -251,7 +254,6 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
       return false;
     }
   }
-  if (worker->parsed()) options->command = Command::kWorker;
   if (list->parsed()) options->command = Command::kList;
   if (info->parsed()) options->command = Command::kInfo;
   if (restore->parsed()) {

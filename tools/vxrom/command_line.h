@@ -19,7 +19,7 @@ enum class Command { kList,
                      kPoolStatus,
                      kHistory,
                      kProvision,
-                     kWorker };
+                     kJournal };
 
 /// How history is written.
 enum class HistoryFormat { kText,
@@ -54,6 +54,7 @@ struct VxromOptions {
   std::wstring firmware_path;  ///< provision FIRMWARE.
   std::wstring config_path;    ///< provision CONFIG; empty when none.
   unsigned jobs = 0;           ///< --jobs; 0: every board at once.
+  uint32_t board_timeout = 0;  ///< --board-timeout, s; 0: from the part.
   bool no_eui = false;
   bool scan = false;
   bool rework = false;

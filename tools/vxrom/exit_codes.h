@@ -12,6 +12,7 @@ enum VxromExitCode : int {
   kExitStopped = -23,           ///< A stop request left boards untouched.
   kExitSerialProgrammed = -24,  ///< A serial is programmed already.
   kExitRangeRefused = -25,      ///< A range overlaps the pool.
+  kExitRecordsWaiting = -26,    ///< Records wait in the station's journal.
 };
 
 #endif  // VXROM_EXIT_CODES_H_

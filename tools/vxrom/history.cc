@@ -2,7 +2,6 @@
 
 #include <stdio.h>
 
-#include <nlohmann/json.hpp>
 
 #include "platform/console.h"
 #include "platform/files.h"
@@ -10,47 +9,10 @@
 #include "platform/text.h"
 #include "vxrom/exit_codes.h"
 #include "vxrom/pool.h"
+#include "vxrom/record_json.h"
 #include "vxrom/text.h"
 
 namespace {
-
-const char* const kFields[] = {
-    "started", "finished", "station", "host", "serial", "address",
-    "chip_revision", "rom_type", "firmware_version", "subsystem_vendor_id",
-    "subsystem_id", "eui64", "image_sha256", "result", "reason",
-    "duration_s", "version"};
-
-typedef nlohmann::ordered_json Json;
-
-Json Maybe(const std::optional<std::string>& v) { return v ? Json(*v) : Json(nullptr); }
-Json Maybe(const std::optional<int64_t>& v) { return v ? Json(*v) : Json(nullptr); }
-
-/// Seconds with millisecond precision, as a JSON number and CSV field.
-double Rounded(double seconds) {
-  return static_cast<double>(static_cast<int64_t>(seconds * 1000 + 0.5)) / 1000;
-}
-
-Json Record(const HistoryRecord& h) {
-  Json j;
-  j["started"] = h.started;
-  j["finished"] = h.finished;
-  j["station"] = h.station;
-  j["host"] = h.host;
-  j["serial"] = Maybe(h.serial);
-  j["address"] = h.address;
-  j["chip_revision"] = Maybe(h.chip_revision);
-  j["rom_type"] = Maybe(h.rom_type);
-  j["firmware_version"] = Maybe(h.firmware_version);
-  j["subsystem_vendor_id"] = Maybe(h.subsystem_vendor_id);
-  j["subsystem_id"] = Maybe(h.subsystem_id);
-  j["eui64"] = Maybe(h.eui64);
-  j["image_sha256"] = Maybe(h.image_sha256);
-  j["result"] = h.result;
-  j["reason"] = Maybe(h.reason);
-  j["duration_s"] = Rounded(h.duration_s);
-  j["version"] = h.version;
-  return j;
-}
 
 /// One CSV field: quoted when it holds a comma, a quote or a line end,
 /// its quotes doubled (RFC 4180).
@@ -107,18 +69,18 @@ int HistoryCommand(const VxromOptions& options) {
   switch (options.history_format) {
     case HistoryFormat::kJson: {
       Json all = Json::array();
-      for (const HistoryRecord& h : records) all.push_back(Record(h));
-      out = all.dump(2) + "\n";
+      for (const HistoryRecord& h : records) all.push_back(RecordJson(h));
+      out = JsonText(all, 2) + "\n";
       break;
     }
     case HistoryFormat::kCsv:
-      for (size_t i = 0; i < sizeof kFields / sizeof *kFields; ++i)
-        out += std::string(i ? "," : "") + kFields[i];
+      for (size_t i = 0; i < kHistoryFieldCount; ++i)
+        out += std::string(i ? "," : "") + kHistoryFields[i];
       out += platform::kCrLf;
       for (const HistoryRecord& h : records) {
-        const Json j = Record(h);
-        for (size_t i = 0; i < sizeof kFields / sizeof *kFields; ++i)
-          out += (i ? "," : "") + CsvField(j[kFields[i]]);
+        const Json j = RecordJson(h);
+        for (size_t i = 0; i < kHistoryFieldCount; ++i)
+          out += (i ? "," : "") + CsvField(j[kHistoryFields[i]]);
         out += platform::kCrLf;
       }
       break;

@@ -8,6 +8,7 @@
 #include "platform/program.h"
 #include "platform/text.h"
 #include "vxrom/exit_codes.h"
+#include "vxrom/journal.h"
 #include "vxrom/text.h"
 
 namespace {
@@ -132,6 +133,7 @@ int ReadImport(const VxromOptions& options, std::vector<Range>* ranges) {
 }
 
 int Status(const VxromOptions& options, Store& store) {
+  const uint64_t waiting = JournalWaiting(store);
   PoolCounts counts;
   std::string reason;
   StoreStatus status = store.Counts(&counts, &reason);
@@ -143,6 +145,7 @@ int Status(const VxromOptions& options, Store& store) {
                                    {"programmed", counts.programmed},
                                    {"spoiled", counts.spoiled}};
     json["next"] = counts.next ? nlohmann::ordered_json(next) : nullptr;
+    json["journal_waiting"] = waiting;
     WriteResult(json.dump() + "\n");
     return 0;
   }
@@ -150,44 +153,14 @@ int Status(const VxromOptions& options, Store& store) {
               "reserved    " + std::to_string(counts.reserved) + "\n" +
               "programmed  " + std::to_string(counts.programmed) + "\n" +
               "spoiled     " + std::to_string(counts.spoiled) + "\n" +
-              "next        " + (counts.next ? next : "none") + "\n");
+              "next        " + (counts.next ? next : "none") + "\n" +
+              (waiting > 0 ? "journal     " + std::to_string(waiting) + " records not yet here (" +
+                                 Journal::DefaultPath() + ")\n"
+                           : ""));
   return 0;
 }
 
 }  // namespace
-
-std::unique_ptr<Store> OpenOptionsStore(const VxromOptions& options) {
-  std::string url = options.db_url;
-  if (url.empty()) platform::GetEnvironment("VXROM_DB", &url);
-  if (url.empty()) {
-    // The state folder's database; the current folder's without one.
-    const std::string state = platform::UserStateDirectory();
-    const char s = platform::kPathSeparator;
-    url = "sqlite:" + (state.empty() ? std::string("vxrom.db")
-                                     : state + s + "vxrom" + s + "vxrom.db");
-  }
-  std::string reason;
-  std::unique_ptr<Store> store = Store::Open(url, &reason);
-  if (!store) Reason(reason);
-  return store;
-}
-
-int StoreFailure(StoreStatus status, const std::string& reason) {
-  switch (status) {
-    case StoreStatus::kOk:
-      return 0;
-    case StoreStatus::kRefused:
-      Reason(reason);
-      return kExitRangeRefused;
-    case StoreStatus::kTooSmall:
-      Reason(reason);
-      return kExitPoolTooSmall;
-    case StoreStatus::kUnavailable:
-      break;
-  }
-  Reason("the database: " + reason);
-  return kExitDatabase;
-}
 
 int PoolCommand(const VxromOptions& options) {
   // The numbers are checked before the database is asked anything.

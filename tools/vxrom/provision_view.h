@@ -46,20 +46,30 @@ enum class ViewMode { kTerminal,
                       kLines,
                       kJson };
 
+/// Hears how the boards of a run go.
+class BoardObserver {
+ public:
+  virtual ~BoardObserver() = default;
+  /// Board i started, changed phase or progressed.
+  virtual void Changed(size_t i) = 0;
+  /// Board i is done (passed, failed or left untouched).
+  virtual void Finished(size_t i) = 0;
+  /// Time passed: a moment to redraw.
+  virtual void Tick() = 0;
+};
+
 /// Renders the boards of one run on standard output.
-class ProvisionView {
+class ProvisionView : public BoardObserver {
  public:
   ProvisionView(ViewMode mode, bool colour, const std::vector<BoardState>& boards)
       : mode_(mode), colour_(colour), boards_(boards) {}
 
   /// The chosen boards, before any is touched.
   void Begin();
-  /// Board i started, changed phase or progressed.
-  void Changed(size_t i);
-  /// Board i is done (passed, failed or left untouched).
-  void Finished(size_t i);
+  void Changed(size_t i) override;
+  void Finished(size_t i) override;
   /// Redraws the terminal's lines when due.
-  void Tick();
+  void Tick() override;
   /// The verdicts and the counts.
   void Summary(const ProvisionTally& tally);
 

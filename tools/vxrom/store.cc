@@ -39,7 +39,7 @@ std::vector<std::string> SchemaStatements(SqlDialect dialect) {
       "last_key BIGINT NOT NULL, next_key BIGINT NOT NULL)",
       "CREATE TABLE IF NOT EXISTS vxrom_eui (eui_key BIGINT PRIMARY KEY, "
       "state TEXT NOT NULL, run_id TEXT, station TEXT, host TEXT, pid BIGINT, "
-      "address TEXT, serial TEXT, reserved_at TEXT)",
+      "address TEXT, serial TEXT, reserved_at TEXT, pid_start BIGINT, eui64 TEXT)",
       "CREATE INDEX IF NOT EXISTS vxrom_eui_state ON vxrom_eui (state, station)",
       std::string("CREATE TABLE IF NOT EXISTS vxrom_history (id ") +
           (pg ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY AUTOINCREMENT") +
@@ -50,23 +50,19 @@ std::vector<std::string> SchemaStatements(SqlDialect dialect) {
           "image_sha256 TEXT, result BIGINT NOT NULL, reason TEXT, "
           "duration_s " +
           (pg ? "DOUBLE PRECISION" : "REAL") +
-          " NOT NULL, version TEXT NOT NULL, run_id TEXT)",
+          " NOT NULL, version TEXT NOT NULL, run_id TEXT, entry_id TEXT UNIQUE)",
+      "CREATE TABLE IF NOT EXISTS vxrom_store_id (id TEXT NOT NULL)",
       "CREATE INDEX IF NOT EXISTS vxrom_history_serial ON vxrom_history "
       "(serial)",
   };
 }
 
-const char kHistoryColumns[] =
-    "started, finished, station, host, serial, address, chip_revision, "
-    "rom_type, firmware_version, subsystem_vendor_id, subsystem_id, eui64, "
-    "image_sha256, result, reason, duration_s, version";
-
-SqlValue MaybeInt(const std::optional<int64_t>& v) {
-  return v ? SqlValue(*v) : SqlValue();
-}
-std::optional<int64_t> OptionalInt(const std::optional<std::string>& text) {
-  if (!text) return std::nullopt;
-  return std::stoll(*text);
+/// "started, finished, ..." of history.
+std::string HistoryColumns() {
+  std::string columns;
+  for (size_t i = 0; i < kHistoryFieldCount; ++i)
+    columns += std::string(i ? ", " : "") + kHistoryFields[i];
+  return columns;
 }
 
 }  // namespace
@@ -156,6 +152,14 @@ StoreStatus Store::Migrate(std::string* reason) {
   if (fresh && !db_->Execute("INSERT INTO vxrom_schema (version) VALUES (?)",
                              {kSchemaVersion}, nullptr, &error))
     return Abandon(error, reason);
+  std::vector<SqlRow> ids;
+  if (!db_->Execute("SELECT id FROM vxrom_store_id", {}, &ids, &error)) return Abandon(error, reason);
+  if (ids.empty()) {
+    ids.push_back({NewEntryId()});
+    if (!db_->Execute("INSERT INTO vxrom_store_id (id) VALUES (?)", {*ids[0][0]}, nullptr, &error))
+      return Abandon(error, reason);
+  }
+  store_id_ = ids[0][0].value_or("");
   if (!fresh && ToInt(rows[0][0]) > kSchemaVersion) {
     db_->Rollback();
     *reason = "its schema is version " + *rows[0][0] +
@@ -320,24 +324,25 @@ StoreStatus Store::Reserve(const RunIdentity& run,
   std::vector<SqlValue> values;
   for (size_t i = 0; i < keys.size(); ++i) {
     std::vector<SqlValue> row = {run.run_id, run.station, run.host,
-                                 static_cast<int64_t>(run.pid), boards[i].address,
-                                 SqlValue::Maybe(boards[i].serial), now, keys[i]};
+                                 static_cast<int64_t>(run.pid), static_cast<int64_t>(run.pid_start),
+                                 boards[i].address, SqlValue::Maybe(boards[i].serial), now,
+                                 FormatEui64Value(Value(keys[i])), keys[i]};
     if (i < from_returned) {
       if (!db_->Execute("UPDATE vxrom_eui SET state = 'reserved', run_id = ?, station = "
-                        "?, host = ?, pid = ?, address = ?, serial = ?, reserved_at = ? "
-                        "WHERE eui_key = ?",
+                        "?, host = ?, pid = ?, pid_start = ?, address = ?, serial = ?, "
+                        "reserved_at = ?, eui64 = ? WHERE eui_key = ?",
                         row, nullptr, &error))
         return Abandon(error, reason);
     } else {
       insert += insert.empty() ? "" : ", ";
-      insert += "('reserved', ?, ?, ?, ?, ?, ?, ?, ?)";
+      insert += "('reserved', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
       values.insert(values.end(), row.begin(), row.end());
     }
     numbers->push_back(Value(keys[i]));
   }
   if (!insert.empty() &&
       !db_->Execute("INSERT INTO vxrom_eui (state, run_id, station, host, pid, "
-                    "address, serial, reserved_at, eui_key) VALUES " +
+                    "pid_start, address, serial, reserved_at, eui64, eui_key) VALUES " +
                         insert,
                     values, nullptr, &error)) {
     numbers->clear();
@@ -351,102 +356,80 @@ StoreStatus Store::Reserve(const RunIdentity& run,
 }
 
 bool Store::InsertHistory(const HistoryRecord& h, const std::string& run_id,
-                          std::string* error) {
-  return db_->Execute(
-      std::string("INSERT INTO vxrom_history (") + kHistoryColumns +
-          ", run_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-      {h.started, h.finished, h.station, h.host, SqlValue::Maybe(h.serial),
-       h.address, MaybeInt(h.chip_revision), MaybeInt(h.rom_type),
-       SqlValue::Maybe(h.firmware_version), MaybeInt(h.subsystem_vendor_id),
-       MaybeInt(h.subsystem_id), SqlValue::Maybe(h.eui64),
-       SqlValue::Maybe(h.image_sha256), h.result, SqlValue::Maybe(h.reason),
-       h.duration_s, h.version, run_id},
-      nullptr, error);
+                          const std::string& entry_id, std::string* error) {
+  std::vector<SqlValue> values = HistoryValues(h);
+  values.emplace_back(run_id);
+  values.emplace_back(entry_id);
+  std::string marks;
+  for (size_t i = 0; i < values.size(); ++i) marks += i ? ", ?" : "?";
+  return db_->Execute("INSERT INTO vxrom_history (" + HistoryColumns() +
+                          ", run_id, entry_id) VALUES (" + marks + ")",
+                      values, nullptr, error);
 }
 
-StoreStatus Store::Finish(const RunIdentity& run,
-                          std::optional<uint64_t> number, Outcome outcome,
-                          const HistoryRecord& record, std::string* reason) {
+StoreStatus Store::Settle(const Settlement& s, std::string* reason) {
   std::string error;
   if (!BeginWrite(&error)) return Abandon(error, reason);
-  if (number) {
-    // Only this run's own reservation changes: one spoiled meanwhile (a
-    // station that took this run for dead) stays spoiled.
+  if (s.record) {
+    std::vector<SqlRow> rows;
+    if (!db_->Execute("SELECT count(*) FROM vxrom_history WHERE entry_id = ?",
+                      {s.entry_id}, &rows, &error))
+      return Abandon(error, reason);
+    if (!rows.empty() && ToInt(rows[0][0]) > 0) {
+      db_->Rollback();
+      return StoreStatus::kOk;
+    }
+  }
+  if (s.number) {
     const char* sql =
-        outcome == Outcome::kReleased
+        s.any_holder ? "UPDATE vxrom_eui SET state = 'spoiled' WHERE eui_key = ? AND "
+                       "state <> 'spoiled'"
+        : s.outcome == Outcome::kReleased
             ? "UPDATE vxrom_eui SET state = 'free', run_id = NULL, station = "
-              "NULL, host = NULL, pid = NULL, address = NULL, serial = NULL, "
-              "reserved_at = NULL WHERE eui_key = ? AND run_id = ? AND state "
-              "= 'reserved'"
-        : outcome == Outcome::kProgrammed
+              "NULL, host = NULL, pid = NULL, pid_start = NULL, address = NULL, "
+              "serial = NULL, reserved_at = NULL WHERE eui_key = ? AND run_id = ? "
+              "AND state = 'reserved'"
+        : s.outcome == Outcome::kProgrammed
             ? "UPDATE vxrom_eui SET state = 'programmed' WHERE eui_key = ? "
               "AND run_id = ? AND state = 'reserved'"
             : "UPDATE vxrom_eui SET state = 'spoiled' WHERE eui_key = ? AND "
               "run_id = ? AND state = 'reserved'";
-    if (!db_->Execute(sql, {Key(*number), run.run_id}, nullptr, &error))
-      return Abandon(error, reason);
+    std::vector<SqlValue> params = {Key(*s.number)};
+    if (!s.any_holder) params.emplace_back(s.run_id);
+    if (!db_->Execute(sql, params, nullptr, &error)) return Abandon(error, reason);
   }
-  if (outcome != Outcome::kReleased || record.result != 0)
-    if (!InsertHistory(record, run.run_id, &error)) return Abandon(error, reason);
-  if (!db_->Commit(&error)) return Abandon(error, reason);
-  return StoreStatus::kOk;
-}
-
-StoreStatus Store::Release(const RunIdentity& run,
-                           const std::vector<uint64_t>& numbers,
-                           std::string* reason) {
-  std::string error;
-  if (numbers.empty()) return StoreStatus::kOk;
-  if (!BeginWrite(&error)) return Abandon(error, reason);
-  for (uint64_t n : numbers)
-    if (!db_->Execute("UPDATE vxrom_eui SET state = 'free', run_id = NULL, "
-                      "station = NULL, host = NULL, pid = NULL, address = "
-                      "NULL, serial = NULL, reserved_at = NULL WHERE eui_key "
-                      "= ? AND run_id = ? AND state = 'reserved'",
-                      {Key(n), run.run_id}, nullptr, &error))
-      return Abandon(error, reason);
-  if (!db_->Commit(&error)) return Abandon(error, reason);
-  return StoreStatus::kOk;
-}
-
-StoreStatus Store::Recover(const RunIdentity& run,
-                           const std::function<bool(uint64_t)>& alive,
-                           uint64_t* spoiled, std::string* reason) {
-  std::string error;
-  *spoiled = 0;
-  if (!BeginWrite(&error)) return Abandon(error, reason);
-  std::vector<SqlRow> rows;
-  if (!db_->Execute("SELECT eui_key, run_id, host, pid, address, serial, "
-                    "reserved_at FROM vxrom_eui WHERE state = 'reserved' AND "
-                    "station = ? ORDER BY eui_key",
-                    {run.station}, &rows, &error))
+  if (s.record && !InsertHistory(*s.record, s.run_id, s.entry_id, &error))
     return Abandon(error, reason);
-  const std::string now = UtcTimestamp();
-  for (const SqlRow& r : rows) {
-    const std::string host = r[2].value_or("");
-    const uint64_t pid = static_cast<uint64_t>(ToInt(r[3]));
-    if (host == run.host && alive(pid)) continue;
-    if (!db_->Execute("UPDATE vxrom_eui SET state = 'spoiled' WHERE eui_key = ?",
-                      {ToInt(r[0])}, nullptr, &error))
-      return Abandon(error, reason);
-    HistoryRecord record;
-    record.started = r[6].value_or(now);
-    record.finished = now;
-    record.station = run.station;
-    record.host = host;
-    record.serial = r[5];
-    record.address = r[4].value_or("");
-    record.eui64 = FormatEui64Value(KeyValue(r[0]));
-    record.result = -1;
-    record.reason = "the run that reserved it (process " + std::to_string(pid) +
-                    " on " + host +
-                    ") ended before the board's result was recorded: the "
-                    "board may carry it, so it is spoiled";
-    record.version = VXROM_VERSION;
-    if (!InsertHistory(record, r[1].value_or(""), &error)) return Abandon(error, reason);
-    ++*spoiled;
-  }
   if (!db_->Commit(&error)) return Abandon(error, reason);
+  return StoreStatus::kOk;
+}
+
+StoreStatus Store::Reservations(const std::string& station, const std::string& host,
+                                std::vector<Reservation>* reservations,
+                                std::string* reason) {
+  std::string error;
+  std::vector<SqlRow> rows;
+  const bool ok = db_->Execute(
+      "SELECT eui_key, run_id, pid, pid_start, address, serial, reserved_at "
+      "FROM vxrom_eui WHERE state = 'reserved' AND station = ? AND host = ? "
+      "ORDER BY reserved_at, eui_key",
+      {station, host}, &rows, &error);
+  db_->Rollback();
+  if (!ok) {
+    *reason = MaskCredentials(error);
+    return StoreStatus::kUnavailable;
+  }
+  for (const SqlRow& r : rows) {
+    Reservation v;
+    v.number = KeyValue(r[0]);
+    v.run_id = r[1].value_or("");
+    v.pid = static_cast<uint64_t>(ToInt(r[2]));
+    v.pid_start = static_cast<uint64_t>(ToInt(r[3]));
+    v.address = r[4].value_or("");
+    v.serial = r[5];
+    v.reserved_at = r[6].value_or("");
+    reservations->push_back(std::move(v));
+  }
   return StoreStatus::kOk;
 }
 
@@ -470,7 +453,7 @@ StoreStatus Store::SerialProgrammed(const std::string& serial, bool* found,
 StoreStatus Store::History(const HistoryFilter& filter,
                            std::vector<HistoryRecord>* records,
                            std::string* reason) {
-  std::string sql = std::string("SELECT ") + kHistoryColumns +
+  std::string sql = "SELECT " + HistoryColumns() +
                     " FROM vxrom_history WHERE 1 = 1";
   std::vector<SqlValue> params;
   auto where = [&](const std::optional<std::string>& value, const char* clause) {
@@ -494,23 +477,11 @@ StoreStatus Store::History(const HistoryFilter& filter,
   }
   for (const SqlRow& r : rows) {
     HistoryRecord h;
-    h.started = r[0].value_or("");
-    h.finished = r[1].value_or("");
-    h.station = r[2].value_or("");
-    h.host = r[3].value_or("");
-    h.serial = r[4];
-    h.address = r[5].value_or("");
-    h.chip_revision = OptionalInt(r[6]);
-    h.rom_type = OptionalInt(r[7]);
-    h.firmware_version = r[8];
-    h.subsystem_vendor_id = OptionalInt(r[9]);
-    h.subsystem_id = OptionalInt(r[10]);
-    h.eui64 = r[11];
-    h.image_sha256 = r[12];
-    h.result = ToInt(r[13]);
-    h.reason = r[14];
-    h.duration_s = r[15] ? std::stod(*r[15]) : 0;
-    h.version = r[16].value_or("");
+    for (size_t i = 0; i < kHistoryFieldCount; ++i)
+      if (!SetHistoryField(i, r[i], &h)) {
+        *reason = std::string("a history record's ") + kHistoryFields[i] + " is unreadable";
+        return StoreStatus::kUnavailable;
+      }
     records->push_back(std::move(h));
   }
   return StoreStatus::kOk;

@@ -16,6 +16,7 @@
 
 #include "device/controller_library.h"
 #include "vxrom/db.h"
+#include "vxrom/record.h"
 
 /// How a store call ended.
 enum class StoreStatus {
@@ -40,33 +41,24 @@ struct RunIdentity {
   std::string station;
   std::string host;
   uint64_t pid = 0;
+  uint64_t pid_start = 0;  ///< When the process started: ids are reused.
+};
+
+/// A number reserved and not yet settled, and the run that holds it.
+struct Reservation {
+  uint64_t number = 0;
+  std::string run_id;
+  uint64_t pid = 0;
+  uint64_t pid_start = 0;  ///< 0 when the run did not note it.
+  std::string address;
+  std::optional<std::string> serial;
+  std::string reserved_at;
 };
 
 /// A board a run reserves a number for.
 struct BoardClaim {
   std::string address;
   std::optional<std::string> serial;
-};
-
-/// One board attempt as history keeps it.
-struct HistoryRecord {
-  std::string started;
-  std::string finished;
-  std::string station;
-  std::string host;
-  std::optional<std::string> serial;
-  std::string address;
-  std::optional<int64_t> chip_revision;
-  std::optional<int64_t> rom_type;
-  std::optional<std::string> firmware_version;
-  std::optional<int64_t> subsystem_vendor_id;
-  std::optional<int64_t> subsystem_id;
-  std::optional<std::string> eui64;
-  std::optional<std::string> image_sha256;
-  int64_t result = 0;
-  std::optional<std::string> reason;
-  double duration_s = 0;
-  std::string version;
 };
 
 /// What history is asked for; empty fields select everything.
@@ -77,11 +69,6 @@ struct HistoryFilter {
   std::optional<std::string> station;
   std::optional<std::string> since;
 };
-
-/// What becomes of a reserved number once its board is done.
-enum class Outcome { kProgrammed,
-                     kReleased,
-                     kSpoiled };
 
 /// The time now, UTC, as ISO 8601 ("2024-05-01T12:00:00Z").
 std::string UtcTimestamp();
@@ -110,21 +97,16 @@ class Store {
   StoreStatus Reserve(const RunIdentity& run,
                       const std::vector<BoardClaim>& boards,
                       std::vector<uint64_t>* numbers, std::string* reason);
-  /// Settles a reserved number and records the attempt, together.
-  /// number: null for a board written without one.
-  StoreStatus Finish(const RunIdentity& run, std::optional<uint64_t> number,
-                     Outcome outcome, const HistoryRecord& record,
-                     std::string* reason);
-  /// Puts numbers reserved by run and never used back in the pool.
-  StoreStatus Release(const RunIdentity& run,
-                      const std::vector<uint64_t>& numbers,
-                      std::string* reason);
-  /// Spoils the station's reservations whose run has ended (alive says
-  /// whether a process of this host runs), each with a history record.
-  /// @param *spoiled how many.
-  StoreStatus Recover(const RunIdentity& run,
-                      const std::function<bool(uint64_t)>& alive,
-                      uint64_t* spoiled, std::string* reason);
+  /// Settles one board attempt: its number's new state and its record,
+  /// in one transaction; an entry_id the store has already taken changes
+  /// nothing.  Only the settling run's own reservation changes state (one
+  /// spoiled meanwhile stays spoiled), unless any_holder.
+  StoreStatus Settle(const Settlement& settlement, std::string* reason);
+  /// The numbers that station on host holds reserved, oldest first.
+  StoreStatus Reservations(const std::string& station, const std::string& host,
+                           std::vector<Reservation>* reservations, std::string* reason);
+  /// The store's own id: the same store whatever URL reaches it.
+  const std::string& store_id() const { return store_id_; }
   /// True in *found when serial was programmed (result 0) before.
   StoreStatus SerialProgrammed(const std::string& serial, bool* found,
                                std::string* reason);
@@ -145,9 +127,10 @@ class Store {
   /// Rolls back and says why.
   StoreStatus Abandon(const std::string& error, std::string* reason);
   bool InsertHistory(const HistoryRecord& record, const std::string& run_id,
-                     std::string* error);
+                     const std::string& entry_id, std::string* error);
 
   std::unique_ptr<Database> db_;
+  std::string store_id_;
 };
 
 #endif  // VXROM_STORE_H_

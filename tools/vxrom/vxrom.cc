@@ -19,12 +19,14 @@
 #include "vxrom/command_line.h"
 #include "vxrom/history.h"
 #include "vxrom/info.h"
+#include "vxrom/journal_view.h"
 #include "vxrom/list.h"
 #include "vxrom/pool.h"
 #include "vxrom/provision.h"
 #include "vxrom/restore.h"
 #include "vxrom/text.h"
 #include "vxrom/worker.h"
+#include "vxrom/worker_protocol.h"
 
 namespace {
 
@@ -88,6 +90,9 @@ int RunCommand(const VxromOptions& options, DeviceSession& session,
 }
 
 int Run(const std::vector<std::wstring>& args) {
+  // A board's worker: started by provision, with a task of its own form.
+  if (args.size() > 1 && args[1] == kWorkerCommand)
+    return WorkerCommand(std::vector<std::wstring>(args.begin() + 2, args.end()));
   VxromOptions options;
   int exit_code = 0;
   if (!ParseVxromCommandLine(args, &options, &exit_code)) return exit_code;
@@ -102,8 +107,8 @@ int Run(const std::vector<std::wstring>& args) {
       return HistoryCommand(options);
     case Command::kProvision:
       return ProvisionCommand(options);
-    case Command::kWorker:
-      return WorkerCommand(options);
+    case Command::kJournal:
+      return JournalCommand(options);
     default:
       break;
   }

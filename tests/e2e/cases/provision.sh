@@ -63,7 +63,7 @@ case_pool_ranges() {
     expect_pool 16777200 0 0 0
   done <<< "$RANGES"
   vxrom pool status --json --db "$DB"
-  expect_out <<< '{"free":16777200,"reserved":0,"programmed":0,"spoiled":0,"next":"02-00-00-00-00-00-00-10"}'
+  expect_out <<< '{"free":16777200,"reserved":0,"programmed":0,"spoiled":0,"next":"02-00-00-00-00-00-00-10","journal_waiting":0}'
   printf '02-00-00-00-00-00-00-01\n\n02-00-00-00-00-00-00-02\n02-00-00-00-00-00-00-01\n' > twice.txt
   printf '02-00-00-00-00-00-00-03\n03-00-00-00-00-00-00-04\n' > group.txt
   printf '02-00-00-00-00-00-00-0f\n02-00-00-00-00-00-00-10\n' > overlap.txt
@@ -76,7 +76,7 @@ case_pool_ranges() {
   expect_status 0
   expect_out <<< 'added 3 EUI-64s in 2 ranges: 02-00-00-00-00-00-00-01 to 02-00-00-00-00-00-00-07'
   vxrom pool status --json --db "$DB"
-  expect_out <<< '{"free":16777203,"reserved":0,"programmed":0,"spoiled":0,"next":"02-00-00-00-00-00-00-01"}'
+  expect_out <<< '{"free":16777203,"reserved":0,"programmed":0,"spoiled":0,"next":"02-00-00-00-00-00-00-01","journal_waiting":0}'
 }
 
 # Four boards, one whose ROM fails verification: the others programmed,
