@@ -8,6 +8,8 @@ e2e_clean_env() {
   export LANG=C.UTF-8
   export HOME="$PWD/home" XDG_STATE_HOME="$PWD/home/state"
   mkdir -p "$HOME"
+  # Wine keeps one %LOCALAPPDATA% for every case: a journal of the case's own.
+  if is_windows; then export VXROM_JOURNAL="$PWD/home/state/vxrom/journal.db"; fi
   set -e
 }
 

@@ -1,6 +1,7 @@
 #include "vxrom/delivery.h"
 
 #include <chrono>
+#include <exception>
 
 namespace {
 
@@ -97,7 +98,14 @@ void DeliveryThread::Loop() {
       woken_ = false;
       last = finishing_;
     }
-    Pass();
+    // An exception must not end the program from this thread: the run
+    // then finds the settlements waiting, and says so.
+    try {
+      Pass();
+    } catch (const std::exception& e) {
+      tally_.reason = e.what();
+      store_.reset();
+    }
     if (last) return;
   }
 }

@@ -1,5 +1,7 @@
 #include "vxrom/journal.h"
 
+#include <stdlib.h>
+
 #include "platform/files.h"
 #include "platform/program.h"
 #include "vxrom/record_json.h"
@@ -32,7 +34,7 @@ const char kEntryColumns[] =
 
 /// Reads an entry from a row of kEntryColumns.
 bool EntryFromRow(const SqlRow& r, JournalEntry* e, std::string* why) {
-  e->seq = std::stoll(r[0].value_or("0"));
+  e->seq = strtoll(r[0].value_or("0").c_str(), nullptr, 10);
   Settlement& s = e->settlement;
   s.entry_id = r[1].value_or("");
   e->store.id = r[2].value_or("");
@@ -145,7 +147,7 @@ bool Journal::CountWaiting(const std::string& store_id, const std::string& run_i
     *reason = "the station's journal " + path_ + ": " + error;
     return false;
   }
-  *count = rows.empty() ? 0 : std::stoull(rows[0][0].value_or("0"));
+  *count = rows.empty() ? 0 : strtoull(rows[0][0].value_or("0").c_str(), nullptr, 10);
   return true;
 }
 
@@ -202,6 +204,7 @@ bool Journal::Processes(const std::string& run_id, std::vector<RunProcess>* proc
     return false;
   }
   for (const SqlRow& r : rows)
-    processes->push_back({std::stoull(r[0].value_or("0")), std::stoull(r[1].value_or("0"))});
+    processes->push_back({strtoull(r[0].value_or("0").c_str(), nullptr, 10),
+                          strtoull(r[1].value_or("0").c_str(), nullptr, 10)});
   return true;
 }

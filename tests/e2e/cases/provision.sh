@@ -3,41 +3,7 @@
 # case body runs once per database.
 . "$(dirname "${BASH_SOURCE[0]}")/rom_common.inc"
 . "$(dirname "${BASH_SOURCE[0]}")/../postgres.inc"
-
-vxrom() {
-  run "$VXROM" "$@"
-  [ "$status" -eq 0 ] || [ -s err.txt ] || fail "exit status $status without a reason on stderr"
-}
-
-# line_machine FILE N [LINES]: N revision 4 controllers 04:00.0 on, at
-# speed 0, blank ROMs in FILE's own names; LINES (with @ for the board's
-# number 1..N) follow every controller.
-line_machine() {
-  local file=$1 n=$2 extra=${3:-} i
-  {
-    echo "speed 0"
-    for i in $(seq "$n"); do
-      printf 'controller %02X:00.0 revision 4 part MX25L4005A rom %s-rom%d.bin\n' $((i + 3)) "${file%.txt}" "$i"
-      [ -z "$extra" ] || echo "${extra//@/$i}"
-    done
-  } > "$file"
-  for i in $(seq "$n"); do head -c 32768 /dev/zero | tr '\0' '\377' > "${file%.txt}-rom$i.bin"; done
-  export VXCTL_SIM_MACHINE=$file
-}
-
-# json_check PYTHON: runs PYTHON with `doc` the JSON document on stdout.
-json_check() {
-  python3 -c 'import json, sys
-doc = json.load(open("out.txt"))
-exec(sys.argv[1])' "$@" || { cat out.txt >&2; fail "JSON check failed"; }
-}
-
-# expect_pool FREE RESERVED PROGRAMMED SPOILED
-expect_pool() {
-  vxrom pool status --json --db "$DB"
-  expect_status 0
-  json_check "assert [doc[k] for k in ('free', 'reserved', 'programmed', 'spoiled')] == [$1, $2, $3, $4], doc"
-}
+. "$(dirname "${BASH_SOURCE[0]}")/line_common.inc"
 
 # The range rules, each refusal leaving the pool as it was.
 # words|exit status|stderr mentions
