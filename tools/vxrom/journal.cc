@@ -1,6 +1,7 @@
 #include "vxrom/journal.h"
 
 #include <stdlib.h>
+#include <time.h>
 
 #include "platform/files.h"
 #include "platform/program.h"
@@ -31,6 +32,19 @@ const char* const kSchema[] = {
 const char kEntryColumns[] =
     "seq, entry_id, store_id, store, run_id, number, outcome, any_holder, "
     "record, created, state, note";
+
+/// Sent entries and the processes of runs are kept this long, for
+/// vxrom journal and for recovery; then they go.
+const time_t kKeepSeconds = 30 * 24 * 3600;
+
+/// The UTC time kKeepSeconds ago, as the journal writes times.
+std::string KeepSince() {
+  const time_t then = time(nullptr) - kKeepSeconds;
+  const struct tm* utc = gmtime(&then);
+  char text[32] = {};
+  if (utc) strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc);
+  return text;
+}
 
 /// Reads an entry from a row of kEntryColumns.
 bool EntryFromRow(const SqlRow& r, JournalEntry* e, std::string* why) {
@@ -94,6 +108,17 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path, bool existing_on
     return nullptr;
   }
   return std::unique_ptr<Journal>(new Journal(std::move(db), path));
+}
+
+bool Journal::Tidy(std::string* reason) {
+  const std::string since = KeepSince();
+  std::string error;
+  if (db_->Execute("DELETE FROM journal_entry WHERE state = 'sent' AND created < ?", {since},
+                   nullptr, &error) &&
+      db_->Execute("DELETE FROM journal_process WHERE noted < ?", {since}, nullptr, &error))
+    return true;
+  *reason = "the station's journal " + path_ + ": " + error;
+  return false;
 }
 
 bool Journal::Keep(const Settlement& s, const StoreName& store, std::string* reason) {

@@ -54,6 +54,8 @@ class Journal {
   static std::unique_ptr<Journal> Open(const std::string& path, bool existing_only,
                                        std::string* reason);
 
+  /// Forgets sent entries and the processes of runs a month old.
+  bool Tidy(std::string* reason);
   /// Keeps settlement for store durably; an entry_id kept before is kept
   /// once.  @return false with *reason.
   bool Keep(const Settlement& settlement, const StoreName& store, std::string* reason);

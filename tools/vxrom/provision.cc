@@ -208,6 +208,7 @@ std::unique_ptr<Journal> PrepareStation(Store& store, const StoreName& name, con
     return nullptr;
   }
   DeliverAtStart(store, *journal);
+  if (!journal->Tidy(&reason)) Reason(reason);
   if (!journal->AddProcess(run.run_id, {run.pid, run.pid_start}, &reason)) Reason(reason);
   RecoveryTally recovered;
   StoreStatus status = RecoverDeadRuns(store, *journal, name, run,

@@ -108,6 +108,29 @@ print(sqlite3.connect(sys.argv[1]).execute("select count(*) from journal_entry")
   expect_history_matches_roms m.txt
 }
 
+# Two PCs started with one --station keep apart: neither settles the
+# numbers the other holds, whatever the other is doing.
+case_two_pcs_one_station() {
+  is_windows && skip "a second host name needs a namespace of Linux"
+  unshare --uts true 2> /dev/null || skip "no UTS namespace here (needs root)"
+  samples
+  printf '#!/bin/sh\nhostname "$1"; shift; exec "$@"\n' > as_host
+  chmod +x as_host
+  line_machine b.txt 1
+  line_machine a.txt 1 'pause write until go.flag'
+  vxrom pool add 02-00-00-00-00-00-00-00 02-00-00-00-00-00-00-09 --db "$DB"
+  local VXSROM="unshare --uts ./as_host pc-a $VXROM"
+  start provision fw4.mem cfg.ini --station bench --db "$DB"
+  await_boards write 1
+  XDG_STATE_HOME=$PWD/b-state VXCTL_SIM_MACHINE=b.txt \
+    run "unshare --uts ./as_host pc-b $VXROM" provision fw4.mem cfg.ini --station bench --db "$DB"
+  expect_status 0
+  : > go.flag
+  finish
+  expect_status 0
+  expect_pool 8 0 2 0
+}
+
 # Scanned text that is not UTF-8 is refused before any number is taken.
 case_scan_not_text() {
   samples
@@ -121,7 +144,7 @@ case_scan_not_text() {
 }
 
 for backend in sqlite postgres; do
-  for body in store_away_during_run hung_board parent_killed scan_not_text; do
+  for body in store_away_during_run hung_board parent_killed two_pcs_one_station scan_not_text; do
     eval "test_${body}_$backend() { database $backend; case_$body; }"
   done
 done
