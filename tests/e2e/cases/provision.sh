@@ -182,8 +182,15 @@ case_killed_runs() {
   vxrom pool status --json --db "$DB"
   json_check 'assert doc["reserved"] == 0 and doc["programmed"] + doc["spoiled"] + doc["free"] == 65536, doc'
   vxrom history --json --db "$DB"
+  $VXSIM show m.txt | sed 's/\r$//' | awk '/^[0-9A-F][0-9A-F]:/ {a = $1} /EUI-64/ {print a, $2}' > roms.txt
   json_check 'ok = [r["eui64"] for r in doc if r["result"] == 0]
 assert len(ok) == len(set(ok)), "a number programmed twice"
+every = [r["eui64"] for r in doc]
+assert len(every) == len(set(every)), "an attempt recorded twice"
+last = {r["address"]: r["eui64"] for r in doc if r["result"] == 0}
+for line in open("roms.txt"):
+    address, eui = line.split()
+    assert last[address] == eui, (address, eui, last)
 spoiled_at = {}
 for n, r in enumerate(doc):
     if r["reason"] and "spoiled" in r["reason"]:
