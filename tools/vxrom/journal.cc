@@ -209,12 +209,16 @@ bool Journal::Find(const std::string& run_id, uint64_t number,
 bool Journal::AddProcess(const std::string& run_id, const RunProcess& p,
                          std::string* reason) {
   std::string error;
-  if (db_->Execute("INSERT INTO journal_process (run_id, pid, start, noted) VALUES "
+  // A power cut ends every process: a note of one needs no flush to the
+  // disk, and a run that starts many workers waits for none.
+  db_->Execute("PRAGMA synchronous = NORMAL", {}, nullptr, &error);
+  const bool ok = db_->Execute("INSERT INTO journal_process (run_id, pid, start, noted) VALUES "
                    "(?, ?, ?, ?) ON CONFLICT (run_id, pid) DO NOTHING",
                    {run_id, static_cast<int64_t>(p.pid), static_cast<int64_t>(p.start),
                     UtcTimestamp()},
-                   nullptr, &error))
-    return true;
+                   nullptr, &error);
+  db_->Execute("PRAGMA synchronous = FULL", {}, nullptr, &error);
+  if (ok) return true;
   *reason = "the station's journal " + path_ + ": " + error;
   return false;
 }
