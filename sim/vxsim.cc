@@ -152,7 +152,8 @@ int Create(const std::vector<std::string>& args) {
   if (args.size() < 2 || !Options(args, 2, {"speed", "trace"}, &v)) return Usage();
   if (platform::PathExists(args[1])) return Fail(args[1] + " exists already");
   std::string text =
-      "# Simulated machine for the vxctl stand-in library (docs/simulator.md).\n"
+      "# Simulated machine for the vxctl stand-in library (the simulator's\n"
+      "# document \"simulator\" describes it).\n"
       "# Controllers are enumerated in the order of their lines.\n";
   text += "speed " + (v[0].empty() ? std::string("1") : v[0]) + "\n";
   if (!v[1].empty()) text += "trace " + v[1] + "\n";
