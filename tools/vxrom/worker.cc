@@ -8,11 +8,11 @@
 #include "device/library_loader.h"
 #include "device/session.h"
 #include "device/target.h"
+#include "platform/digest.h"
 #include "platform/process.h"
 #include "rom/actions.h"
 #include "rom/image_source.h"
 #include "rom/job.h"
-#include "vxrom/sha256.h"
 #include "vxrom/store.h"
 #include "vxrom/text.h"
 
@@ -93,7 +93,7 @@ int WorkerSteps(RomJob& job, RomBuffer& image) {
   if ((result = ImageRevision(job, image.get(), size, &revision)) != 0) return result;
   if (revision != NO_REVISION && (result = CheckSelectedRevision(session, revision)) != 0)
     return result;
-  Tell({{"event", "image"}, {"sha256", Sha256Hex(image.get(), size)}});
+  Tell({{"event", "image"}, {"sha256", platform::Sha256Hex(image.get(), size)}});
   // From here on the board may carry the number, whatever happens next.
   Tell({{"event", "touching"}});
   if ((result = EraseAndWrite(job, image.get(), size)) != 0) return result;
