@@ -41,6 +41,16 @@ echo "$help" | grep -x 'Serial ROM Utility for VX5130 & VX5130A' > /dev/null ||
 listing=$(wine "C:\\Program Files\\vxsrom-simulator\\vxsrom.exe" 2> /dev/null | tr -d '\r')
 echo "$listing" | grep -x 'Bus:0x04 Device:0x00 Function:0x00' > /dev/null ||
   fail "the simulator's vxsrom.exe listed: '$listing'"
+# The simulator's launcher on the PATH runs the sandbox's copy (which
+# finds the stand-in and its demo machine, there being no 09-00-0), with
+# the words as given and its negative exit code, -6, passed through.
+set +e
+launched=$(wine cmd /c 'vxsrom-sim /srom 2 /address 09-00-0 /erase' 2> /dev/null | tr -d '\r')
+code=$?
+set -e
+[ "$code" -eq 250 ] || fail "vxsrom-sim: exit code $code, expected 250 (-6): '$launched'"
+[ "$launched" = "Specified device by \"/address\" option isn't VX5130 or VX5130A!" ] ||
+  fail "vxsrom-sim printed: '$launched'"
 # The installed files carry the project version.
 for file in "$program/vxsrom.exe" "$program/vxrom.exe" "$simulator/vxctl.dll"; do
   got=$(strings -el "$file" | grep -A1 -x FileVersion | sed -n 2p)

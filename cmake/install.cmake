@@ -76,6 +76,20 @@ if(WIN32)
           RUNTIME DESTINATION ${VXSROM_SIM_RECORDER_DIR} COMPONENT simulator
           ARCHIVE DESTINATION import-libraries COMPONENT import-libraries
           EXCLUDE_FROM_ALL)
+  # The launchers, as Linux's: in a folder of their own (the .msi puts it
+  # on the PATH), never beside a vxsrom.exe that a PATH search would find
+  # before the real one.  Each runs the sandbox's copy with the words as
+  # typed; its exit code, negative ones too, is the batch file's.
+  foreach(link vxsrom-sim:vxsrom vxrom-sim:vxrom vxsim:vxsim)
+    string(REPLACE ":" ";" link ${link})
+    list(GET link 0 name)
+    list(GET link 1 target)
+    file(CONFIGURE OUTPUT ${VXSROM_PACKAGING_DIR}/bin/${name}.cmd
+         CONTENT "@rem ${name}: the simulator's ${target}.exe, beside the stand-in library.\n@\"%~dp0..\\${target}.exe\" %*\n"
+         NEWLINE_STYLE CRLF)
+    install(FILES ${VXSROM_PACKAGING_DIR}/bin/${name}.cmd
+            DESTINATION ${VXSROM_SIM_DIR}/bin COMPONENT simulator)
+  endforeach()
 else()
   install(TARGETS vxctl LIBRARY DESTINATION ${VXSROM_SIM_DIR}
           COMPONENT simulator)

@@ -5,7 +5,6 @@
 #include <string.h>
 #include <unistd.h>
 
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -66,7 +65,12 @@ const char kCrLf[] = "\r\n";
 bool EnableTerminalSequences(FILE*) { return true; }
 
 bool ReadTerminalLine(std::string* line) {
-  if (!std::getline(std::cin, *line)) return false;
+  // With the C library: iostreams would link their locales into vxsrom
+  // and cost it start-up time and memory.
+  line->clear();
+  int c;
+  while ((c = getc(stdin)) != EOF && c != '\n') line->push_back(static_cast<char>(c));
+  if (c == EOF && line->empty()) return false;
   if (!line->empty() && line->back() == '\r') line->pop_back();
   return true;
 }

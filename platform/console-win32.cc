@@ -5,7 +5,6 @@
 #include <stdio.h>
 #include <windows.h>
 
-#include <iostream>
 #include <string>
 
 #include "platform/console.h"
@@ -90,7 +89,11 @@ bool ReadTerminalLine(std::string* line) {
     *line = Utf8FromWide(text);
     return true;
   }
-  if (!std::getline(std::cin, *line)) return false;
+  // With the C library: iostreams would link their locales into vxsrom.
+  line->clear();
+  int c;
+  while ((c = getc(stdin)) != EOF && c != '\n') line->push_back(static_cast<char>(c));
+  if (c == EOF && line->empty()) return false;
   if (!line->empty() && line->back() == '\r') line->pop_back();
   return true;
 }

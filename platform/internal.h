@@ -1,7 +1,7 @@
 // What the platform layer's own files share, and its users need not see:
 // paths in the system's own form, the system's words for its errors, the
-// files that a request to stop removes before it ends the process, and on
-// Windows the careful loading of system libraries.
+// files that a request to stop removes before it ends the process, on
+// Windows the careful loading of system libraries, and the digests' text.
 #ifndef VXSROM_PLATFORM_INTERNAL_H_
 #define VXSROM_PLATFORM_INTERNAL_H_
 
@@ -81,6 +81,9 @@ void* LoadByFullPath(const std::wstring& path);
 /// Set by HardenProcess when LoadLibraryExW takes the search flags.
 extern bool g_library_search_flags;
 #endif
+
+/// The bytes of a digest as lower-case hexadecimal digits.
+std::string HexDigits(const unsigned char* bytes, size_t size);
 
 }  // namespace platform
 

@@ -89,6 +89,10 @@ PollResult LongOperation::Advance(double seconds, const PollFault* fault,
     if (read_buffer && done > done_) chip->Read(offset_ + done_, read_buffer + done_, done - done_);
   } else if (result.status == 0) {
     result.rom_changed = chip->Erase(opcode_);
+  } else if (result.status < 0) {
+    // An erase that failed part-way leaves what it had reached erased:
+    // the old image is damaged, not kept.
+    result.rom_changed = chip->Erase(opcode_, done);
   }
   done_ = std::max(done_, done);
   result.progress = done;

@@ -37,7 +37,9 @@ class LongOperation {
 
   /// Advances to `seconds` of simulated time since the start, applying the
   /// work done meanwhile to chip.  A fault fails the poll once its share of
-  /// the work is reached.  Reads copy what has been read into read_buffer.
+  /// the work is reached, and the work done until then stays: the pages
+  /// written, or the first bytes erased.  Reads copy what has been read
+  /// into read_buffer.
   PollResult Advance(double seconds, const PollFault* fault, RomChip* chip,
                      uint8_t* read_buffer);
 

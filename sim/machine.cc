@@ -86,6 +86,226 @@ bool ParseLongKind(const std::string& word, LongKind* kind) {
   return true;
 }
 
+/// Where a statement stands: the description's folder and its line.
+struct Place {
+  const std::string& dir;
+  int line;
+};
+
+/// The controller that the statements after it belong to, if any.
+ControllerSpec* Current(Machine* machine) {
+  return machine->controllers.empty() ? nullptr : &machine->controllers.back();
+}
+
+/// True when the line has words left over.
+bool Extra(std::istringstream& words) {
+  std::string extra;
+  return static_cast<bool>(words >> extra);
+}
+
+bool SpeedStatement(std::istringstream& words, const Place&, Machine* machine, std::string* why) {
+  std::string value;
+  if (!(words >> value) || !ParseSpeed(value, &machine->speed) || Extra(words)) {
+    *why = "speed needs one factor >= 0 (0 = instant, 1 = real time)";
+    return false;
+  }
+  return true;
+}
+
+/// One file name, resolved against the description's folder.
+bool FileName(std::istringstream& words, const Place& place, std::string* path) {
+  std::string name;
+  if (!(words >> name) || Extra(words)) return false;
+  *path = Resolve(place.dir, name);
+  return true;
+}
+
+bool TraceStatement(std::istringstream& words, const Place& place, Machine* machine, std::string* why) {
+  if (FileName(words, place, &machine->trace_path)) return true;
+  *why = "trace needs one file name";
+  return false;
+}
+
+bool ReplayStatement(std::istringstream& words, const Place& place, Machine* machine, std::string* why) {
+  if (FileName(words, place, &machine->replay_path)) return true;
+  *why = "replay needs one recording file name";
+  return false;
+}
+
+bool FaultStatement(std::istringstream& words, const Place& place, Machine* machine, std::string* why) {
+  FaultRule rule;
+  if (!(words >> rule.operation) || !IsOperationName(rule.operation)) {
+    *why = "fault needs an operation name such as OpenDevice";
+    return false;
+  }
+  if (!ParseFaultTail(words, &rule, why)) return false;
+  rule.line = place.line;
+  ControllerSpec* current = Current(machine);
+  (current ? current->faults : machine->faults).push_back(rule);
+  return true;
+}
+
+/// BYTES or PCT% of a poll fault.
+bool ParseAmount(std::string amount, PollFault* rule, std::string* why) {
+  long long v;
+  if (!amount.empty() && amount.back() == '%') {
+    rule->percent = true;
+    amount.pop_back();
+    if (!ParseInteger(amount, 0, 100, &v)) {
+      *why = "poll-fault percentage 0-100";
+      return false;
+    }
+  } else if (!ParseInteger(amount, 0, 0x10000, &v)) {
+    *why = "poll-fault bytes 0-65536";
+    return false;
+  }
+  rule->at = static_cast<uint32_t>(v);
+  return true;
+}
+
+bool PollFaultStatement(std::istringstream& words, const Place&, Machine* machine, std::string* why) {
+  PollFault rule;
+  std::string kind, status, at, amount;
+  ControllerSpec* current = Current(machine);
+  if (!current) {
+    *why = "poll-fault belongs after a controller line";
+  } else if (!(words >> kind >> status >> at >> amount) || at != "at" || Extra(words)) {
+    *why = "poll-fault erase|write|read STATUS at BYTES[%]";
+  } else if (!ParseLongKind(kind, &rule.kind)) {
+    *why = "poll-fault kind must be erase, write or read";
+  } else if (!ParseStatus(status, &rule.status) || rule.status >= 0) {
+    *why = "poll-fault status must be negative";
+  } else if (ParseAmount(amount, &rule, why)) {
+    current->poll_faults.push_back(rule);
+    return true;
+  }
+  return false;
+}
+
+bool PauseStatement(std::istringstream& words, const Place& place, Machine* machine, std::string* why) {
+  PollPause rule;
+  std::string kind, until, name;
+  ControllerSpec* current = Current(machine);
+  if (!current) {
+    *why = "pause belongs after a controller line";
+  } else if (!(words >> kind >> until >> name) || until != "until" || Extra(words)) {
+    *why = "pause erase|write|read until FILE";
+  } else if (!ParseLongKind(kind, &rule.kind)) {
+    *why = "pause kind must be erase, write or read";
+  } else {
+    rule.until_path = Resolve(place.dir, name);
+    current->pauses.push_back(rule);
+    return true;
+  }
+  return false;
+}
+
+bool StuckStatement(std::istringstream& words, const Place&, Machine* machine, std::string* why) {
+  std::string offset, value;
+  long long o, v;
+  ControllerSpec* current = Current(machine);
+  if (!current) {
+    *why = "stuck belongs after a controller line";
+    return false;
+  }
+  if (!(words >> offset >> value) || Extra(words) ||
+      !ParseInteger(offset, 0, current->part->size - 1, &o) ||
+      !ParseInteger(value, 0, 255, &v)) {
+    *why = "stuck OFFSET VALUE: an offset inside the ROM and a byte value";
+    return false;
+  }
+  current->stuck.push_back({static_cast<uint32_t>(o), static_cast<uint8_t>(v)});
+  return true;
+}
+
+bool EnumerateStatement(std::istringstream& words, const Place&, Machine* machine, std::string* why) {
+  std::string word, value;
+  if (!(words >> word) || word != "counts") {
+    *why = "enumerate counts N [N ...]";
+    return false;
+  }
+  machine->enumerate_counts.clear();
+  while (words >> value) {
+    long long v;
+    if (!ParseInteger(value, 0, 1000, &v)) {
+      *why = "enumerate counts: numbers 0-1000";
+      return false;
+    }
+    machine->enumerate_counts.push_back(static_cast<uint32_t>(v));
+  }
+  if (!machine->enumerate_counts.empty()) return true;
+  *why = "enumerate counts needs at least one count";
+  return false;
+}
+
+/// The controller's fields after its address; why says what is wrong.
+bool ControllerFields(const std::string& revision, const std::string& part, const std::string& rom,
+                      const Place& place, ControllerSpec* described, std::string* why) {
+  long long rev;
+  if (!ParseInteger(revision, 0, 255, &rev)) {
+    *why = "revision must be 0-255";
+    return false;
+  }
+  described->revision = static_cast<uint8_t>(rev);
+  described->part = FindPart(part);
+  if (!described->part) {
+    *why = "unknown part '" + part + "' (vxsim parts lists them)";
+    return false;
+  }
+  described->rom_path = Resolve(place.dir, rom);
+  return true;
+}
+
+bool ControllerStatement(std::istringstream& words, const Place& place, Machine* machine, std::string* why) {
+  std::string address, k1, revision, k2, part, k3, rom;
+  ControllerSpec described;
+  if (!(words >> address >> k1 >> revision >> k2 >> part >> k3 >> rom) ||
+      k1 != "revision" || k2 != "part" || k3 != "rom" || Extra(words)) {
+    *why = "controller ADDRESS revision N part PARTNAME rom FILE";
+    return false;
+  }
+  if (!ParsePciAddress(address, &described.address)) {
+    *why = "bad PCI address '" + address + "' (" + kAddressForms + ")";
+    return false;
+  }
+  if (!ControllerFields(revision, part, rom, place, &described, why)) return false;
+  for (const ControllerSpec& other : machine->controllers) {
+    const bool twice = other.address == described.address;
+    if (twice || other.rom_path == described.rom_path) {
+      *why = twice ? "controller " + address + " given twice" : "ROM file " + rom + " shared by two controllers";
+      return false;
+    }
+  }
+  machine->controllers.push_back(described);
+  return true;
+}
+
+/// A statement of the description: its keyword and its parser, which
+/// applies it to the machine or says why it cannot.
+struct Statement {
+  const char* keyword;
+  bool (*parse)(std::istringstream& words, const Place& place, Machine* machine, std::string* why);
+};
+
+const Statement kStatements[] = {
+    {"speed", SpeedStatement},
+    {"trace", TraceStatement},
+    {"replay", ReplayStatement},
+    {"fault", FaultStatement},
+    {"poll-fault", PollFaultStatement},
+    {"pause", PauseStatement},
+    {"stuck", StuckStatement},
+    {"enumerate", EnumerateStatement},
+    {"controller", ControllerStatement},
+};
+
+const Statement* FindStatement(const std::string& keyword) {
+  for (const Statement& s : kStatements) {
+    if (keyword == s.keyword) return &s;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool IsOperationName(const std::string& name) {
@@ -133,105 +353,10 @@ bool ParseMachine(const std::string& text, const std::string& dir,
     std::istringstream words(line.substr(0, line.find('#')));
     std::string keyword;
     if (!(words >> keyword)) continue;
-    ControllerSpec* current = machine->controllers.empty() ? nullptr : &machine->controllers.back();
-    std::string extra;
-    if (keyword == "speed") {
-      std::string value;
-      if (!(words >> value) || !ParseSpeed(value, &machine->speed) || (words >> extra)) {
-        return fail("speed needs one factor >= 0 (0 = instant, 1 = real time)");
-      }
-    } else if (keyword == "trace") {
-      std::string name;
-      if (!(words >> name) || (words >> extra)) return fail("trace needs one file name");
-      machine->trace_path = Resolve(dir, name);
-    } else if (keyword == "replay") {
-      std::string name;
-      if (!(words >> name) || (words >> extra)) return fail("replay needs one recording file name");
-      machine->replay_path = Resolve(dir, name);
-    } else if (keyword == "fault") {
-      FaultRule rule;
-      if (!(words >> rule.operation) || !IsOperationName(rule.operation)) {
-        return fail("fault needs an operation name such as OpenDevice");
-      }
-      if (!ParseFaultTail(words, &rule, &why)) return fail(why);
-      rule.line = number;
-      (current ? current->faults : machine->faults).push_back(rule);
-    } else if (keyword == "poll-fault") {
-      PollFault rule;
-      std::string kind, status, at, amount;
-      if (!current) return fail("poll-fault belongs after a controller line");
-      if (!(words >> kind >> status >> at >> amount) || at != "at" || (words >> extra)) {
-        return fail("poll-fault erase|write|read STATUS at BYTES[%]");
-      }
-      if (!ParseLongKind(kind, &rule.kind)) return fail("poll-fault kind must be erase, write or read");
-      if (!ParseStatus(status, &rule.status) || rule.status >= 0) {
-        return fail("poll-fault status must be negative");
-      }
-      long long v;
-      if (!amount.empty() && amount.back() == '%') {
-        rule.percent = true;
-        amount.pop_back();
-        if (!ParseInteger(amount, 0, 100, &v)) return fail("poll-fault percentage 0-100");
-      } else if (!ParseInteger(amount, 0, 0x10000, &v)) {
-        return fail("poll-fault bytes 0-65536");
-      }
-      rule.at = static_cast<uint32_t>(v);
-      current->poll_faults.push_back(rule);
-    } else if (keyword == "pause") {
-      PollPause rule;
-      std::string kind, until, name;
-      if (!current) return fail("pause belongs after a controller line");
-      if (!(words >> kind >> until >> name) || until != "until" || (words >> extra)) {
-        return fail("pause erase|write|read until FILE");
-      }
-      if (!ParseLongKind(kind, &rule.kind)) return fail("pause kind must be erase, write or read");
-      rule.until_path = Resolve(dir, name);
-      current->pauses.push_back(rule);
-    } else if (keyword == "stuck") {
-      std::string offset, value;
-      long long o, v;
-      if (!current) return fail("stuck belongs after a controller line");
-      if (!(words >> offset >> value) || (words >> extra) ||
-          !ParseInteger(offset, 0, current->part->size - 1, &o) ||
-          !ParseInteger(value, 0, 255, &v)) {
-        return fail("stuck OFFSET VALUE: an offset inside the ROM and a byte value");
-      }
-      current->stuck.push_back({static_cast<uint32_t>(o), static_cast<uint8_t>(v)});
-    } else if (keyword == "enumerate") {
-      std::string word, value;
-      if (!(words >> word) || word != "counts") return fail("enumerate counts N [N ...]");
-      machine->enumerate_counts.clear();
-      enumerate_line = number;
-      while (words >> value) {
-        long long v;
-        if (!ParseInteger(value, 0, 1000, &v)) return fail("enumerate counts: numbers 0-1000");
-        machine->enumerate_counts.push_back(static_cast<uint32_t>(v));
-      }
-      if (machine->enumerate_counts.empty()) return fail("enumerate counts needs at least one count");
-    } else if (keyword == "controller") {
-      std::string address, k1, revision, k2, part, k3, rom;
-      ControllerSpec described;
-      long long rev;
-      if (!(words >> address >> k1 >> revision >> k2 >> part >> k3 >> rom) ||
-          k1 != "revision" || k2 != "part" || k3 != "rom" || (words >> extra)) {
-        return fail("controller ADDRESS revision N part PARTNAME rom FILE");
-      }
-      if (!ParsePciAddress(address, &described.address)) {
-        return fail("bad PCI address '" + address + "' (" + kAddressForms + ")");
-      }
-      if (!ParseInteger(revision, 0, 255, &rev)) return fail("revision must be 0-255");
-      described.revision = static_cast<uint8_t>(rev);
-      described.part = FindPart(part);
-      if (!described.part) return fail("unknown part '" + part + "' (vxsim parts lists them)");
-      described.rom_path = Resolve(dir, rom);
-      for (const ControllerSpec& other : machine->controllers) {
-        if (other.address == described.address) return fail("controller " + address + " given twice");
-        if (other.rom_path == described.rom_path) return fail("ROM file " + rom + " shared by two controllers");
-      }
-      machine->controllers.push_back(described);
-    } else {
-      return fail("unknown keyword '" + keyword + "'");
-    }
+    const Statement* statement = FindStatement(keyword);
+    if (!statement) return fail("unknown keyword '" + keyword + "'");
+    if (!statement->parse(words, {dir, number}, machine, &why)) return fail(why);
+    if (keyword == "enumerate") enumerate_line = number;
   }
   number = enumerate_line;
   for (uint32_t count : machine->enumerate_counts) {

@@ -190,10 +190,10 @@ bool CheckSizes(const RecordedCall& call, const char* kinds,
                 const std::vector<std::string>& tokens, bool out,
                 std::string* why) {
   for (size_t i = 0; kinds[i]; ++i) {
-    size_t want, have;
+    size_t want, have = 0;
     if (tokens[i] == "-" || !ExpectedBytes(kinds[i], call, &want)) continue;
-    HexLength(tokens[i], &have);
-    if (have != want) {
+    // Every token is of its kind by now: a buffer's is hexadecimal.
+    if (!HexLength(tokens[i], &have) || have != want) {
       *why = call.operation + (out ? " out value " : " argument ") +
              Number(i + 1) + " holds " + Number(have) + " bytes, not " +
              Number(want);

@@ -1,5 +1,6 @@
 #include "sim/rom_chip.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace sim {
@@ -11,9 +12,9 @@ RomChip::RomChip(const Part& part, std::vector<uint8_t> bytes,
   ApplyStuck();
 }
 
-bool RomChip::Erase(uint8_t opcode) {
-  if (part_->erase_opcode == 0 || opcode != part_->erase_opcode) return false;
-  bytes_.assign(bytes_.size(), 0xFF);
+bool RomChip::Erase(uint8_t opcode, uint32_t length) {
+  if (part_->erase_opcode == 0 || opcode != part_->erase_opcode || length == 0) return false;
+  std::fill_n(bytes_.begin(), std::min<size_t>(length, bytes_.size()), uint8_t{0xFF});
   ApplyStuck();
   return true;
 }

@@ -20,8 +20,9 @@ class RomChip {
           std::vector<StuckByte> stuck);
 
   /// Chip erase with that opcode: every byte 0xFF, but only when the part
-  /// obeys the opcode.  @return true when the chip erased.
-  bool Erase(uint8_t opcode);
+  /// obeys the opcode; an erase stopped part-way has erased only its first
+  /// `length` bytes.  @return true when bytes were erased.
+  bool Erase(uint8_t opcode, uint32_t length = UINT32_MAX);
 
   /// One page-program command: len bytes from data at address.  The data
   /// wraps inside the part's true page, whatever length was sent; a flash

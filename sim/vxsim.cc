@@ -52,6 +52,7 @@ const char kUsage[] =
     "  fault MACHINE BB:DD.F pause erase|write|read until FILE\n"
     "                                               add a fault to a controller\n"
     "  fault MACHINE BB:DD.F clear                  remove the controller's faults\n"
+    "  remove MACHINE BB:DD.F                       take a controller out (its ROM file stays)\n"
     "  (an address is BB:DD.F or BB-DD-F)\n"
     "  parts                                        list the ROM parts\n"
     "  timings                                      32 KiB erase/write/read times\n"
@@ -151,7 +152,8 @@ int Create(const std::vector<std::string>& args) {
   if (args.size() < 2 || !Options(args, 2, {"speed", "trace"}, &v)) return Usage();
   if (platform::PathExists(args[1])) return Fail(args[1] + " exists already");
   std::string text =
-      "# Simulated machine for the vxctl stand-in library (docs/simulator.md).\n"
+      "# Simulated machine for the vxctl stand-in library (the simulator's\n"
+      "# document \"simulator\" describes it).\n"
       "# Controllers are enumerated in the order of their lines.\n";
   text += "speed " + (v[0].empty() ? std::string("1") : v[0]) + "\n";
   if (!v[1].empty()) text += "trace " + v[1] + "\n";
@@ -322,34 +324,68 @@ bool IsFaultStatement(const std::string& keyword) {
          keyword == "pause";
 }
 
-// fault MACHINE ADDRESS STATEMENT... | clear: edits the controller's
-// faults in the description, so nobody has to edit it by hand.
-int Fault(const std::vector<std::string>& args) {
-  if (args.size() < 4) return Usage();
-  Machine machine;
-  std::string text, error;
-  if (!LoadMachine(args[1], &machine, &text, &error)) return Fail(error);
-  PciAddress address;
-  if (!ParsePciAddress(args[2], &address)) {
-    return Fail("bad PCI address " + args[2] + " (" + kAddressForms + ")");
-  }
+/// The lines of a description.
+std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
-  // The controller's block: its line and the statements up to the next.
-  size_t first = lines.size(), end = lines.size();
+  return lines;
+}
+
+/// A controller's block of lines: its `controller` line at *first and the
+/// statements up to the next one, before *end.  False when absent.
+bool FindBlock(const std::vector<std::string>& lines, PciAddress address, size_t* first,
+               size_t* end) {
+  *first = *end = lines.size();
   for (size_t i = 0; i < lines.size(); ++i) {
     std::istringstream words(lines[i]);
     std::string keyword, word;
     PciAddress a;
     if (!(words >> keyword) || keyword != "controller") continue;
-    if (first < lines.size()) {
-      end = i;
+    if (*first < lines.size()) {
+      *end = i;
       break;
     }
-    if (words >> word && ParsePciAddress(word, &a) && a == address) first = i;
+    if (words >> word && ParsePciAddress(word, &a) && a == address) *first = i;
   }
-  if (first == lines.size()) return Fail("no controller " + args[2] + " in " + args[1]);
+  return *first < lines.size();
+}
+
+/// Checks the edited description and writes it in place of the old one.
+int WriteEdited(const std::string& path, const std::vector<std::string>& lines) {
+  std::string edited, error;
+  for (const std::string& line : lines) edited += line + "\n";
+  Machine machine;
+  if (!ParseMachine(edited, platform::DirectoryOf(path), &machine, &error)) return Fail(error);
+  if (!WriteText(path, edited)) return Fail(path + ": cannot be written");
+  return 0;
+}
+
+/// Loads the description of args[1] and finds the block of controller
+/// args[2] in its lines; 0, or the exit status of the failure.
+int LoadBlock(const std::vector<std::string>& args, Machine* machine,
+              std::vector<std::string>* lines, size_t* first, size_t* end) {
+  std::string text, error;
+  if (!LoadMachine(args[1], machine, &text, &error)) return Fail(error);
+  PciAddress address;
+  if (!ParsePciAddress(args[2], &address)) {
+    return Fail("bad PCI address " + args[2] + " (" + kAddressForms + ")");
+  }
+  *lines = Lines(text);
+  if (!FindBlock(*lines, address, first, end)) {
+    return Fail("no controller " + args[2] + " in " + args[1]);
+  }
+  return 0;
+}
+
+// fault MACHINE ADDRESS STATEMENT... | clear: edits the controller's
+// faults in the description, so nobody has to edit it by hand.
+int Fault(const std::vector<std::string>& args) {
+  if (args.size() < 4) return Usage();
+  Machine machine;
+  std::vector<std::string> lines;
+  size_t first, end;
+  if (int status = LoadBlock(args, &machine, &lines, &first, &end)) return status;
   if (args.size() == 4 && args[3] == "clear") {
     for (size_t i = end; i-- > first + 1;) {
       if (IsFaultStatement(Keyword(lines[i]))) lines.erase(lines.begin() + static_cast<long>(i));
@@ -360,11 +396,28 @@ int Fault(const std::vector<std::string>& args) {
     for (size_t i = 3; i < args.size(); ++i) statement += (i > 3 ? " " : "") + args[i];
     lines.insert(lines.begin() + static_cast<long>(end), statement);
   }
-  std::string edited;
-  for (const std::string& line : lines) edited += line + "\n";
-  if (!ParseMachine(edited, platform::DirectoryOf(args[1]), &machine, &error)) return Fail(error);
-  if (!WriteText(args[1], edited)) return Fail(args[1] + ": cannot be written");
-  return 0;
+  return WriteEdited(args[1], lines);
+}
+
+// remove MACHINE ADDRESS: takes the controller and its faults out of the
+// description, as a board pulled from the PC.  Its ROM file stays, so
+// that `add` with the same address puts the same board back.
+int Remove(const std::vector<std::string>& args) {
+  if (args.size() != 3) return Usage();
+  Machine machine;
+  std::vector<std::string> lines;
+  size_t first, end;
+  if (int status = LoadBlock(args, &machine, &lines, &first, &end)) return status;
+  const ControllerSpec* c = FindController(machine, args[2]);
+  platform::ProcessLock lock;
+  if (!c || lock.TryAcquire(c->rom_path + ".lock") != 0) {
+    return Fail(args[2] + " is open in another process");
+  }
+  for (size_t i = end; i-- > first + 1;) {
+    if (IsFaultStatement(Keyword(lines[i]))) lines.erase(lines.begin() + static_cast<long>(i));
+  }
+  lines.erase(lines.begin() + static_cast<long>(first));
+  return WriteEdited(args[1], lines);
 }
 
 int Hold(const std::vector<std::string>& args) {
@@ -523,6 +576,7 @@ int Run(const std::vector<std::string>& args) {
   if (command == "poke") return Poke(args);
   if (command == "hold") return Hold(args);
   if (command == "fault") return Fault(args);
+  if (command == "remove") return Remove(args);
   if (command == "replay-check") return ReplayCheck(args);
   if (command == "make-mem") return MakeMem(args);
   if (command == "make-ini") return MakeIni(args);

@@ -120,6 +120,22 @@ TEST(SimLongOperation, PollFaultStopsAtItsProgress) {
   EXPECT_EQ(chip.bytes()[16384], 0xFF);
 }
 
+TEST(SimLongOperation, EraseFailedPartWayHasErasedItsFirstBytes) {
+  const Part* part = FindPart("MX25L4005A");
+  RomChip chip(*part, std::vector<uint8_t>(part->size, 0x00), {});
+  PollFault fault;
+  fault.kind = LongKind::kErase;
+  fault.status = -22;
+  fault.at = 25;
+  fault.percent = true;
+  LongOperation op = LongOperation::Erase(*part, part->erase_opcode, 32768);
+  PollResult r = op.Advance(1e9, &fault, &chip, nullptr);
+  EXPECT_EQ(r.status, -22);
+  EXPECT_TRUE(r.rom_changed);
+  EXPECT_EQ(chip.bytes()[8191], 0xFF);
+  EXPECT_EQ(chip.bytes()[8192], 0x00);
+}
+
 TEST(SimLongOperation, ReadFillsWhatHasBeenRead) {
   RomChip chip = Blank("W25X40BV");
   std::vector<uint8_t> buffer(32768, 0);

@@ -1,11 +1,10 @@
-// The store's text rules: EUI-64 forms, passwords kept out of messages,
-// and the digest history records of every image.
+// The store's text rules: EUI-64 forms and passwords kept out of
+// messages.
 #include <gtest/gtest.h>
 
 #include <cctype>
 
 #include "vxrom/db.h"
-#include "vxrom/sha256.h"
 #include "vxrom/store.h"
 
 namespace {
@@ -45,16 +44,6 @@ TEST(VxromStore, PasswordsMasked) {
       {"sqlite:/var/lib/vxrom.db", "sqlite:/var/lib/vxrom.db"},
   };
   for (const auto& c : cases) EXPECT_EQ(MaskCredentials(c.first), c.second);
-}
-
-TEST(VxromStore, Sha256) {
-  const std::pair<std::string, const char*> cases[] = {
-      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-      {std::string(1000, 'a'), "41edece42d63e8d9bf515a9ba6932e1c20cbc9f5a5d134645adb5db1b9737ea3"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(Sha256Hex(reinterpret_cast<const uint8_t*>(c.first.data()), c.first.size()), c.second);
 }
 
 }  // namespace

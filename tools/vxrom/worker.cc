@@ -9,6 +9,7 @@
 #include "device/library_loader.h"
 #include "device/session.h"
 #include "device/target.h"
+#include "platform/digest.h"
 #include "platform/files.h"
 #include "platform/output_file.h"
 #include "platform/process.h"
@@ -17,7 +18,6 @@
 #include "rom/image_source.h"
 #include "rom/job.h"
 #include "vxrom/journal.h"
-#include "vxrom/sha256.h"
 #include "vxrom/store.h"
 #include "vxrom/text.h"
 #include "vxrom/worker_protocol.h"
@@ -101,7 +101,7 @@ int ProgramBoard(RomJob& job, RomBuffer& image, BoardFacts* facts) {
   if ((result = ImageRevision(job, image.get(), size, &revision)) != 0) return result;
   if (revision != NO_REVISION && (result = CheckSelectedRevision(session, revision)) != 0)
     return result;
-  facts->image_sha256 = Sha256Hex(image.get(), size);
+  facts->image_sha256 = platform::Sha256Hex(image.get(), size);
   SendToParent(ImageMessage{*facts->image_sha256});
   // From here on the board may carry the number, whatever happens next.
   facts->touching = true;

@@ -52,6 +52,8 @@ test_erase_poll_failure() {
   expect_status -5
   expect_outf "${TARGET4}Erase Serial ROM....  0%%\nSerial ROM erase error (-22)\n"
   expect_calls CloseDevice 1
+  # The half erased held the whole image: nothing of it is left.
+  expect_rom 04:00.0 <<<'  blank'
 }
 
 test_open_failure_still_closes_the_selected_controller() {

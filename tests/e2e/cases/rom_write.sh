@@ -189,6 +189,31 @@ test_write_poll_failure_is_minus_5() {
   expect_calls CloseDevice 1
 }
 
+test_write_failed_half_way_leaves_the_rom_damaged() {
+  # Code past the middle of the ROM: the half that was written is not
+  # the whole image, as on a real part.
+  one MX25L4005A 4 "poll-fault write -22 at 50%"
+  vxsim make-mem big.mem --revision 4 --code-size 24576
+  vxsrom /srom 2 /write big.mem cfg.ini
+  expect_status -5
+  expect_rom 04:00.0 <<'R'
+  image damaged: checksum mismatch
+R
+  vxsrom /srom 2
+  expect_status 0
+  expect_out <<'O'
+Bus:0x04 Device:0x00 Function:0x00
+This Device is VX5130A(Revision 4).
+     FW Version : None
+     PCI Subsystem Vendor ID : None
+     PCI Subsystem ID : None
+O
+  sed -i '/poll-fault/d' machine.txt
+  vxsrom /srom 2 /verify big.mem cfg.ini
+  expect_status -8
+  expect_outf "$TARGET4$MISMATCH"
+}
+
 test_verification_read_failures() {
   one MX25L4005A 4 "fault StartSromRead -21"
   vxsrom /srom 2 /write fw4.mem cfg.ini

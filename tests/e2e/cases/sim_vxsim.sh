@@ -54,6 +54,24 @@ test_bad_inputs_are_refused() {
   expect_err_has "usage: vxsim"
 }
 
+test_remove_takes_a_controller_and_its_faults_out() {
+  vxsim create m.txt --speed 0
+  vxsim add m.txt 04:00.0
+  vxsim add m.txt 05:00.0
+  vxsim fault m.txt 04:00.0 stuck 0x10 0x00
+  vxsim remove m.txt 04-00-0
+  $VXSIM show m.txt > out.raw
+  sed 's/\r$//' out.raw > out.txt
+  expect_out <<'OUT'
+05:00.0 revision 4 (VX5130A) part MX25L4005A
+  blank
+OUT
+  if grep -q stuck m.txt; then fail "its fault stayed"; fi
+  [ -f rom-04-00-0.bin ] || fail "its ROM file went"
+  if $VXSIM remove m.txt 04:00.0 2> err.txt; then fail "an absent controller removed"; fi
+  expect_err_has "no controller 04:00.0 in m.txt"
+}
+
 test_lock_refuses_second_opener() {
   vxsim create m.txt --speed 0
   vxsim add m.txt 04:00.0
