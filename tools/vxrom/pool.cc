@@ -167,6 +167,10 @@ std::unique_ptr<Store> OpenOptionsStore(const VxromOptions& options) {
                                      : state + s + "vxrom" + s + "vxrom.db");
   }
   std::string reason;
+  if (!DatabaseUrlKeeps(url, &reason)) {
+    Reason((options.db_url.empty() ? "VXROM_DB=" : "--db ") + reason);
+    return nullptr;
+  }
   std::unique_ptr<Store> store = Store::Open(url, &reason);
   if (!store) Reason(reason);
   return store;
@@ -182,6 +186,9 @@ int StoreFailure(StoreStatus status, const std::string& reason) {
     case StoreStatus::kTooSmall:
       Reason(reason);
       return kExitPoolTooSmall;
+    case StoreStatus::kSerialTaken:
+      Reason(reason);
+      return kExitSerialProgrammed;
     case StoreStatus::kUnavailable:
       break;
   }
