@@ -13,8 +13,10 @@ namespace {
 /// Ranges of at least this many numbers are stored as kParts rows.
 const uint64_t kSplitFrom = 1u << 16;
 const uint64_t kParts = 16;
-/// Rows of one INSERT when many ranges are added at once.
+/// Rows of one INSERT when many ranges are added at once, and ranges of
+/// the pool read at once to compare them with.
 const size_t kRowsPerInsert = 300;
+const size_t kRangesPerRead = 10000;
 
 /// The advisory lock that a server's reservations naming serials take
 /// in turn, so that two stations never both find a serial free.
@@ -164,21 +166,29 @@ StoreStatus Store::AddRanges(const std::vector<Range>& given,
             return tx.Failed();
           if (ToInt(stored[0][0]) > 0) return StoreStatus::kOk;
         }
-        // One pass over the pool's ranges near the new ones, in order,
-        // beside the new ones in order.
-        if (!tx.Execute("SELECT first_key, last_key FROM vxrom_range WHERE last_key >= ? AND "
-                        "first_key <= ? ORDER BY first_key",
-                        {Key(ranges.front().first), Key(ranges.back().second)}, &stored))
+        // One pass over the pool's ranges, in order, beside the new ones
+        // in order: the one that may begin before them and reach into
+        // them, then those that begin among them, a page at a time.
+        const int64_t low = Key(ranges.front().first), high = Key(ranges.back().second);
+        if (!tx.Execute("SELECT max(first_key) FROM vxrom_range WHERE first_key <= ?", {low}, &stored))
           return tx.Failed();
+        int64_t from = stored[0][0] ? ToInt(stored[0][0]) : low;
         size_t next = 0;
-        for (const SqlRow& s : stored) {
-          const Range pool(KeyValue(s[0]), KeyValue(s[1]));
-          while (next < ranges.size() && ranges[next].second < pool.first) ++next;
-          if (next == ranges.size()) break;
-          if (ranges[next].first > pool.second) continue;
-          *why = Span(ranges[next]) + " overlaps the pool's range " + Span(pool) + ": nothing added";
-          return StoreStatus::kRefused;
-        }
+        do {
+          if (!tx.Execute("SELECT first_key, last_key FROM vxrom_range WHERE first_key >= ? AND "
+                          "first_key <= ? ORDER BY first_key LIMIT ?",
+                          {from, high, static_cast<int64_t>(kRangesPerRead)}, &stored))
+            return tx.Failed();
+          for (const SqlRow& s : stored) {
+            const Range pool(KeyValue(s[0]), KeyValue(s[1]));
+            from = ToInt(s[0]) + 1;
+            while (next < ranges.size() && ranges[next].second < pool.first) ++next;
+            if (next == ranges.size()) break;
+            if (ranges[next].first > pool.second) continue;
+            *why = Span(ranges[next]) + " overlaps the pool's range " + Span(pool) + ": nothing added";
+            return StoreStatus::kRefused;
+          }
+        } while (stored.size() == kRangesPerRead && next < ranges.size());
         std::string sql;
         for (size_t at = 0; at < rows.size(); at += kRowsPerInsert) {
           const size_t count = std::min(kRowsPerInsert, rows.size() - at);
