@@ -309,6 +309,31 @@ GRANT USAGE ON SEQUENCE vxrom_history_id_seq TO station'
   grep -q 'permission denied for schema public' psql.txt || { cat psql.txt >&2; fail "no refusal"; }
 }
 
+# A store of the first release on a server, made by its statements:
+# brought to version 2 by the first command, altered in place, its rows
+# kept and each number's display form filled in.
+test_migration_from_version_1_postgres() {
+  database postgres
+  pg_sql vxrom "CREATE TABLE vxrom_schema (version BIGINT NOT NULL);
+CREATE TABLE vxrom_range (first_key BIGINT PRIMARY KEY, last_key BIGINT NOT NULL, next_key BIGINT NOT NULL);
+CREATE TABLE vxrom_eui (eui_key BIGINT PRIMARY KEY, state TEXT NOT NULL, run_id TEXT, station TEXT, host TEXT, pid BIGINT, address TEXT, serial TEXT, reserved_at TEXT);
+CREATE INDEX vxrom_eui_state ON vxrom_eui (state, station);
+CREATE TABLE vxrom_history (id BIGSERIAL PRIMARY KEY, started TEXT NOT NULL, finished TEXT NOT NULL, station TEXT NOT NULL, host TEXT NOT NULL, serial TEXT, address TEXT NOT NULL, chip_revision BIGINT, rom_type BIGINT, firmware_version TEXT, subsystem_vendor_id BIGINT, subsystem_id BIGINT, eui64 TEXT, image_sha256 TEXT, result BIGINT NOT NULL, reason TEXT, duration_s DOUBLE PRECISION NOT NULL, version TEXT NOT NULL, run_id TEXT);
+CREATE INDEX vxrom_history_serial ON vxrom_history (serial);
+INSERT INTO vxrom_schema VALUES (1);
+INSERT INTO vxrom_range VALUES (-9054953243758559232, -9054953243758559217, -9054953243758559230);
+INSERT INTO vxrom_eui VALUES (-9054953243758559232, 'programmed', 'r', 's', 'h', 1, '04:00.0', 'A1', 't'),
+  (-9054953243758559231, 'reserved', 'r', 's', 'h', 1, '05:00.0', NULL, 't'),
+  (9151314442816847871, 'spoiled', 'r', 's', 'h', 1, '06:00.0', NULL, 't')"
+  vxrom pool status --json --db "$DB"
+  expect_out <<< '{"free":14,"reserved":1,"programmed":1,"spoiled":1,"next":"02-56-58-00-00-00-00-02"}'
+  pg_sql vxrom 'SELECT eui64 FROM vxrom_eui ORDER BY eui_key' > euis.txt
+  expect_file euis.txt <<< $'02-56-58-00-00-00-00-00\n02-56-58-00-00-00-00-01\nFE-FF-FF-FF-FF-FF-FF-FF'
+  pg_sql vxrom 'SELECT id, version, length(store_id) FROM vxrom_schema' > schema.txt
+  expect_file schema.txt <<< '1|2|32'
+  ! pg_sql vxrom "UPDATE vxrom_eui SET state = 'lost'" 2> /dev/null || fail "a state outside the four was taken"
+}
+
 for backend in sqlite postgres; do
   for body in pool_ranges one_board_fails refused_before_erase held_board stations_share_the_pool killed_runs stop_request; do
     eval "test_${body}_$backend() { database $backend; case_$body; }"
