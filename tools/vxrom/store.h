@@ -181,10 +181,12 @@ class Store {
                         std::string* reason);
   /// The counts of every state.
   StoreStatus Counts(PoolCounts* counts, std::string* reason);
-  /// Reserves one number per board in one transaction, all or none.
-  /// Without rework, refused (kSerialTaken) when a board's serial is
-  /// programmed already or reserved by another run, in the same
-  /// transaction, so that two stations never both take one serial.
+  /// Reserves one number per board in one transaction, all or none; a
+  /// run reserves once (after a commit whose answer was lost, the run's
+  /// rows reserved by this call are its boards').  Without rework,
+  /// refused (kSerialTaken) when a board's serial is programmed already
+  /// or reserved by another run, in the same transaction, so that two
+  /// stations never both take one serial.
   StoreStatus Reserve(const RunIdentity& run,
                       const std::vector<BoardClaim>& boards, bool rework,
                       std::vector<uint64_t>* numbers, std::string* reason);
