@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <unordered_map>
 
 #include "vxrom/db.h"
 
@@ -18,6 +19,8 @@ using Clock = std::chrono::steady_clock;
 const std::chrono::milliseconds kBusyTimeout(5000);
 /// Pause between two attempts at a busy database, in milliseconds.
 const int kRetryMs = 10;
+/// Compiled statements kept at most.
+const size_t kPreparedAtMost = 64;
 
 /// The SQLSTATE that says what an SQLite result code means to the store:
 /// a busy database past its wait is a lock not available, a stale
@@ -72,7 +75,10 @@ class SqliteDatabase : public Database {
   explicit SqliteDatabase(sqlite3* db) : db_(db) {
     sqlite3_busy_handler(db_, WaitWhileBusy, this);
   }
-  ~SqliteDatabase() override { sqlite3_close(db_); }
+  ~SqliteDatabase() override {
+    Forget();
+    sqlite3_close(db_);
+  }
 
   bool Execute(const std::string& sql, const std::vector<SqlValue>& params,
                std::vector<SqlRow>* rows, DbError* error) override {
@@ -85,7 +91,7 @@ class SqliteDatabase : public Database {
     if (outside) deadline_ = Clock::now() + kBusyTimeout;
     for (;;) {
       if (Attempt(sql, params, rows, error)) return true;
-      if (!outside || sqlite3_errcode(db_) != SQLITE_BUSY || Clock::now() >= deadline_) return false;
+      if (!outside || (failed_code_ & 0xFF) != SQLITE_BUSY || Clock::now() >= deadline_) return false;
       if (rows) rows->clear();
       sqlite3_sleep(kRetryMs);
     }
@@ -120,10 +126,8 @@ class SqliteDatabase : public Database {
 
   bool Attempt(const std::string& sql, const std::vector<SqlValue>& params,
                std::vector<SqlRow>* rows, DbError* error) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) !=
-        SQLITE_OK)
-      return Fail(error);
+    sqlite3_stmt* statement = Prepared(sql);
+    if (!statement) return Fail(error);
     for (size_t i = 0; i < params.size(); ++i) {
       const SqlValue& p = params[i];
       const int at = static_cast<int>(i + 1);
@@ -156,12 +160,36 @@ class SqliteDatabase : public Database {
       }
       rows->push_back(std::move(row));
     }
-    sqlite3_finalize(statement);
-    return step == SQLITE_DONE || Fail(error);
+    const bool done = step == SQLITE_DONE || Fail(error);
+    // Reset, the statement holds no lock until it runs again.
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    return done;
+  }
+
+  /// The statement of sql, compiled once: a reservation's statements
+  /// come again and again, and compiling them costs as much as running
+  /// them.  Statements made for one call (their SQL lists so many
+  /// values) are as many as a run makes, so the store is emptied when
+  /// full.
+  sqlite3_stmt* Prepared(const std::string& sql) {
+    auto found = prepared_.find(sql);
+    if (found != prepared_.end()) return found->second;
+    if (prepared_.size() >= kPreparedAtMost) Forget();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
+      return nullptr;
+    prepared_[sql] = statement;
+    return statement;
+  }
+
+  void Forget() {
+    for (auto& p : prepared_) sqlite3_finalize(p.second);
+    prepared_.clear();
   }
 
   bool Fail(DbError* error) {
-    const int code = sqlite3_extended_errcode(db_);
+    const int code = failed_code_ = sqlite3_extended_errcode(db_);
     error->message = std::string(sqlite3_errmsg(db_)) + ", SQLite error " + std::to_string(code);
     error->sqlstate = SqlState(code);
     return false;
@@ -169,6 +197,8 @@ class SqliteDatabase : public Database {
 
   sqlite3* db_;
   Clock::time_point deadline_;
+  int failed_code_ = SQLITE_OK;  ///< The extended code of the last failure.
+  std::unordered_map<std::string, sqlite3_stmt*> prepared_;
 };
 
 }  // namespace

@@ -66,7 +66,6 @@ bool MigrateTo2(Transaction& tx) {
                        "store_id SET NOT NULL, ADD PRIMARY KEY (id), ADD CHECK (id = 1)",
                        std::string("ALTER TABLE vxrom_eui ADD COLUMN eui64 TEXT, ADD COLUMN pid_start BIGINT, ADD ") + kStates,
                        "UPDATE vxrom_eui SET eui64 = " + eui64,
-                       "CREATE INDEX vxrom_eui_serial ON vxrom_eui (serial) WHERE serial IS NOT NULL",
                        "ALTER TABLE vxrom_history ADD COLUMN entry_id TEXT UNIQUE",
                    });
   return Run(tx, {
@@ -85,7 +84,6 @@ bool MigrateTo2(Transaction& tx) {
                                                                                                                           "DROP TABLE vxrom_eui",
                                                                                                                           "ALTER TABLE vxrom_eui_2 RENAME TO vxrom_eui",
                                                                                                                           "CREATE INDEX vxrom_eui_state ON vxrom_eui (state, station)",
-                                                                                                                          "CREATE INDEX vxrom_eui_serial ON vxrom_eui (serial) WHERE serial IS NOT NULL",
                                                                                                                           // SQLite adds no UNIQUE column: the index is the constraint.
                                                                                                                           "ALTER TABLE vxrom_history ADD COLUMN entry_id TEXT",
                                                                                                                           "CREATE UNIQUE INDEX vxrom_history_entry ON vxrom_history (entry_id)",

@@ -240,9 +240,11 @@ StoreStatus Store::Counts(PoolCounts* counts, std::string* reason) {
 
 namespace {
 
-/// Refuses (kSerialTaken) a board whose serial is programmed already or
-/// reserved by a run now.  On a server the reservations that name serials
-/// take turns, so that each sees the others' rows.
+/// Refuses (kSerialTaken) a board whose serial is programmed already
+/// (history has it: a number becomes programmed with its record) or
+/// reserved by a run now (few rows, found by state).  On a server the
+/// reservations that name serials take turns, so that each sees the
+/// others' rows.
 StoreStatus CheckSerials(Transaction& tx, const std::vector<BoardClaim>& boards,
                          std::string* reason) {
   std::vector<SqlValue> serials;
@@ -259,8 +261,8 @@ StoreStatus CheckSerials(Transaction& tx, const std::vector<BoardClaim>& boards,
   std::vector<SqlRow> rows;
   if (!tx.Execute("SELECT serial, NULL FROM vxrom_history WHERE result = 0 AND serial IN (" +
                       Marks(serials.size()) +
-                      ") UNION ALL SELECT serial, station FROM vxrom_eui WHERE state IN "
-                      "('reserved', 'programmed') AND serial IN (" +
+                      ") UNION ALL SELECT serial, station FROM vxrom_eui WHERE state = "
+                      "'reserved' AND serial IN (" +
                       Marks(serials.size()) + ") LIMIT 1",
                   params, &rows))
     return tx.Failed();
