@@ -22,11 +22,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   RunIdentity run = {argv[3], argv[3], "bench", 1};
+  const std::string name = argv[3];
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(atof(argv[2]));
   unsigned long count = 0;
   std::vector<uint64_t> numbers;
   while (std::chrono::steady_clock::now() < end) {
-    if (store->Reserve(run, {{"04:00.0", std::nullopt}}, &numbers, &reason) != StoreStatus::kOk) {
+    // A run of its own each time, as a run of provision reserves once.
+    run.run_id = name + "-" + std::to_string(count);
+    if (store->Reserve(run, {{"04:00.0", std::nullopt}}, false, &numbers, &reason) != StoreStatus::kOk) {
       fprintf(stderr, "reserve_rate: %s\n", reason.c_str());
       return 1;
     }

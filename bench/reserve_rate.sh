@@ -22,11 +22,16 @@ rate() {
     "$build/reserve_rate" "$url" "$seconds" "bench$i" > "$work/count$i" &
     pids+=($!)
   done
-  for i in 1 2 3 4; do wait "${pids[$((i - 1))]}"; total=$((total + $(cat "$work/count$i"))); done
+  for i in 1 2 3 4; do
+    wait "${pids[$((i - 1))]}" || fail "reserve_rate $i failed"
+    total=$((total + $(cat "$work/count$i")))
+  done
   echo "$((total / seconds)) reservations/s ($total in $seconds s, 4 processes)"
 }
-echo "SQLite:     $(rate "sqlite:$work/line.db")"
+figure=$(rate "sqlite:$work/line.db") || exit 1
+echo "SQLite:     $figure"
 postgres_start
-echo "PostgreSQL: $(rate "$PG_URL")"
+figure=$(rate "$PG_URL") || exit 1
+echo "PostgreSQL: $figure"
 postgres_stop
 rm -rf "$work"

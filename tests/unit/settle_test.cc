@@ -22,7 +22,7 @@ struct Line {
     std::vector<BoardClaim> claims(n, BoardClaim{"04:00.0", std::nullopt});
     std::vector<uint64_t> numbers;
     std::string why;
-    EXPECT_EQ(store->Reserve({run_id, "st", host, 42, 7}, claims, &numbers, &why), StoreStatus::kOk) << why;
+    EXPECT_EQ(store->Reserve({run_id, "st", host, 42, 7}, claims, false, &numbers, &why), StoreStatus::kOk) << why;
     return numbers;
   }
   PoolCounts Counts() {

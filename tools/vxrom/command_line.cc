@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "platform/text.h"
+#include "vxrom/store.h"
 #include "vxrom/text.h"
 
 namespace {
@@ -45,11 +46,17 @@ struct Words {
   std::vector<std::string> serials;
 };
 
-/// --db on a subcommand.
+/// --db on a subcommand; a database that would keep nothing is refused.
 void AddDatabaseOption(CLI::App* command, std::string* url) {
   command->add_option("--db", *url,
                       "The database: sqlite:PATH or odbc:CONNECTION-STRING "
-                      "(default: VXROM_DB, else vxrom.db in the state folder)");
+                      "(default: VXROM_DB, else vxrom.db in the state folder)")
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            std::string why;
+            return DatabaseUrlKeeps(value, &why) ? std::string() : why;
+          },
+          "URL"));
 }
 
 /// Prints text that the parser produced (help, version) on stdout.

@@ -8,8 +8,6 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include <cctype>
-
 #include "vxrom/db.h"
 
 namespace {
@@ -76,8 +74,10 @@ SQLWCHAR* Wide(std::u16string& text) {
 
 bool Ok(SQLRETURN r) { return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO; }
 
-/// The driver's diagnostics of handle, one line.
-std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+/// The driver's diagnostics of handle: the messages of its records on
+/// one line, and the SQLSTATE of the first.
+DbError Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+  DbError error;
   std::string out;
   for (SQLSMALLINT record = 1; record <= 4; ++record) {
     SQLWCHAR state[6] = {};
@@ -86,6 +86,7 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     SQLSMALLINT length = 0;
     if (!Ok(SQLGetDiagRecW(type, handle, record, state, &native, message, 1023, &length)))
       break;
+    if (record == 1) error.sqlstate = Utf8FromUtf16(reinterpret_cast<const char16_t*>(state), 5);
     if (length > 1023) length = 1023;
     std::string text = Utf8FromUtf16(reinterpret_cast<const char16_t*>(message), static_cast<size_t>(length));
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
@@ -95,24 +96,67 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     if (!out.empty()) out += "; ";
     out += text;
   }
-  return MaskCredentials(out.empty() ? std::string("no diagnostics from the driver") : out);
+  error.message = MaskCredentials(out.empty() ? std::string("no diagnostics from the driver") : out);
+  return error;
 }
+
+/// Settings of every session: a wait for another station's lock may take
+/// lock_timeout, a statement statement_timeout, and a transaction left
+/// idle by a stopped station holds its locks no longer than
+/// idle_in_transaction_session_timeout.
+const char kSessionSettings[] =
+    "SELECT set_config('lock_timeout', '5s', false), "
+    "set_config('statement_timeout', '30s', false), "
+    "set_config('idle_in_transaction_session_timeout', '60s', false)";
+
+/// Keywords added behind the operator's connection string (ODBC takes the
+/// first of a keyword given twice, so theirs win): TCP keepalives that
+/// find a silent server within about two minutes, and a failure rolling
+/// back the whole transaction (the store runs it again whole) instead of
+/// a savepoint around every statement, which costs a round trip each.
+const char kConnectionDefaults[] = "KeepaliveTime=30;KeepaliveInterval=10;Protocol=7.4-1;";
 
 class OdbcDatabase : public Database {
  public:
-  OdbcDatabase(SQLHENV env, SQLHDBC dbc) : env_(env), dbc_(dbc) {}
+  OdbcDatabase(SQLHENV env, const std::string& connection) : env_(env), connection_(connection) {}
   ~OdbcDatabase() override {
-    Rollback();
-    SQLDisconnect(dbc_);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    Disconnect();
     SQLFreeHandle(SQL_HANDLE_ENV, env_);
   }
 
+  /// Connects as the connection string says, with the session settings.
+  bool Connect(DbError* error) {
+    if (!Ok(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_))) {
+      dbc_ = SQL_NULL_HDBC;
+      *error = Diagnostics(SQL_HANDLE_ENV, env_);
+      return false;
+    }
+    SQLSetConnectAttrW(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+    std::string keywords = connection_;
+    if (!keywords.empty() && keywords.back() != ';') keywords += ';';
+    std::u16string text = Utf16FromUtf8(keywords + kConnectionDefaults);
+    SQLWCHAR out[1024];
+    SQLSMALLINT out_length = 0;
+    if (!Ok(SQLDriverConnectW(dbc_, nullptr, Wide(text), static_cast<SQLSMALLINT>(text.size()), out, 1024, &out_length, SQL_DRIVER_NOPROMPT))) {
+      *error = Diagnostics(SQL_HANDLE_DBC, dbc_);
+      SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+      dbc_ = SQL_NULL_HDBC;
+      return false;
+    }
+    connected_ = true;
+    SQLSetConnectAttrW(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+    return Execute(kSessionSettings, {}, nullptr, error) && Commit(error);
+  }
+
   bool Execute(const std::string& sql, const std::vector<SqlValue>& params,
-               std::vector<SqlRow>* rows, std::string* error) override {
+               std::vector<SqlRow>* rows, DbError* error) override {
+    if (!connected_) {
+      *error = {"the connection to the server is lost", "08003"};
+      return false;
+    }
     SQLHSTMT statement = SQL_NULL_HSTMT;
     if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &statement))) {
-      *error = Diagnostics(SQL_HANDLE_DBC, dbc_);
+      *error = Lost(Diagnostics(SQL_HANDLE_DBC, dbc_));
       return false;
     }
     bool ok = Run(statement, sql, params, rows, error);
@@ -121,27 +165,52 @@ class OdbcDatabase : public Database {
     return ok;
   }
 
-  bool Begin(std::string*) override {
+  bool Begin(bool, DbError*) override {
     // Autocommit is off: the first statement opens the transaction.
     return true;
   }
-  bool Commit(std::string* error) override {
+  bool Commit(DbError* error) override {
     in_transaction_ = false;
-    if (Ok(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT))) return true;
-    *error = Diagnostics(SQL_HANDLE_DBC, dbc_);
+    if (connected_ && Ok(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT))) return true;
+    *error = connected_ ? Lost(Diagnostics(SQL_HANDLE_DBC, dbc_))
+                        : DbError{"the connection to the server is lost", "08003"};
     Rollback();
     return false;
   }
   void Rollback() override {
-    if (in_transaction_) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
+    if (in_transaction_ && connected_) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
     in_transaction_ = false;
+  }
+  bool Reconnect(DbError* error) override {
+    Disconnect();
+    return Connect(error);
   }
   SqlDialect dialect() const override { return SqlDialect::kPostgres; }
 
  private:
+  void Disconnect() {
+    if (dbc_ == SQL_NULL_HDBC) return;
+    Rollback();
+    if (connected_) SQLDisconnect(dbc_);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    dbc_ = SQL_NULL_HDBC;
+    connected_ = false;
+    in_transaction_ = false;
+  }
+
+  /// error, as a lost connection when the driver knows its connection
+  /// dead whatever state it reported: the server went away mid-statement.
+  DbError Lost(DbError error) {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (!error.ConnectionLost() &&
+        Ok(SQLGetConnectAttrW(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE)
+      error.sqlstate = "08S01";
+    return error;
+  }
+
   bool Run(SQLHSTMT statement, const std::string& sql,
            const std::vector<SqlValue>& params, std::vector<SqlRow>* rows,
-           std::string* error) {
+           DbError* error) {
     // The bound buffers must outlive the execution.
     std::vector<std::u16string> texts(params.size());
     std::vector<SQLLEN> lengths(params.size());
@@ -217,71 +286,33 @@ class OdbcDatabase : public Database {
     return true;
   }
 
-  bool Fail(SQLHSTMT statement, std::string* error) {
-    *error = Diagnostics(SQL_HANDLE_STMT, statement);
+  bool Fail(SQLHSTMT statement, DbError* error) {
+    *error = Lost(Diagnostics(SQL_HANDLE_STMT, statement));
     return false;
   }
 
   SQLHENV env_;
-  SQLHDBC dbc_;
+  SQLHDBC dbc_ = SQL_NULL_HDBC;
+  const std::string connection_;
+  bool connected_ = false;
   bool in_transaction_ = false;
 };
 
 }  // namespace
 
-std::string MaskCredentials(const std::string& text) {
-  std::string out = text;
-  std::string upper = text;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  for (const char* key : {"PWD=", "PASSWORD="}) {
-    size_t at = 0;
-    while ((at = upper.find(key, at)) != std::string::npos) {
-      const size_t start = at + std::string(key).size();
-      size_t end = start;
-      if (end < out.size() && out[end] == '{') {
-        end = out.find('}', end);
-        end = end == std::string::npos ? out.size() : end + 1;
-      } else {
-        while (end < out.size() && out[end] != ';' && out[end] != ' ') ++end;
-      }
-      out.replace(start, end - start, "***");
-      upper.replace(start, end - start, "***");
-      at = start + 3;
-    }
-  }
-  return out;
-}
-
 std::unique_ptr<Database> OpenOdbc(const std::string& connection,
                                    std::string* error) {
   SQLHENV env = SQL_NULL_HENV;
-  SQLHDBC dbc = SQL_NULL_HDBC;
   if (!Ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) {
     *error = "no ODBC driver manager";
     return nullptr;
   }
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  if (!Ok(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
-    *error = Diagnostics(SQL_HANDLE_ENV, env);
-    SQLFreeHandle(SQL_HANDLE_ENV, env);
+  std::unique_ptr<OdbcDatabase> opened(new OdbcDatabase(env, connection));
+  DbError failed;
+  if (!opened->Connect(&failed)) {
+    *error = failed.Text();
     return nullptr;
   }
-  SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
-  std::u16string text = Utf16FromUtf8(connection);
-  SQLWCHAR out[1024];
-  SQLSMALLINT out_length = 0;
-  SQLRETURN r = SQLDriverConnectW(dbc, nullptr, Wide(text), static_cast<SQLSMALLINT>(text.size()), out, 1024, &out_length, SQL_DRIVER_NOPROMPT);
-  if (!Ok(r)) {
-    *error = Diagnostics(SQL_HANDLE_DBC, dbc);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-    SQLFreeHandle(SQL_HANDLE_ENV, env);
-    return nullptr;
-  }
-  SQLSetConnectAttrW(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
-  std::unique_ptr<Database> opened(new OdbcDatabase(env, dbc));
-  // Waiting for another station's reservation is fine; for ever is not.
-  if (!opened->Execute("SET lock_timeout = '5s'", {}, nullptr, error)) return nullptr;
-  std::string ignored;
-  opened->Commit(&ignored);
   return opened;
 }

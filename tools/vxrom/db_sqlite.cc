@@ -4,51 +4,130 @@
 // of a transaction, so two reservations can never interleave.
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
+#include <unordered_map>
 
 #include "vxrom/db.h"
 
 namespace {
 
-/// How long a writer waits for another one, in milliseconds.
-const int kBusyTimeoutMs = 5000;
+using Clock = std::chrono::steady_clock;
+
+/// How long a transaction (or a statement outside one) waits for another
+/// writer in all, however many times it finds the database busy.
+const std::chrono::milliseconds kBusyTimeout(5000);
 /// Pause between two attempts at a busy database, in milliseconds.
 const int kRetryMs = 10;
+/// Compiled statements kept at most.
+const size_t kPreparedAtMost = 64;
 
-/// Waits for another writer in short steps: SQLite's own handler sleeps
-/// longer and longer, and a station would sleep on while the database is
-/// free again.  Gives up after about kBusyTimeoutMs.
-int WaitWhileBusy(void*, int attempts) {
-  if (attempts >= kBusyTimeoutMs) return 0;
-  sqlite3_sleep(1);
-  return 1;
+/// The SQLSTATE that says what an SQLite result code means to the store:
+/// a busy database past its wait is a lock not available, a stale
+/// snapshot a serialization failure (trying again works), failures of
+/// the file or the disk leave the database unavailable.
+const char* SqlState(int code) {
+  switch (code) {
+    case SQLITE_BUSY_SNAPSHOT:
+      return "40001";
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+    case SQLITE_CONSTRAINT_UNIQUE:
+      return "23505";
+    case SQLITE_CONSTRAINT_CHECK:
+      return "23514";
+    case SQLITE_CONSTRAINT_NOTNULL:
+      return "23502";
+  }
+  switch (code & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return kSqlStateBusy;
+    case SQLITE_CONSTRAINT:
+      return "23000";
+    case SQLITE_READONLY:
+      return "25006";
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PROTOCOL:
+      return "58030";
+    case SQLITE_FULL:
+      return "53100";
+    case SQLITE_NOMEM:
+      return "53200";
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return "XX001";
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+      return "42501";
+    case SQLITE_INTERRUPT:
+      return "57014";
+    case SQLITE_TOOBIG:
+      return "54000";
+    case SQLITE_ERROR:
+      return "42000";
+  }
+  return "HY000";
 }
 
 class SqliteDatabase : public Database {
  public:
-  explicit SqliteDatabase(sqlite3* db) : db_(db) {}
-  ~SqliteDatabase() override { sqlite3_close(db_); }
+  explicit SqliteDatabase(sqlite3* db) : db_(db) {
+    sqlite3_busy_handler(db_, WaitWhileBusy, this);
+  }
+  ~SqliteDatabase() override {
+    Forget();
+    sqlite3_close(db_);
+  }
 
   bool Execute(const std::string& sql, const std::vector<SqlValue>& params,
-               std::vector<SqlRow>* rows, std::string* error) override {
-    // Outside a transaction a busy database is waited for here too: a
-    // connection that opens while another closes (and checkpoints) can be
-    // refused at once, without the busy handler.
-    for (int waited = 0;; waited += kRetryMs) {
-      const bool outside = sqlite3_get_autocommit(db_) != 0;
+               std::vector<SqlRow>* rows, DbError* error) override {
+    // A statement outside a transaction (BEGIN among them) starts the
+    // time its transaction may wait for other writers.  Outside one, a
+    // busy database is waited for here too: a connection that opens while
+    // another closes (and checkpoints) can be refused at once, without
+    // the busy handler.
+    const bool outside = sqlite3_get_autocommit(db_) != 0;
+    if (outside) deadline_ = Clock::now() + kBusyTimeout;
+    for (;;) {
       if (Attempt(sql, params, rows, error)) return true;
-      if (!outside || sqlite3_errcode(db_) != SQLITE_BUSY || waited >= kBusyTimeoutMs) return false;
+      if (!outside || (failed_code_ & 0xFF) != SQLITE_BUSY || Clock::now() >= deadline_) return false;
       if (rows) rows->clear();
       sqlite3_sleep(kRetryMs);
     }
   }
 
+  bool Begin(bool write, DbError* error) override {
+    return Execute(write ? "BEGIN IMMEDIATE" : "BEGIN", {}, nullptr, error);
+  }
+  bool Commit(DbError* error) override {
+    return Execute("COMMIT", {}, nullptr, error);
+  }
+  void Rollback() override {
+    if (!sqlite3_get_autocommit(db_))
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  bool Reconnect(DbError*) override {
+    // A file is never disconnected.
+    Rollback();
+    return true;
+  }
+  SqlDialect dialect() const override { return SqlDialect::kSqlite; }
+
+ private:
+  /// Waits for another writer in short steps until the deadline: SQLite's
+  /// own handler sleeps longer and longer, and a station would sleep on
+  /// while the database is free again.
+  static int WaitWhileBusy(void* self, int) {
+    if (Clock::now() >= static_cast<SqliteDatabase*>(self)->deadline_) return 0;
+    sqlite3_sleep(1);
+    return 1;
+  }
+
   bool Attempt(const std::string& sql, const std::vector<SqlValue>& params,
-               std::vector<SqlRow>* rows, std::string* error) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) !=
-        SQLITE_OK)
-      return Fail(error);
+               std::vector<SqlRow>* rows, DbError* error) {
+    sqlite3_stmt* statement = Prepared(sql);
+    if (!statement) return Fail(error);
     for (size_t i = 0; i < params.size(); ++i) {
       const SqlValue& p = params[i];
       const int at = static_cast<int>(i + 1);
@@ -81,36 +160,57 @@ class SqliteDatabase : public Database {
       }
       rows->push_back(std::move(row));
     }
-    sqlite3_finalize(statement);
-    return step == SQLITE_DONE || Fail(error);
+    const bool done = step == SQLITE_DONE || Fail(error);
+    // Reset, the statement holds no lock until it runs again.
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    return done;
   }
 
-  bool Begin(std::string* error) override {
-    return Execute("BEGIN IMMEDIATE", {}, nullptr, error);
+  /// The statement of sql, compiled once: a reservation's statements
+  /// come again and again, and compiling them costs as much as running
+  /// them.  Statements made for one call (their SQL lists so many
+  /// values) are as many as a run makes, so the store is emptied when
+  /// full.
+  sqlite3_stmt* Prepared(const std::string& sql) {
+    auto found = prepared_.find(sql);
+    if (found != prepared_.end()) return found->second;
+    if (prepared_.size() >= kPreparedAtMost) Forget();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
+      return nullptr;
+    prepared_[sql] = statement;
+    return statement;
   }
-  bool Commit(std::string* error) override {
-    return Execute("COMMIT", {}, nullptr, error);
-  }
-  void Rollback() override {
-    if (!sqlite3_get_autocommit(db_))
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-  }
-  SqlDialect dialect() const override { return SqlDialect::kSqlite; }
 
- private:
-  bool Fail(std::string* error) {
-    *error = std::string(sqlite3_errmsg(db_)) + " (SQLite error " +
-             std::to_string(sqlite3_extended_errcode(db_)) + ")";
+  void Forget() {
+    for (auto& p : prepared_) sqlite3_finalize(p.second);
+    prepared_.clear();
+  }
+
+  bool Fail(DbError* error) {
+    const int code = failed_code_ = sqlite3_extended_errcode(db_);
+    error->message = std::string(sqlite3_errmsg(db_)) + ", SQLite error " + std::to_string(code);
+    error->sqlstate = SqlState(code);
     return false;
   }
 
   sqlite3* db_;
+  Clock::time_point deadline_;
+  int failed_code_ = SQLITE_OK;  ///< The extended code of the last failure.
+  std::unordered_map<std::string, sqlite3_stmt*> prepared_;
 };
 
 }  // namespace
 
 std::unique_ptr<Database> OpenSqlite(const std::string& path,
                                      std::string* error) {
+  // RETURNING came with 3.35.
+  if (sqlite3_libversion_number() < 3035000) {
+    *error = std::string("the SQLite library is version ") + sqlite3_libversion() +
+             ": vxrom needs 3.35 or later";
+    return nullptr;
+  }
   std::error_code ignored;
   const std::filesystem::path file =
       std::filesystem::u8path(path);
@@ -125,11 +225,13 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path,
     sqlite3_close(db);
     return nullptr;
   }
-  sqlite3_busy_handler(db, WaitWhileBusy, nullptr);
   std::unique_ptr<Database> opened(new SqliteDatabase(db));
   // A record of a programmed board must survive a power cut: FULL.
-  if (!opened->Execute("PRAGMA journal_mode=WAL", {}, nullptr, error) ||
-      !opened->Execute("PRAGMA synchronous=FULL", {}, nullptr, error))
+  DbError failed;
+  if (!opened->Execute("PRAGMA journal_mode=WAL", {}, nullptr, &failed) ||
+      !opened->Execute("PRAGMA synchronous=FULL", {}, nullptr, &failed)) {
+    *error = failed.Text();
     return nullptr;
+  }
   return opened;
 }

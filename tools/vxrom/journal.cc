@@ -89,22 +89,23 @@ std::string Journal::DefaultPath() {
 std::unique_ptr<Journal> Journal::Open(const std::string& path, bool existing_only,
                                        std::string* reason) {
   if (existing_only && !platform::PathExists(path)) return nullptr;
-  std::string error;
-  std::unique_ptr<Database> db = OpenSqlite(path, &error);
+  std::string why;
+  std::unique_ptr<Database> db = OpenSqlite(path, &why);
   if (!db) {
-    *reason = "cannot open the station's journal " + path + ": " + error;
+    *reason = "cannot open the station's journal " + path + ": " + why;
     return nullptr;
   }
+  DbError error;
   std::vector<SqlRow> rows;
   bool ok = db->Execute("PRAGMA user_version", {}, &rows, &error);
   if (ok && (rows.empty() || rows[0][0].value_or("0") != std::to_string(kJournalVersion))) {
-    ok = db->Begin(&error);
+    ok = db->Begin(true, &error);
     for (const char* sql : kSchema) ok = ok && db->Execute(sql, {}, nullptr, &error);
     ok = ok && db->Commit(&error);
   }
   if (!ok) {
     db->Rollback();
-    *reason = "the station's journal " + path + ": " + error;
+    *reason = "the station's journal " + path + ": " + error.Text();
     return nullptr;
   }
   return std::unique_ptr<Journal>(new Journal(std::move(db), path));
@@ -112,19 +113,19 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path, bool existing_on
 
 bool Journal::Tidy(std::string* reason) {
   const std::string since = KeepSince();
-  std::string error;
+  DbError error;
   if (db_->Execute("DELETE FROM journal_entry WHERE state = 'sent' AND created < ?", {since},
                    nullptr, &error) &&
       db_->Execute("DELETE FROM journal_process WHERE noted < ?", {since}, nullptr, &error))
     return true;
-  *reason = "the station's journal " + path_ + ": " + error;
+  *reason = "the station's journal " + path_ + ": " + error.Text();
   return false;
 }
 
 bool Journal::Keep(const Settlement& s, const StoreName& store, std::string* reason) {
   const SqlValue number = s.number ? SqlValue(FormatEui64Value(*s.number)) : SqlValue();
   const SqlValue record = s.record ? SqlValue(JsonText(RecordJson(*s.record))) : SqlValue();
-  std::string error;
+  DbError error;
   // Autocommit: with synchronous FULL, the entry is on the disk when
   // this returns.
   if (db_->Execute("INSERT INTO journal_entry (entry_id, store_id, store, run_id, "
@@ -134,18 +135,18 @@ bool Journal::Keep(const Settlement& s, const StoreName& store, std::string* rea
                     OutcomeName(s.outcome), int64_t{s.any_holder}, record, UtcTimestamp()},
                    nullptr, &error))
     return true;
-  *reason = "the station's journal " + path_ + ": " + error;
+  *reason = "the station's journal " + path_ + ": " + error.Text();
   return false;
 }
 
 bool Journal::Entries(const std::string& where, const std::vector<SqlValue>& params,
                       std::vector<JournalEntry>* entries, std::string* reason) {
   std::vector<SqlRow> rows;
-  std::string error;
+  DbError error;
   if (!db_->Execute(std::string("SELECT ") + kEntryColumns + " FROM journal_entry WHERE " +
                         where + " ORDER BY seq",
                     params, &rows, &error)) {
-    *reason = "the station's journal " + path_ + ": " + error;
+    *reason = "the station's journal " + path_ + ": " + error.Text();
     return false;
   }
   for (const SqlRow& r : rows) {
@@ -165,11 +166,11 @@ bool Journal::Waiting(const std::string& store_id, std::vector<JournalEntry>* en
 bool Journal::CountWaiting(const std::string& store_id, const std::string& run_id,
                            uint64_t* count, std::string* reason) {
   std::vector<SqlRow> rows;
-  std::string error;
+  DbError error;
   if (!db_->Execute("SELECT count(*) FROM journal_entry WHERE state <> 'sent' AND store_id = ? "
                     "AND (? = '' OR run_id = ?)",
                     {store_id, run_id, run_id}, &rows, &error)) {
-    *reason = "the station's journal " + path_ + ": " + error;
+    *reason = "the station's journal " + path_ + ": " + error.Text();
     return false;
   }
   *count = rows.empty() ? 0 : strtoull(rows[0][0].value_or("0").c_str(), nullptr, 10);
@@ -177,21 +178,21 @@ bool Journal::CountWaiting(const std::string& store_id, const std::string& run_i
 }
 
 bool Journal::MarkSent(const std::string& entry_id, std::string* reason) {
-  std::string error;
+  DbError error;
   if (db_->Execute("UPDATE journal_entry SET state = 'sent' WHERE entry_id = ?",
                    {entry_id}, nullptr, &error))
     return true;
-  *reason = "the station's journal " + path_ + ": " + error;
+  *reason = "the station's journal " + path_ + ": " + error.Text();
   return false;
 }
 
 bool Journal::MarkRefused(const std::string& entry_id, const std::string& why,
                           std::string* reason) {
-  std::string error;
+  DbError error;
   if (db_->Execute("UPDATE journal_entry SET state = 'refused', note = ? WHERE entry_id = ?",
                    {why, entry_id}, nullptr, &error))
     return true;
-  *reason = "the station's journal " + path_ + ": " + error;
+  *reason = "the station's journal " + path_ + ": " + error.Text();
   return false;
 }
 
@@ -208,7 +209,7 @@ bool Journal::Find(const std::string& run_id, uint64_t number,
 
 bool Journal::AddProcess(const std::string& run_id, const RunProcess& p,
                          std::string* reason) {
-  std::string error;
+  DbError error;
   // A power cut ends every process: a note of one needs no flush to the
   // disk, and a run that starts many workers waits for none.
   db_->Execute("PRAGMA synchronous = NORMAL", {}, nullptr, &error);
@@ -219,17 +220,17 @@ bool Journal::AddProcess(const std::string& run_id, const RunProcess& p,
                    nullptr, &error);
   db_->Execute("PRAGMA synchronous = FULL", {}, nullptr, &error);
   if (ok) return true;
-  *reason = "the station's journal " + path_ + ": " + error;
+  *reason = "the station's journal " + path_ + ": " + error.Text();
   return false;
 }
 
 bool Journal::Processes(const std::string& run_id, std::vector<RunProcess>* processes,
                         std::string* reason) {
   std::vector<SqlRow> rows;
-  std::string error;
+  DbError error;
   if (!db_->Execute("SELECT pid, start FROM journal_process WHERE run_id = ?", {run_id},
                     &rows, &error)) {
-    *reason = "the station's journal " + path_ + ": " + error;
+    *reason = "the station's journal " + path_ + ": " + error.Text();
     return false;
   }
   for (const SqlRow& r : rows)

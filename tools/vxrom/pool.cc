@@ -1,5 +1,8 @@
 #include "vxrom/pool.h"
 
+#include <errno.h>
+#include <stdio.h>
+
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
@@ -13,8 +16,11 @@
 
 namespace {
 
-/// An import file larger than this is no list of numbers for one line.
-const size_t kLargestImport = 64u << 20;
+/// The longest line of an import file: a number, with room for white
+/// space around it.  A longer one is no list of numbers.
+const size_t kLongestLine = 256;
+/// Characters of a refused word quoted in its reason, at most.
+const size_t kQuoted = 24;
 
 typedef std::pair<uint64_t, uint64_t> Range;
 
@@ -22,11 +28,19 @@ void Reason(const std::string& text) {
   VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
 }
 
+/// At most kQuoted bytes of text, whole UTF-8 characters, "..." when cut.
+std::string Quoted(const std::string& text) {
+  if (text.size() <= kQuoted) return text;
+  size_t end = kQuoted;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end) + "...";
+}
+
 /// Reads one EUI-64 word of the command line or a file; says why not.
 bool ReadNumber(const std::string& what, const std::string& text,
                 uint64_t* value) {
   if (ParseEui64(text, value)) return true;
-  Reason(what + " \"" + text +
+  Reason(what + " \"" + Quoted(text) +
          "\": not an EUI-64: eight hexadecimal pairs joined by '-', as in "
          "an .eui file (02-56-58-FF-FE-00-00-01): nothing added");
   return false;
@@ -86,33 +100,65 @@ std::string Trimmed(const std::string& text) {
   return text.substr(begin, text.find_last_not_of(space) - begin + 1);
 }
 
-/// pool import's file as ranges of consecutive numbers.
+/// One line of an import file: nothing, or a number into *numbers.
+/// @return 0 or -4.
+int ReadImportLine(const std::string& name, size_t line_number,
+                   const std::string& text, std::vector<uint64_t>* numbers) {
+  const std::string line = Trimmed(text);
+  if (line.empty()) return 0;
+  const std::string where = name + " line " + std::to_string(line_number);
+  uint64_t value = 0;
+  if (ParseEui64(line, &value) && (value >> 56 & 1) == 0) {
+    numbers->push_back(value);
+    return 0;
+  }
+  if (!ReadNumber(where, line, &value)) return -4;
+  if (!CheckIndividual(where, {value, value})) return -4;
+  numbers->push_back(value);
+  return 0;
+}
+
+/// pool import's file as ranges of consecutive numbers, read as it
+/// streams in: whatever its size, memory holds the numbers only.
 /// @return 0, -4, -12 or -25.
 int ReadImport(const VxromOptions& options, std::vector<Range>* ranges) {
-  std::vector<uint8_t> data;
   std::wstring why;
-  if (!platform::ReadInputFile(options.image_path, kLargestImport, &data, &why)) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(platform::OpenRegularFile(options.image_path, &why), fclose);
+  if (!file) {
     VxromReasons().Reason(L"cannot read \"%ls\": %ls: nothing added",
                           options.image_path.c_str(), why.c_str());
     return -12;
   }
-  const std::string text(data.begin(), data.end());
   const std::string name = platform::Utf8FromWide(options.image_path);
   std::vector<uint64_t> numbers;
-  size_t line_number = 0;
-  for (size_t at = 0; at <= text.size();) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = Trimmed(text.substr(at, end - at));
-    ++line_number;
-    at = end + 1;
-    if (line.empty()) continue;
-    const std::string where = name + " line " + std::to_string(line_number);
-    uint64_t value = 0;
-    if (!ReadNumber(where, line, &value)) return -4;
-    if (!CheckIndividual(where, {value, value})) return -4;
-    numbers.push_back(value);
+  std::string line;
+  size_t line_number = 1;
+  char buffer[1 << 16];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+    for (size_t i = 0; i < got; ++i) {
+      if (buffer[i] == '\n') {
+        const int result = ReadImportLine(name, line_number, line, &numbers);
+        if (result != 0) return result;
+        line.clear();
+        ++line_number;
+      } else if (line.size() < kLongestLine) {
+        line += buffer[i];
+      } else {
+        Reason(name + " line " + std::to_string(line_number) + " is longer than " +
+               std::to_string(kLongestLine) + " characters (\"" + Quoted(line) +
+               "\"): not one EUI-64 a line: nothing added");
+        return -4;
+      }
+    }
   }
+  if (ferror(file.get())) {
+    VxromReasons().Reason(L"cannot read \"%ls\": %ls: nothing added", options.image_path.c_str(),
+                          platform::ErrorNumberText(errno).c_str());
+    return -12;
+  }
+  const int result = ReadImportLine(name, line_number, line, &numbers);
+  if (result != 0) return result;
   if (numbers.empty()) {
     Reason(name + " holds no EUI-64: nothing added");
     return -4;

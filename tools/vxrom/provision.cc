@@ -248,7 +248,7 @@ int ProvisionCommand(const VxromOptions& options) {
     for (const BoardState& b : boards)
       claims.push_back({FormatPciAddress(b.address), b.serial});
     std::vector<uint64_t> numbers;
-    const StoreStatus status = store->Reserve(run, claims, &numbers, &reason);
+    const StoreStatus status = store->Reserve(run, claims, options.rework, &numbers, &reason);
     if (status != StoreStatus::kOk) return StoreFailure(status, reason);
     for (size_t i = 0; i < boards.size(); ++i) boards[i].eui = numbers[i];
     std::wstring why;

@@ -4,16 +4,25 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
+
+#include "vxrom/schema.h"
 
 namespace {
-
-/// The schema this program writes; a later one is refused, an earlier
-/// one migrated.
-const int64_t kSchemaVersion = 1;
 
 /// Ranges of at least this many numbers are stored as kParts rows.
 const uint64_t kSplitFrom = 1u << 16;
 const uint64_t kParts = 16;
+/// Rows of one INSERT when many ranges are added at once, and ranges of
+/// the pool read at once to compare them with.
+const size_t kRowsPerInsert = 300;
+const size_t kRangesPerRead = 10000;
+
+/// The advisory lock that a server's reservations naming serials take
+/// in turn, so that two stations never both find a serial free.
+const char kSerialsInTurn[] = "SELECT pg_advisory_xact_lock(5131)";
+
+typedef std::pair<uint64_t, uint64_t> Range;
 
 /// Numbers are kept as signed 64-bit keys whose order is the numbers'
 /// order: the top bit flipped.
@@ -30,33 +39,6 @@ uint64_t KeyValue(const std::optional<std::string>& text) {
   return Value(ToInt(text));
 }
 
-/// The tables, in the words of each dialect.
-std::vector<std::string> SchemaStatements(SqlDialect dialect) {
-  const bool pg = dialect == SqlDialect::kPostgres;
-  return {
-      "CREATE TABLE IF NOT EXISTS vxrom_schema (version BIGINT NOT NULL)",
-      "CREATE TABLE IF NOT EXISTS vxrom_range (first_key BIGINT PRIMARY KEY, "
-      "last_key BIGINT NOT NULL, next_key BIGINT NOT NULL)",
-      "CREATE TABLE IF NOT EXISTS vxrom_eui (eui_key BIGINT PRIMARY KEY, "
-      "state TEXT NOT NULL, run_id TEXT, station TEXT, host TEXT, pid BIGINT, "
-      "address TEXT, serial TEXT, reserved_at TEXT, pid_start BIGINT, eui64 TEXT)",
-      "CREATE INDEX IF NOT EXISTS vxrom_eui_state ON vxrom_eui (state, station)",
-      std::string("CREATE TABLE IF NOT EXISTS vxrom_history (id ") +
-          (pg ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY AUTOINCREMENT") +
-          ", started TEXT NOT NULL, finished TEXT NOT NULL, station TEXT NOT "
-          "NULL, host TEXT NOT NULL, serial TEXT, address TEXT NOT NULL, "
-          "chip_revision BIGINT, rom_type BIGINT, firmware_version TEXT, "
-          "subsystem_vendor_id BIGINT, subsystem_id BIGINT, eui64 TEXT, "
-          "image_sha256 TEXT, result BIGINT NOT NULL, reason TEXT, "
-          "duration_s " +
-          (pg ? "DOUBLE PRECISION" : "REAL") +
-          " NOT NULL, version TEXT NOT NULL, run_id TEXT, entry_id TEXT UNIQUE)",
-      "CREATE TABLE IF NOT EXISTS vxrom_store_id (id TEXT NOT NULL)",
-      "CREATE INDEX IF NOT EXISTS vxrom_history_serial ON vxrom_history "
-      "(serial)",
-  };
-}
-
 /// "started, finished, ..." of history.
 std::string HistoryColumns() {
   std::string columns;
@@ -65,7 +47,32 @@ std::string HistoryColumns() {
   return columns;
 }
 
+/// "?, ?, ..." for count values.
+std::string Marks(size_t count) {
+  std::string out;
+  for (size_t i = 0; i < count; ++i) out += i ? ", ?" : "?";
+  return out;
+}
+
+std::string Span(const Range& range) {
+  return FormatEui64Value(range.first) + " to " + FormatEui64Value(range.second);
+}
+
 }  // namespace
+
+bool DatabaseUrlKeeps(const std::string& url, std::string* why) {
+  if (url.rfind("sqlite:", 0) != 0) return true;
+  const std::string path = url.substr(7);
+  if (path.empty()) {
+    *why = "sqlite: names no file (SQLite would make a throwaway database, and nothing would be kept): give sqlite:PATH";
+    return false;
+  }
+  if (path == ":memory:" || path.rfind("file:", 0) == 0) {
+    *why = url + ": a database in memory, or a SQLite URI, keeps nothing once the command ends: give the path of a file";
+    return false;
+  }
+  return true;
+}
 
 std::string UtcTimestamp() {
   const time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
@@ -118,116 +125,97 @@ std::unique_ptr<Store> Store::Open(const std::string& url,
     *reason = "cannot open the database " + MaskCredentials(url) + ": " + error;
     return nullptr;
   }
-  std::unique_ptr<Store> store(new Store(std::move(db)));
-  if (store->Migrate(&error) != StoreStatus::kOk) {
-    *reason = "the database " + MaskCredentials(url) + ": " + error;
-    return nullptr;
-  }
+  std::unique_ptr<Store> store = Open(std::move(db), RetryPolicy(), &error);
+  if (!store) *reason = "the database " + MaskCredentials(url) + ": " + error;
   return store;
 }
 
-bool Store::BeginWrite(std::string* error) {
-  if (!db_->Begin(error)) return false;
-  // On a server, writers take turns on one advisory lock: the tables may
-  // not exist yet, and a reservation reads before it writes.
-  return db_->dialect() != SqlDialect::kPostgres ||
-         db_->Execute("SELECT pg_advisory_xact_lock(5130)", {}, nullptr, error);
-}
-
-StoreStatus Store::Abandon(const std::string& error, std::string* reason) {
-  db_->Rollback();
-  *reason = MaskCredentials(error);
-  return StoreStatus::kUnavailable;
-}
-
-StoreStatus Store::Migrate(std::string* reason) {
-  std::string error;
-  if (!BeginWrite(&error)) return Abandon(error, reason);
-  for (const std::string& sql : SchemaStatements(db_->dialect()))
-    if (!db_->Execute(sql, {}, nullptr, &error)) return Abandon(error, reason);
-  std::vector<SqlRow> rows;
-  if (!db_->Execute("SELECT max(version) FROM vxrom_schema", {}, &rows, &error))
-    return Abandon(error, reason);
-  const bool fresh = rows.empty() || !rows[0][0];
-  if (fresh && !db_->Execute("INSERT INTO vxrom_schema (version) VALUES (?)",
-                             {kSchemaVersion}, nullptr, &error))
-    return Abandon(error, reason);
-  std::vector<SqlRow> ids;
-  if (!db_->Execute("SELECT id FROM vxrom_store_id", {}, &ids, &error)) return Abandon(error, reason);
-  if (ids.empty()) {
-    ids.push_back({NewEntryId()});
-    if (!db_->Execute("INSERT INTO vxrom_store_id (id) VALUES (?)", {*ids[0][0]}, nullptr, &error))
-      return Abandon(error, reason);
+StoreStatus Store::AddRanges(const std::vector<Range>& given,
+                             std::string* reason) {
+  std::vector<Range> ranges = given;
+  std::sort(ranges.begin(), ranges.end());
+  for (size_t i = 1; i < ranges.size(); ++i) {
+    if (ranges[i].first > ranges[i - 1].second) continue;
+    *reason = Span(ranges[i]) + " overlaps " + Span(ranges[i - 1]) + ": nothing added";
+    return StoreStatus::kRefused;
   }
-  store_id_ = ids[0][0].value_or("");
-  if (!fresh && ToInt(rows[0][0]) > kSchemaVersion) {
-    db_->Rollback();
-    *reason = "its schema is version " + *rows[0][0] +
-              ", newer than this vxrom knows (" +
-              std::to_string(kSchemaVersion) + "): update vxrom";
-    return StoreStatus::kUnavailable;
-  }
-  if (!db_->Commit(&error)) return Abandon(error, reason);
-  return StoreStatus::kOk;
-}
-
-StoreStatus Store::AddRanges(
-    const std::vector<std::pair<uint64_t, uint64_t>>& ranges,
-    std::string* reason) {
-  std::string error;
-  if (!BeginWrite(&error)) return Abandon(error, reason);
-  for (size_t i = 0; i < ranges.size(); ++i) {
-    const int64_t first = Key(ranges[i].first), last = Key(ranges[i].second);
-    std::vector<SqlRow> rows;
-    if (!db_->Execute("SELECT first_key, last_key FROM vxrom_range WHERE "
-                      "first_key <= ? AND last_key >= ? ORDER BY first_key "
-                      "LIMIT 1",
-                      {last, first}, &rows, &error))
-      return Abandon(error, reason);
-    if (!rows.empty()) {
-      db_->Rollback();
-      *reason = FormatEui64Value(ranges[i].first) + " to " +
-                FormatEui64Value(ranges[i].second) +
-                " overlaps the pool's range " + FormatEui64Value(KeyValue(rows[0][0])) +
-                " to " + FormatEui64Value(KeyValue(rows[0][1])) +
-                ": nothing added";
-      return StoreStatus::kRefused;
-    }
-    // A large range is kept as a few rows of equal parts: stations that
-    // reserve at once each take a part of their own.
-    const uint64_t size = ranges[i].second - ranges[i].first;
+  if (ranges.empty()) return StoreStatus::kOk;
+  // The rows: a large range is kept as a few rows of equal parts, so
+  // that stations reserving at once each take a part of their own.
+  std::vector<Range> rows;
+  for (const Range& r : ranges) {
+    const uint64_t size = r.second - r.first;
     const uint64_t part = size >= kSplitFrom ? size / kParts + 1 : size + 1;
-    for (uint64_t at = 0; at <= size; at += part) {
-      const int64_t begin = Key(ranges[i].first + at);
-      const int64_t end = Key(ranges[i].first + std::min(size, at + part - 1));
-      if (!db_->Execute("INSERT INTO vxrom_range (first_key, last_key, "
-                        "next_key) VALUES (?, ?, ?)",
-                        {begin, end, begin}, nullptr, &error))
-        return Abandon(error, reason);
+    for (uint64_t at = 0;; at += part) {
+      rows.emplace_back(r.first + at, r.first + std::min(size, at + part - 1));
       if (size - at < part) break;
     }
   }
-  if (!db_->Commit(&error)) return Abandon(error, reason);
-  return StoreStatus::kOk;
+  return Transact(
+      Access::kWriteInTurn, [&](Transaction& tx, std::string* why) {
+        std::vector<SqlRow> stored;
+        // The first row is new to the pool (the attempt that lost its
+        // commit found no overlap): when there, that commit was made.
+        if (tx.commit_unknown()) {
+          if (!tx.Execute("SELECT count(*) FROM vxrom_range WHERE first_key = ?", {Key(rows[0].first)}, &stored))
+            return tx.Failed();
+          if (ToInt(stored[0][0]) > 0) return StoreStatus::kOk;
+        }
+        // One pass over the pool's ranges, in order, beside the new ones
+        // in order: the one that may begin before them and reach into
+        // them, then those that begin among them, a page at a time.
+        const int64_t low = Key(ranges.front().first), high = Key(ranges.back().second);
+        if (!tx.Execute("SELECT max(first_key) FROM vxrom_range WHERE first_key <= ?", {low}, &stored))
+          return tx.Failed();
+        int64_t from = stored[0][0] ? ToInt(stored[0][0]) : low;
+        size_t next = 0;
+        do {
+          if (!tx.Execute("SELECT first_key, last_key FROM vxrom_range WHERE first_key >= ? AND "
+                          "first_key <= ? ORDER BY first_key LIMIT ?",
+                          {from, high, static_cast<int64_t>(kRangesPerRead)}, &stored))
+            return tx.Failed();
+          for (const SqlRow& s : stored) {
+            const Range pool(KeyValue(s[0]), KeyValue(s[1]));
+            from = ToInt(s[0]) + 1;
+            while (next < ranges.size() && ranges[next].second < pool.first) ++next;
+            if (next == ranges.size()) break;
+            if (ranges[next].first > pool.second) continue;
+            *why = Span(ranges[next]) + " overlaps the pool's range " + Span(pool) + ": nothing added";
+            return StoreStatus::kRefused;
+          }
+        } while (stored.size() == kRangesPerRead && next < ranges.size());
+        std::string sql;
+        for (size_t at = 0; at < rows.size(); at += kRowsPerInsert) {
+          const size_t count = std::min(kRowsPerInsert, rows.size() - at);
+          if (count != kRowsPerInsert || sql.empty()) {
+            sql = "INSERT INTO vxrom_range (first_key, last_key, next_key) VALUES (?, ?, ?)";
+            for (size_t i = 1; i < count; ++i) sql += ", (?, ?, ?)";
+          }
+          std::vector<SqlValue> values;
+          for (size_t i = at; i < at + count; ++i) {
+            values.emplace_back(Key(rows[i].first));
+            values.emplace_back(Key(rows[i].second));
+            values.emplace_back(Key(rows[i].first));
+          }
+          if (!tx.Execute(sql, values)) return tx.Failed();
+        }
+        return StoreStatus::kOk;
+      },
+      reason);
 }
 
 StoreStatus Store::Counts(PoolCounts* counts, std::string* reason) {
-  std::string error;
   std::vector<SqlRow> ranges, states, lowest;
-  bool ok = db_->Execute(
-                "SELECT first_key, last_key, next_key FROM vxrom_range "
-                "WHERE next_key <= last_key ORDER BY first_key",
-                {}, &ranges, &error) &&
-            db_->Execute("SELECT state, count(*) FROM vxrom_eui GROUP BY state",
-                         {}, &states, &error) &&
-            db_->Execute("SELECT min(eui_key) FROM vxrom_eui WHERE state = 'free'",
-                         {}, &lowest, &error);
-  // A read ends its transaction too, so no snapshot is held open.
-  db_->Rollback();
-  if (!ok) {
-    *reason = MaskCredentials(error);
-    return StoreStatus::kUnavailable;
-  }
+  StoreStatus status = Transact(
+      Access::kRead, [&](Transaction& tx, std::string*) {
+        const bool ok =
+            tx.Execute("SELECT first_key, last_key, next_key FROM vxrom_range WHERE next_key <= last_key ORDER BY first_key", {}, &ranges) &&
+            tx.Execute("SELECT state, count(*) FROM vxrom_eui GROUP BY state", {}, &states) &&
+            tx.Execute("SELECT min(eui_key) FROM vxrom_eui WHERE state = 'free'", {}, &lowest);
+        return ok ? StoreStatus::kOk : tx.Failed();
+      },
+      reason);
+  if (status != StoreStatus::kOk) return status;
   *counts = PoolCounts();
   for (const SqlRow& r : ranges)
     counts->free += static_cast<uint64_t>(ToInt(r[1]) - ToInt(r[2])) + 1;
@@ -245,180 +233,234 @@ StoreStatus Store::Counts(PoolCounts* counts, std::string* reason) {
   return StoreStatus::kOk;
 }
 
-bool Store::TakeFromOneRange(size_t count, std::vector<int64_t>* keys,
-                             std::string* error) {
-  // The common case in one statement: a range with room for the whole
-  // run moves its counter on.  On a server the row lock orders the
-  // stations, and a station that waited re-checks the room it sees.
-  // A range another station holds is passed over, so that stations
-  // commit side by side instead of one after the other.
-  const int64_t n = static_cast<int64_t>(count);
-  const std::string skip = db_->dialect() == SqlDialect::kPostgres ? " FOR UPDATE SKIP LOCKED" : "";
+namespace {
+
+/// Refuses (kSerialTaken) a board whose serial is programmed already
+/// (history has it: a number becomes programmed with its record) or
+/// reserved by a run now (few rows, found by state).  On a server the
+/// reservations that name serials take turns, so that each sees the
+/// others' rows.
+StoreStatus CheckSerials(Transaction& tx, const std::vector<BoardClaim>& boards,
+                         std::string* reason) {
+  std::vector<SqlValue> serials;
+  std::map<std::string, std::string> address_of;
+  for (const BoardClaim& b : boards)
+    if (b.serial) {
+      serials.emplace_back(*b.serial);
+      address_of[*b.serial] = b.address;
+    }
+  if (serials.empty()) return StoreStatus::kOk;
+  if (tx.dialect() == SqlDialect::kPostgres && !tx.Execute(kSerialsInTurn)) return tx.Failed();
+  std::vector<SqlValue> params = serials;
+  params.insert(params.end(), serials.begin(), serials.end());
   std::vector<SqlRow> rows;
-  if (!db_->Execute("UPDATE vxrom_range SET next_key = next_key + ? WHERE "
-                    "first_key = (SELECT first_key FROM vxrom_range WHERE "
-                    "last_key - next_key >= ? ORDER BY first_key LIMIT 1" +
-                        skip + ") AND last_key - next_key >= ? RETURNING next_key",
-                    {n, n - 1, n - 1}, &rows, error))
-    return false;
-  if (rows.empty()) return true;
-  const int64_t end = ToInt(rows[0][0]);
-  for (int64_t k = end - n; k < end; ++k) keys->push_back(k);
-  return true;
+  if (!tx.Execute("SELECT serial, NULL FROM vxrom_history WHERE result = 0 AND serial IN (" +
+                      Marks(serials.size()) +
+                      ") UNION ALL SELECT serial, station FROM vxrom_eui WHERE state = "
+                      "'reserved' AND serial IN (" +
+                      Marks(serials.size()) + ") LIMIT 1",
+                  params, &rows))
+    return tx.Failed();
+  if (rows.empty()) return StoreStatus::kOk;
+  const std::string serial = rows[0][0].value_or("");
+  *reason = "serial \"" + serial + "\" (" + address_of[serial] + ") ";
+  *reason += rows[0][1] ? "is being programmed by station \"" + *rows[0][1] + "\" now: no board touched"
+                        : "is in history as programmed already (--rework records a new attempt): no board touched";
+  return StoreStatus::kSerialTaken;
 }
 
+}  // namespace
+
 StoreStatus Store::Reserve(const RunIdentity& run,
-                           const std::vector<BoardClaim>& boards,
+                           const std::vector<BoardClaim>& boards, bool rework,
                            std::vector<uint64_t>* numbers,
                            std::string* reason) {
-  std::string error;
   numbers->clear();
   if (boards.empty()) return StoreStatus::kOk;
-  if (!db_->Begin(&error)) return Abandon(error, reason);
-  std::vector<int64_t> keys;
-  if (!TakeFromOneRange(boards.size(), &keys, &error)) return Abandon(error, reason);
-  size_t from_returned = 0;
-  if (keys.empty()) {
-    // No range has room for the run: the remains of several ranges and
-    // the numbers earlier runs gave back, with the writers in turn.
-    if (db_->dialect() == SqlDialect::kPostgres &&
-        !db_->Execute("SELECT pg_advisory_xact_lock(5130)", {}, nullptr, &error))
-      return Abandon(error, reason);
-    std::vector<SqlRow> returned, ranges;
-    if (!db_->Execute("SELECT eui_key FROM vxrom_eui WHERE state = 'free' "
-                      "ORDER BY eui_key LIMIT ?",
-                      {static_cast<int64_t>(boards.size())}, &returned, &error))
-      return Abandon(error, reason);
-    for (const SqlRow& r : returned) keys.push_back(ToInt(r[0]));
-    from_returned = keys.size();
-    // Locked rows: a one-range reservation of another station waits.
-    const std::string lock = db_->dialect() == SqlDialect::kPostgres ? " FOR UPDATE" : "";
-    if (keys.size() < boards.size() &&
-        !db_->Execute("SELECT first_key, last_key, next_key FROM vxrom_range "
-                      "WHERE next_key <= last_key ORDER BY first_key" +
-                          lock,
-                      {}, &ranges, &error))
-      return Abandon(error, reason);
-    for (const SqlRow& r : ranges) {
-      if (keys.size() == boards.size()) break;
-      int64_t next = ToInt(r[2]);
-      const int64_t last = ToInt(r[1]);
-      while (keys.size() < boards.size() && next <= last) keys.push_back(next++);
-      if (!db_->Execute("UPDATE vxrom_range SET next_key = ? WHERE first_key = ?",
-                        {next, ToInt(r[0])}, nullptr, &error))
-        return Abandon(error, reason);
-    }
-    if (keys.size() < boards.size()) {
-      db_->Rollback();
-      *reason = "the pool has " + std::to_string(keys.size()) +
-                " free EUI-64s for " + std::to_string(boards.size()) +
-                " boards: nothing reserved, no ROM touched (vxrom pool add "
-                "adds more)";
-      return StoreStatus::kTooSmall;
-    }
-  }
   const std::string now = UtcTimestamp();
-  // Numbers given back were rows already; new ones become rows, all in
-  // one statement.
-  std::string insert;
-  std::vector<SqlValue> values;
-  for (size_t i = 0; i < keys.size(); ++i) {
-    std::vector<SqlValue> row = {run.run_id, run.station, run.host,
-                                 static_cast<int64_t>(run.pid), static_cast<int64_t>(run.pid_start),
-                                 boards[i].address, SqlValue::Maybe(boards[i].serial), now,
-                                 FormatEui64Value(Value(keys[i])), keys[i]};
-    if (i < from_returned) {
-      if (!db_->Execute("UPDATE vxrom_eui SET state = 'reserved', run_id = ?, station = "
-                        "?, host = ?, pid = ?, pid_start = ?, address = ?, serial = ?, "
-                        "reserved_at = ?, eui64 = ? WHERE eui_key = ?",
-                        row, nullptr, &error))
-        return Abandon(error, reason);
-    } else {
-      insert += insert.empty() ? "" : ", ";
-      insert += "('reserved', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
-      values.insert(values.end(), row.begin(), row.end());
-    }
-    numbers->push_back(Value(keys[i]));
-  }
-  if (!insert.empty() &&
-      !db_->Execute("INSERT INTO vxrom_eui (state, run_id, station, host, pid, "
-                    "pid_start, address, serial, reserved_at, eui64, eui_key) VALUES " +
-                        insert,
-                    values, nullptr, &error)) {
-    numbers->clear();
-    return Abandon(error, reason);
-  }
-  if (!db_->Commit(&error)) {
-    numbers->clear();
-    return Abandon(error, reason);
-  }
+  const int64_t n = static_cast<int64_t>(boards.size());
+  std::vector<int64_t> keys;
+  StoreStatus status = Transact(
+      Access::kWrite, [&](Transaction& tx, std::string* why) {
+        keys.clear();
+        std::vector<SqlRow> rows;
+        if (tx.commit_unknown()) {
+          // A commit whose answer was lost may have reserved the numbers:
+          // this run's rows of this reservation are its boards' then.
+          if (!tx.Execute("SELECT address, eui_key FROM vxrom_eui WHERE run_id = ? AND "
+                          "reserved_at = ? AND state = 'reserved'",
+                          {run.run_id, now}, &rows))
+            return tx.Failed();
+          std::map<std::string, int64_t> reserved;
+          for (const SqlRow& r : rows) reserved[r[0].value_or("")] = ToInt(r[1]);
+          for (const BoardClaim& b : boards)
+            if (reserved.count(b.address)) keys.push_back(reserved[b.address]);
+          if (keys.size() == boards.size()) return StoreStatus::kOk;
+          keys.clear();
+        }
+        if (!rework) {
+          const StoreStatus serials = CheckSerials(tx, boards, why);
+          if (serials != StoreStatus::kOk) return serials;
+        }
+        // The common case in one statement: a range with room for the
+        // whole run moves its counter on.  On a server the row lock
+        // orders the stations, and a station that waited re-checks the
+        // room it sees.  A range another station holds is passed over,
+        // so that stations commit side by side instead of one after the
+        // other.
+        const bool pg = tx.dialect() == SqlDialect::kPostgres;
+        if (!tx.Execute("UPDATE vxrom_range SET next_key = next_key + ? WHERE "
+                        "first_key = (SELECT first_key FROM vxrom_range WHERE "
+                        "last_key - next_key >= ? ORDER BY first_key LIMIT 1" +
+                            std::string(pg ? " FOR UPDATE SKIP LOCKED" : "") +
+                            ") AND last_key - next_key >= ? RETURNING next_key",
+                        {n, n - 1, n - 1}, &rows))
+          return tx.Failed();
+        if (!rows.empty())
+          for (int64_t end = ToInt(rows[0][0]), k = end - n; k < end; ++k) keys.push_back(k);
+        size_t from_returned = 0;
+        if (keys.empty()) {
+          // No range has room for the run: the numbers earlier runs gave
+          // back and the remains of as few ranges as it takes, with the
+          // writers in turn.  Locked rows: a one-range reservation of
+          // another station waits.
+          if (pg && !tx.Execute("SELECT pg_advisory_xact_lock(5130)")) return tx.Failed();
+          if (!tx.Execute("SELECT eui_key FROM vxrom_eui WHERE state = 'free' ORDER BY eui_key LIMIT ?", {n}, &rows))
+            return tx.Failed();
+          for (const SqlRow& r : rows) keys.push_back(ToInt(r[0]));
+          from_returned = keys.size();
+          // At most one range a board is read, never the whole pool.  A
+          // range that another station emptied while this one waited for
+          // it drops out: ask again past the last one seen until none is
+          // left.  (No range starts at the largest key: its first octet
+          // would have the group bit.)
+          int64_t from = Key(0);
+          for (bool more = true; more && keys.size() < boards.size();) {
+            if (!tx.Execute("SELECT first_key, last_key, next_key FROM vxrom_range WHERE "
+                            "next_key <= last_key AND first_key >= ? ORDER BY first_key LIMIT ?" +
+                                std::string(pg ? " FOR UPDATE" : ""),
+                            {from, static_cast<int64_t>(boards.size() - keys.size())}, &rows))
+              return tx.Failed();
+            more = !rows.empty();
+            for (const SqlRow& r : rows) {
+              const int64_t first = ToInt(r[0]), last = ToInt(r[1]);
+              int64_t next = ToInt(r[2]);
+              from = first + 1;
+              while (keys.size() < boards.size() && next <= last) keys.push_back(next++);
+              if (!tx.Execute("UPDATE vxrom_range SET next_key = ? WHERE first_key = ?", {next, first}))
+                return tx.Failed();
+            }
+          }
+          if (keys.size() < boards.size()) {
+            *why = "the pool has " + std::to_string(keys.size()) + " free EUI-64s for " +
+                   std::to_string(boards.size()) +
+                   " boards: nothing reserved, no ROM touched (vxrom pool add adds more)";
+            return StoreStatus::kTooSmall;
+          }
+        }
+        // Numbers given back were rows already; new ones become rows,
+        // all in one statement.
+        std::string insert;
+        std::vector<SqlValue> values;
+        for (size_t i = 0; i < keys.size(); ++i) {
+          std::vector<SqlValue> row = {run.run_id, run.station, run.host,
+                                       static_cast<int64_t>(run.pid),
+                                       static_cast<int64_t>(run.pid_start), boards[i].address,
+                                       SqlValue::Maybe(boards[i].serial), now, keys[i]};
+          if (i < from_returned) {
+            if (!tx.Execute("UPDATE vxrom_eui SET state = 'reserved', run_id = ?, station = "
+                            "?, host = ?, pid = ?, pid_start = ?, address = ?, serial = ?, "
+                            "reserved_at = ? WHERE eui_key = ?",
+                            row))
+              return tx.Failed();
+            continue;
+          }
+          insert += insert.empty() ? "" : ", ";
+          insert += "('reserved', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+          values.insert(values.end(), row.begin(), row.end());
+          values.emplace_back(FormatEui64Value(Value(keys[i])));
+        }
+        if (!insert.empty() &&
+            !tx.Execute("INSERT INTO vxrom_eui (state, run_id, station, host, pid, pid_start, "
+                        "address, serial, reserved_at, eui_key, eui64) VALUES " +
+                            insert,
+                        values))
+          return tx.Failed();
+        return StoreStatus::kOk;
+      },
+      reason);
+  if (status != StoreStatus::kOk) return status;
+  for (int64_t k : keys) numbers->push_back(Value(k));
   return StoreStatus::kOk;
 }
 
-bool Store::InsertHistory(const HistoryRecord& h, const std::string& run_id,
-                          const std::string& entry_id, std::string* error) {
+namespace {
+
+bool InsertHistory(Transaction& tx, const HistoryRecord& h, const std::string& run_id,
+                   const std::string& entry_id) {
   std::vector<SqlValue> values = HistoryValues(h);
   values.emplace_back(run_id);
   values.emplace_back(entry_id);
-  std::string marks;
-  for (size_t i = 0; i < values.size(); ++i) marks += i ? ", ?" : "?";
-  return db_->Execute("INSERT INTO vxrom_history (" + HistoryColumns() +
-                          ", run_id, entry_id) VALUES (" + marks + ")",
-                      values, nullptr, error);
+  return tx.Execute("INSERT INTO vxrom_history (" + HistoryColumns() + ", run_id, entry_id) VALUES (" +
+                        Marks(values.size()) + ")",
+                    values);
 }
 
+/// The statement that gives a settled number its new state.
+const char* SettleSql(const Settlement& s) {
+  if (s.any_holder)
+    return "UPDATE vxrom_eui SET state = 'spoiled' WHERE eui_key = ? AND state <> 'spoiled'";
+  switch (s.outcome) {
+    case Outcome::kReleased:
+      return "UPDATE vxrom_eui SET state = 'free', run_id = NULL, station = NULL, host = NULL, "
+             "pid = NULL, pid_start = NULL, address = NULL, serial = NULL, reserved_at = NULL "
+             "WHERE eui_key = ? AND run_id = ? AND state = 'reserved'";
+    case Outcome::kProgrammed:
+      return "UPDATE vxrom_eui SET state = 'programmed' WHERE eui_key = ? AND run_id = ? AND "
+             "state = 'reserved'";
+    case Outcome::kSpoiled:
+      break;
+  }
+  return "UPDATE vxrom_eui SET state = 'spoiled' WHERE eui_key = ? AND run_id = ? AND state = "
+         "'reserved'";
+}
+
+}  // namespace
+
 StoreStatus Store::Settle(const Settlement& s, std::string* reason) {
-  std::string error;
-  if (!BeginWrite(&error)) return Abandon(error, reason);
-  if (s.record) {
-    std::vector<SqlRow> rows;
-    if (!db_->Execute("SELECT count(*) FROM vxrom_history WHERE entry_id = ?",
-                      {s.entry_id}, &rows, &error))
-      return Abandon(error, reason);
-    if (!rows.empty() && ToInt(rows[0][0]) > 0) {
-      db_->Rollback();
-      return StoreStatus::kOk;
-    }
-  }
-  if (s.number) {
-    const char* sql =
-        s.any_holder ? "UPDATE vxrom_eui SET state = 'spoiled' WHERE eui_key = ? AND "
-                       "state <> 'spoiled'"
-        : s.outcome == Outcome::kReleased
-            ? "UPDATE vxrom_eui SET state = 'free', run_id = NULL, station = "
-              "NULL, host = NULL, pid = NULL, pid_start = NULL, address = NULL, "
-              "serial = NULL, reserved_at = NULL WHERE eui_key = ? AND run_id = ? "
-              "AND state = 'reserved'"
-        : s.outcome == Outcome::kProgrammed
-            ? "UPDATE vxrom_eui SET state = 'programmed' WHERE eui_key = ? "
-              "AND run_id = ? AND state = 'reserved'"
-            : "UPDATE vxrom_eui SET state = 'spoiled' WHERE eui_key = ? AND "
-              "run_id = ? AND state = 'reserved'";
-    std::vector<SqlValue> params = {Key(*s.number)};
-    if (!s.any_holder) params.emplace_back(s.run_id);
-    if (!db_->Execute(sql, params, nullptr, &error)) return Abandon(error, reason);
-  }
-  if (s.record && !InsertHistory(*s.record, s.run_id, s.entry_id, &error))
-    return Abandon(error, reason);
-  if (!db_->Commit(&error)) return Abandon(error, reason);
-  return StoreStatus::kOk;
+  return Transact(
+      Access::kWriteInTurn, [&](Transaction& tx, std::string*) {
+        std::vector<SqlRow> rows;
+        if (s.record) {
+          if (!tx.Execute("SELECT count(*) FROM vxrom_history WHERE entry_id = ?", {s.entry_id}, &rows))
+            return tx.Failed();
+          if (!rows.empty() && ToInt(rows[0][0]) > 0) return StoreStatus::kOk;
+        }
+        if (s.number) {
+          std::vector<SqlValue> params = {Key(*s.number)};
+          if (!s.any_holder) params.emplace_back(s.run_id);
+          if (!tx.Execute(SettleSql(s), params)) return tx.Failed();
+        }
+        if (s.record && !InsertHistory(tx, *s.record, s.run_id, s.entry_id)) return tx.Failed();
+        return StoreStatus::kOk;
+      },
+      reason);
 }
 
 StoreStatus Store::Reservations(const std::string& station, const std::string& host,
-                                std::vector<Reservation>* reservations,
-                                std::string* reason) {
-  std::string error;
+                                std::vector<Reservation>* reservations, std::string* reason) {
   std::vector<SqlRow> rows;
-  const bool ok = db_->Execute(
-      "SELECT eui_key, run_id, pid, pid_start, address, serial, reserved_at "
-      "FROM vxrom_eui WHERE state = 'reserved' AND station = ? AND host = ? "
-      "ORDER BY reserved_at, eui_key",
-      {station, host}, &rows, &error);
-  db_->Rollback();
-  if (!ok) {
-    *reason = MaskCredentials(error);
-    return StoreStatus::kUnavailable;
-  }
+  const StoreStatus status = Transact(
+      Access::kRead, [&](Transaction& tx, std::string*) {
+        return tx.Execute("SELECT eui_key, run_id, pid, pid_start, address, serial, reserved_at "
+                          "FROM vxrom_eui WHERE state = 'reserved' AND station = ? AND host = ? "
+                          "ORDER BY reserved_at, eui_key",
+                          {station, host}, &rows)
+                   ? StoreStatus::kOk
+                   : tx.Failed();
+      },
+      reason);
+  if (status != StoreStatus::kOk) return status;
   for (const SqlRow& r : rows) {
     Reservation v;
     v.number = KeyValue(r[0]);
@@ -435,26 +477,21 @@ StoreStatus Store::Reservations(const std::string& station, const std::string& h
 
 StoreStatus Store::SerialProgrammed(const std::string& serial, bool* found,
                                     std::string* reason) {
-  std::string error;
-  std::vector<SqlRow> rows;
-  bool ok = db_->Execute(
-      "SELECT count(*) FROM vxrom_history WHERE serial = ? "
-      "AND result = 0",
-      {serial}, &rows, &error);
-  db_->Rollback();
-  if (!ok) {
-    *reason = MaskCredentials(error);
-    return StoreStatus::kUnavailable;
-  }
-  *found = !rows.empty() && ToInt(rows[0][0]) > 0;
-  return StoreStatus::kOk;
+  return Transact(
+      Access::kRead, [&](Transaction& tx, std::string*) {
+        std::vector<SqlRow> rows;
+        if (!tx.Execute("SELECT count(*) FROM vxrom_history WHERE serial = ? AND result = 0", {serial}, &rows))
+          return tx.Failed();
+        *found = !rows.empty() && ToInt(rows[0][0]) > 0;
+        return StoreStatus::kOk;
+      },
+      reason);
 }
 
 StoreStatus Store::History(const HistoryFilter& filter,
                            std::vector<HistoryRecord>* records,
                            std::string* reason) {
-  std::string sql = "SELECT " + HistoryColumns() +
-                    " FROM vxrom_history WHERE 1 = 1";
+  std::string sql = "SELECT " + HistoryColumns() + " FROM vxrom_history WHERE 1 = 1";
   std::vector<SqlValue> params;
   auto where = [&](const std::optional<std::string>& value, const char* clause) {
     if (!value) return;
@@ -467,14 +504,13 @@ StoreStatus Store::History(const HistoryFilter& filter,
   where(filter.station, " AND station = ?");
   where(filter.since, " AND started >= ?");
   sql += " ORDER BY started, id";
-  std::string error;
   std::vector<SqlRow> rows;
-  bool ok = db_->Execute(sql, params, &rows, &error);
-  db_->Rollback();
-  if (!ok) {
-    *reason = MaskCredentials(error);
-    return StoreStatus::kUnavailable;
-  }
+  StoreStatus status = Transact(
+      Access::kRead, [&](Transaction& tx, std::string*) {
+        return tx.Execute(sql, params, &rows) ? StoreStatus::kOk : tx.Failed();
+      },
+      reason);
+  if (status != StoreStatus::kOk) return status;
   for (const SqlRow& r : rows) {
     HistoryRecord h;
     for (size_t i = 0; i < kHistoryFieldCount; ++i)

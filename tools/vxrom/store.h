@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,7 +25,60 @@ enum class StoreStatus {
   kUnavailable,  ///< Unreachable, locked past the timeout, or unreadable.
   kRefused,      ///< The request breaks a rule; *reason says which.
   kTooSmall,     ///< The pool cannot cover the request.
+  kSerialTaken,  ///< A serial is programmed already, or being programmed.
 };
+
+/// How a transaction takes its locks.
+enum class Access {
+  kRead,         ///< Reads only: never waits for a writer.
+  kWrite,        ///< Writes; on a server, row locks order it with others.
+  kWriteInTurn,  ///< Writes, on a server after every other such writer.
+};
+
+/// How long the store goes on when the database says trying again may
+/// succeed: pauses from first doubling up to longest, while the time
+/// since the first failure stays within budget.
+struct RetryPolicy {
+  std::chrono::milliseconds first{50};
+  std::chrono::milliseconds longest{2000};
+  std::chrono::milliseconds budget{10000};
+};
+
+/// One attempt at a transaction, as the body of Store::Transact sees it.
+class Transaction {
+ public:
+  Transaction(Database& db, bool commit_unknown)
+      : db_(db), commit_unknown_(commit_unknown) {}
+  /// Runs one statement; a failure is kept for the runner.
+  bool Execute(const std::string& sql, const std::vector<SqlValue>& params = {},
+               std::vector<SqlRow>* rows = nullptr);
+  /// What SQL the database speaks.
+  SqlDialect dialect() const { return db_.dialect(); }
+  /// True when an earlier attempt lost its connection while committing:
+  /// its changes may or may not be in the database.
+  bool commit_unknown() const { return commit_unknown_; }
+  /// The status a body returns after a failed statement.
+  StoreStatus Failed() const { return StoreStatus::kUnavailable; }
+  /// True after a failed statement, begin or commit.
+  bool failed() const { return failed_; }
+  /// The failure.
+  const DbError& error() const { return error_; }
+
+ private:
+  friend class Store;
+  bool Begin(Access access);
+  bool Commit();
+
+  Database& db_;
+  const bool commit_unknown_;
+  bool failed_ = false;
+  bool committing_ = false;
+  DbError error_;
+};
+
+/// A transaction's body: kOk commits it; any other status rolls it back,
+/// with *reason said unless a statement failed.
+typedef std::function<StoreStatus(Transaction& tx, std::string* reason)> TransactionBody;
 
 /// The counts of pool status.
 struct PoolCounts {
@@ -55,7 +109,7 @@ struct Reservation {
   std::string reserved_at;
 };
 
-/// A board a run reserves a number for.
+/// A board a run reserves a number for (its address unique in the run).
 struct BoardClaim {
   std::string address;
   std::optional<std::string> serial;
@@ -73,6 +127,11 @@ struct HistoryFilter {
 /// The time now, UTC, as ISO 8601 ("2024-05-01T12:00:00Z").
 std::string UtcTimestamp();
 
+/// False with *why when url names a database that keeps nothing once
+/// the command ends: "sqlite:" without a path, or in memory.  The store
+/// itself opens those (tests do).
+bool DatabaseUrlKeeps(const std::string& url, std::string* why);
+
 /// Reads "XX-XX-XX-XX-XX-XX-XX-XX" (either case).  @return false when
 /// text is not one.
 bool ParseEui64(const std::string& text, uint64_t* value);
@@ -86,6 +145,22 @@ class Store {
   /// to this version.  @return null with *reason (credentials masked).
   static std::unique_ptr<Store> Open(const std::string& url,
                                      std::string* reason);
+  /// The store over an open database, retrying as policy says.
+  static std::unique_ptr<Store> Open(std::unique_ptr<Database> db,
+                                     const RetryPolicy& policy,
+                                     std::string* reason);
+
+  /// Runs body in a transaction: committed when it returns kOk, rolled
+  /// back on every other way out.  When the database says trying again
+  /// may succeed (a lost connection, made anew; a serialization failure;
+  /// a deadlock) the whole body runs again after a pause, within the
+  /// retry policy.  @return body's status, or kUnavailable with *reason.
+  StoreStatus Transact(Access access, const TransactionBody& body,
+                       std::string* reason);
+
+  /// The store's own random identity (32 hexadecimal digits), made when
+  /// its schema was.
+  const std::string& store_id() const { return store_id_; }
 
   /// Adds the ranges [first, last] at once, or nothing: refused when one
   /// overlaps the pool or another.
@@ -93,9 +168,14 @@ class Store {
                         std::string* reason);
   /// The counts of every state.
   StoreStatus Counts(PoolCounts* counts, std::string* reason);
-  /// Reserves one number per board in one transaction, all or none.
+  /// Reserves one number per board in one transaction, all or none; a
+  /// run reserves once (after a commit whose answer was lost, the run's
+  /// rows reserved by this call are its boards').  Without rework,
+  /// refused (kSerialTaken) when a board's serial is programmed already
+  /// or reserved by another run, in the same transaction, so that two
+  /// stations never both take one serial.
   StoreStatus Reserve(const RunIdentity& run,
-                      const std::vector<BoardClaim>& boards,
+                      const std::vector<BoardClaim>& boards, bool rework,
                       std::vector<uint64_t>* numbers, std::string* reason);
   /// Settles one board attempt: its number's new state and its record,
   /// in one transaction; an entry_id the store has already taken changes
@@ -105,8 +185,6 @@ class Store {
   /// The numbers that station on host holds reserved, oldest first.
   StoreStatus Reservations(const std::string& station, const std::string& host,
                            std::vector<Reservation>* reservations, std::string* reason);
-  /// The store's own id: the same store whatever URL reaches it.
-  const std::string& store_id() const { return store_id_; }
   /// True in *found when serial was programmed (result 0) before.
   StoreStatus SerialProgrammed(const std::string& serial, bool* found,
                                std::string* reason);
@@ -116,21 +194,19 @@ class Store {
                       std::string* reason);
 
  private:
-  explicit Store(std::unique_ptr<Database> db) : db_(std::move(db)) {}
+  Store(std::unique_ptr<Database> db, const RetryPolicy& policy)
+      : db_(std::move(db)), policy_(policy) {}
+  /// Brings the schema to this version: read first, and only when it is
+  /// missing or older, migrated with the writers' lock.
   StoreStatus Migrate(std::string* reason);
-  /// Takes count numbers from the first range with room for all, into
-  /// *keys (left empty when none has room).
-  bool TakeFromOneRange(size_t count, std::vector<int64_t>* keys,
-                        std::string* error);
-  /// Begin, and on a server the lock that orders writers.
-  bool BeginWrite(std::string* error);
-  /// Rolls back and says why.
-  StoreStatus Abandon(const std::string& error, std::string* reason);
-  bool InsertHistory(const HistoryRecord& record, const std::string& run_id,
-                     const std::string& entry_id, std::string* error);
+  /// One attempt of Transact.
+  StoreStatus Attempt(Access access, const TransactionBody& body,
+                      Transaction& tx, std::string* reason);
 
   std::unique_ptr<Database> db_;
+  const RetryPolicy policy_;
   std::string store_id_;
+  DbError last_error_;  ///< The last failure Transact gave up on.
 };
 
 #endif  // VXROM_STORE_H_

@@ -27,6 +27,10 @@ std::string StoreUrl(const VxromOptions& options) {
 
 std::unique_ptr<Store> OpenStore(const std::string& url) {
   std::string reason;
+  if (!DatabaseUrlKeeps(url, &reason)) {
+    Reason("VXROM_DB=" + reason);
+    return nullptr;
+  }
   std::unique_ptr<Store> store = Store::Open(url, &reason);
   if (!store) Reason(reason);
   return store;
@@ -73,6 +77,9 @@ int StoreFailure(StoreStatus status, const std::string& reason) {
     case StoreStatus::kTooSmall:
       Reason(reason);
       return kExitPoolTooSmall;
+    case StoreStatus::kSerialTaken:
+      Reason(reason);
+      return kExitSerialProgrammed;
     case StoreStatus::kUnavailable:
       break;
   }

@@ -218,6 +218,95 @@ case_stop_request() {
   expect_pool 9 0 1 0
 }
 
+# Input that would lose what it adds, or add what nobody can read back:
+# refused with a reason, no database made.
+# command line|exit status|stderr mentions
+ODD='
+pool add 02-00-00-00-00-00-00-00 --db sqlite:|-4|sqlite: names no file
+pool status --db sqlite::memory:|-4|sqlite::memory:: a database in memory
+history --db sqlite:file:x?mode=memory|-4|keeps nothing once the command ends
+pool import long.txt --db sqlite:line.db|-4|long.txt line 3 is longer than 256 characters ("02-00-00-00-00-00-00-01X...")
+pool import bad.txt --db sqlite:line.db|-4|bad.txt line 1 "not-a-number-not-a-numbe...": not an EUI-64
+'
+test_odd_input_refused() {
+  local words code text
+  printf '02-00-00-00-00-00-00-01\n\n02-00-00-00-00-00-00-01%s\n' "$(head -c 300 /dev/zero | tr '\0' X)" > long.txt
+  printf 'not-a-number-not-a-number-not-a-number\n' > bad.txt
+  while IFS='|' read -r words code text; do
+    [ -n "$words" ] || continue
+    # shellcheck disable=SC2086
+    vxrom $words
+    expect_status "$code"
+    expect_err_has "$text"
+  done <<< "$ODD"
+  expect_no_file line.db
+  VXROM_DB=sqlite: vxrom pool status
+  expect_status -22
+  expect_err_has 'VXROM_DB=sqlite: names no file'
+  # A file read in pieces loses no number where one piece ends.
+  awk 'BEGIN { for (i = 0; i < 5000; i++) printf "02-00-00-00-00-00-%02X-%02X\n", int(i / 128), (i % 128) * 2 }' > many.txt
+  vxrom pool import many.txt --db sqlite:line.db
+  expect_status 0
+  expect_out <<< 'added 5000 EUI-64s in 5000 ranges: 02-00-00-00-00-00-00-00 to 02-00-00-00-00-00-27-0E'
+}
+
+# A server's least privilege: an engineer's role makes the tables and adds
+# the pool; a station's role, with rows to read and write and nothing
+# more, provisions and reads the pool and history.  The grants are the
+# guide's.
+test_roles_on_a_shared_server() {
+  database postgres
+  samples
+  line_machine m.txt 2
+  pg_sql vxrom 'CREATE ROLE engineer LOGIN; CREATE ROLE station LOGIN; GRANT CREATE ON SCHEMA public TO engineer'
+  local engineer=${DB/UID=vxrom/UID=engineer} station=${DB/UID=vxrom/UID=station}
+  vxrom pool status --db "$station"
+  expect_status -22
+  expect_err_has 'permission denied for schema public'
+  expect_err_has 'as a database user that may create and alter the tables'
+  vxrom pool add 02-00-00-00-00-00-00-00 02-00-00-00-00-00-00-FF --db "$engineer"
+  expect_status 0
+  pg_sql engineer 'GRANT SELECT ON vxrom_schema TO station;
+GRANT SELECT, UPDATE ON vxrom_range TO station;
+GRANT SELECT, INSERT, UPDATE ON vxrom_eui, vxrom_history TO station;
+GRANT USAGE ON SEQUENCE vxrom_history_id_seq TO station'
+  vxrom provision fw4.mem cfg.ini --serial 04:00.0=R1 --db "$station"
+  expect_status 0
+  vxrom provision fw4.mem cfg.ini --serial 05:00.0=R1 --db "$station"
+  expect_status -24
+  vxrom pool status --json --db "$station"
+  expect_out <<< '{"free":254,"reserved":0,"programmed":2,"spoiled":0,"next":"02-00-00-00-00-00-00-02","journal_waiting":0}'
+  vxrom history --json --serial R1 --db "$station"
+  json_check 'assert [(r["address"], r["eui64"], r["result"]) for r in doc] == [("04:00.0", "02-00-00-00-00-00-00-00", 0)], doc'
+  ! pg_sql station 'CREATE TABLE vxrom_more (x INT)' 2> psql.txt || fail "the station's role made a table"
+  grep -q 'permission denied for schema public' psql.txt || { cat psql.txt >&2; fail "no refusal"; }
+}
+
+# A store of the first release on a server, made by its statements:
+# brought to version 2 by the first command, altered in place, its rows
+# kept and each number's display form filled in.
+test_migration_from_version_1_postgres() {
+  database postgres
+  pg_sql vxrom "CREATE TABLE vxrom_schema (version BIGINT NOT NULL);
+CREATE TABLE vxrom_range (first_key BIGINT PRIMARY KEY, last_key BIGINT NOT NULL, next_key BIGINT NOT NULL);
+CREATE TABLE vxrom_eui (eui_key BIGINT PRIMARY KEY, state TEXT NOT NULL, run_id TEXT, station TEXT, host TEXT, pid BIGINT, address TEXT, serial TEXT, reserved_at TEXT);
+CREATE INDEX vxrom_eui_state ON vxrom_eui (state, station);
+CREATE TABLE vxrom_history (id BIGSERIAL PRIMARY KEY, started TEXT NOT NULL, finished TEXT NOT NULL, station TEXT NOT NULL, host TEXT NOT NULL, serial TEXT, address TEXT NOT NULL, chip_revision BIGINT, rom_type BIGINT, firmware_version TEXT, subsystem_vendor_id BIGINT, subsystem_id BIGINT, eui64 TEXT, image_sha256 TEXT, result BIGINT NOT NULL, reason TEXT, duration_s DOUBLE PRECISION NOT NULL, version TEXT NOT NULL, run_id TEXT);
+CREATE INDEX vxrom_history_serial ON vxrom_history (serial);
+INSERT INTO vxrom_schema VALUES (1);
+INSERT INTO vxrom_range VALUES (-9054953243758559232, -9054953243758559217, -9054953243758559230);
+INSERT INTO vxrom_eui VALUES (-9054953243758559232, 'programmed', 'r', 's', 'h', 1, '04:00.0', 'A1', 't'),
+  (-9054953243758559231, 'reserved', 'r', 's', 'h', 1, '05:00.0', NULL, 't'),
+  (9151314442816847871, 'spoiled', 'r', 's', 'h', 1, '06:00.0', NULL, 't')"
+  vxrom pool status --json --db "$DB"
+  expect_out <<< '{"free":14,"reserved":1,"programmed":1,"spoiled":1,"next":"02-56-58-00-00-00-00-02","journal_waiting":0}'
+  pg_sql vxrom 'SELECT eui64 FROM vxrom_eui ORDER BY eui_key' > euis.txt
+  expect_file euis.txt <<< $'02-56-58-00-00-00-00-00\n02-56-58-00-00-00-00-01\nFE-FF-FF-FF-FF-FF-FF-FF'
+  pg_sql vxrom 'SELECT id, version, length(store_id) FROM vxrom_schema' > schema.txt
+  expect_file schema.txt <<< '1|2|32'
+  ! pg_sql vxrom "UPDATE vxrom_eui SET state = 'lost'" 2> /dev/null || fail "a state outside the four was taken"
+}
+
 for backend in sqlite postgres; do
   for body in pool_ranges one_board_fails refused_before_erase held_board stations_share_the_pool killed_runs stop_request; do
     eval "test_${body}_$backend() { database $backend; case_$body; }"
