@@ -18,7 +18,13 @@ DeliveryTally DeliverWaiting(Store& store, Journal& journal) {
   for (size_t i = 0; i < entries.size(); ++i) {
     const JournalEntry& e = entries[i];
     std::string why;
-    const StoreStatus status = store.Settle(e.settlement, &why);
+    StoreStatus status = store.Settle(e.settlement, &why);
+    // Data the database will never take (a value out of its range, a
+    // broken constraint) is refused for good; anything else may pass
+    // once the database is back.
+    const std::string& state = store.last_error().sqlstate;
+    if (status == StoreStatus::kUnavailable && (state.rfind("22", 0) == 0 || state.rfind("23", 0) == 0))
+      status = StoreStatus::kRefused;
     if (status == StoreStatus::kUnavailable) {
       tally.waiting = entries.size() - i;
       tally.reason = why;

@@ -161,6 +161,8 @@ class Store {
   /// The store's own random identity (32 hexadecimal digits), made when
   /// its schema was.
   const std::string& store_id() const { return store_id_; }
+  /// The database's failure that the last operation to fail gave up on.
+  const DbError& last_error() const { return last_error_; }
 
   /// Adds the ranges [first, last] at once, or nothing: refused when one
   /// overlaps the pool or another.
