@@ -8,6 +8,7 @@
 #include <set>
 
 #include "vxrom/db.h"
+#include "vxrom/schema.h"
 #include "vxrom/store.h"
 
 namespace {
@@ -22,7 +23,8 @@ TEST(VxromStore, Eui64Forms) {
       {"02-56-58-FF-FE-00-00-01", true, 0x025658FFFE000001ull},
       {"fe-ff-ff-ff-ff-ff-ff-ff", true, 0xFEFFFFFFFFFFFFFFull},
       {"02-56-58-FF-FE-00-00", false, 0},
-      {"02:56:58:FF:FE:00:00:01", false, 0},
+      {"02:56:58:ff:fe:00:00:01", true, 0x025658FFFE000001ull},
+      {"02:56:58-FF-FE-00-00-01", false, 0},
       {"02-56-58-FF-FE-00-00-0G", false, 0},
       {"02-56-58-FF-FE-00-00-011", false, 0},
       {" 02-56-58-FF-FE-00-00-01", false, 0},
@@ -33,7 +35,7 @@ TEST(VxromStore, Eui64Forms) {
     if (c.valid) {
       EXPECT_EQ(value, c.value) << c.text;
       std::string upper = c.text;
-      for (char& ch : upper) ch = static_cast<char>(toupper(ch));
+      for (char& ch : upper) ch = ch == ':' ? '-' : static_cast<char>(toupper(ch));
       EXPECT_EQ(FormatEui64Value(value), upper);
     }
   }
@@ -221,15 +223,15 @@ TEST(VxromStore, MigratesFromVersion1) {
     EXPECT_EQ(counts.reserved, 1u);
     EXPECT_EQ(counts.programmed, 1u);
     EXPECT_EQ(counts.spoiled, 1u);
-    bool found = false;
-    EXPECT_EQ(store->SerialProgrammed("A1", &found, &reason), StoreStatus::kOk);
+    std::optional<HistoryRecord> found;
+    EXPECT_EQ(store->ProgrammedSerial("a1", &found, &reason), StoreStatus::kOk);
     EXPECT_TRUE(found);
   }
   std::unique_ptr<Database> db = OpenSqlite(file.path, &error);
   ASSERT_TRUE(db) << error;
   const std::vector<SqlRow> schema = Query(*db, "SELECT id, version, store_id FROM vxrom_schema");
   ASSERT_EQ(schema.size(), 1u);
-  EXPECT_EQ(schema[0], (SqlRow{"1", "2", id}));
+  EXPECT_EQ(schema[0], (SqlRow{"1", std::to_string(kSchemaVersion), id}));
   // Every number in its display form, beside its key.
   const std::vector<SqlRow> euis = Query(*db, "SELECT eui64, pid_start FROM vxrom_eui ORDER BY eui_key");
   EXPECT_EQ(euis, (std::vector<SqlRow>{{"02-56-58-00-00-00-00-00", std::nullopt},
@@ -248,9 +250,13 @@ TEST(VxromStore, MigratesFromVersion1) {
   ASSERT_TRUE(again) << reason;
   EXPECT_EQ(again->store_id(), id);
   again.reset();
-  Query(*db, "UPDATE vxrom_schema SET version = 3");
+  const std::string newer = std::to_string(kSchemaVersion + 1);
+  Query(*db, "UPDATE vxrom_schema SET version = " + newer);
   EXPECT_FALSE(Store::Open("sqlite:" + file.path, &reason));
-  EXPECT_NE(reason.find("schema is version 3, newer than this vxrom knows (2)"), std::string::npos) << reason;
+  EXPECT_NE(reason.find("schema is version " + newer + ", newer than this vxrom knows (" +
+                        std::to_string(kSchemaVersion) + ")"),
+            std::string::npos)
+      << reason;
 }
 
 /// A number of the test pool: kBase + offset.
@@ -318,7 +324,7 @@ TEST(VxromStore, ReservationsAcrossRangesAndSerials) {
       {"r1", {{"04:00.0", "S1"}, {"05:00.0", std::nullopt}, {"06:00.0", std::nullopt}}, false, StoreStatus::kOk, {1, 3, 5}, ""},
       {"r2", {{"04:00.0", "S1"}}, false, StoreStatus::kSerialTaken, {}, "being programmed by station \"st\""},
       {"r3", {{"04:00.0", "S1"}}, true, StoreStatus::kOk, {6}, ""},
-      {"r4", {{"04:00.0", "S2"}, {"05:00.0", std::nullopt}}, false, StoreStatus::kTooSmall, {}, "the pool has 1 free EUI-64s for 2 boards"},
+      {"r4", {{"04:00.0", "S2"}, {"05:00.0", std::nullopt}}, false, StoreStatus::kTooSmall, {}, "the pool has 1 free EUI-64 for 2 boards"},
   };
   for (const Case& c : cases) {
     std::vector<uint64_t> numbers;

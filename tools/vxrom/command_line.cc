@@ -38,12 +38,15 @@ struct Words {
   std::string db;
   std::string first, last, file;
   bool csv = false;
-  std::string eui, serial, station, since;
+  std::string eui, serial, station, since, until, result, run_id, state, host;
+  bool force = false;
   std::string firmware, config;
   unsigned jobs = 0;
   uint32_t board_timeout = 0;
-  bool no_eui = false, scan = false, rework = false;
-  std::vector<std::string> serials;
+  bool no_eui = false, scan = false;
+  std::vector<std::string> rework, serials, addresses;
+  unsigned expect = 0;
+  std::string serial_pattern, slots;
 };
 
 /// --db on a subcommand; a database that would keep nothing is refused.
@@ -57,6 +60,19 @@ void AddDatabaseOption(CLI::App* command, std::string* url) {
             return DatabaseUrlKeeps(value, &why) ? std::string() : why;
           },
           "URL"));
+}
+
+/// Refuses a word that is no controller address.
+CLI::Validator AddressCheck() {
+  return CLI::Validator(
+      [](std::string& value) {
+        PciAddress address = kNoAddress;
+        return ParsePciAddress(value, &address)
+                   ? std::string()
+                   : value + ": not an address: BB:DD.F or BB-DD-F in hexadecimal (bus to FF, "
+                             "device to 1F, function to 7)";
+      },
+      "");
 }
 
 /// Prints text that the parser produced (help, version) on stdout.
@@ -127,6 +143,21 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
       "status", "How many EUI-64s are free, reserved, programmed, spoiled");
   pool_status->add_flag("--json", words.json, "One JSON object on standard output");
   AddDatabaseOption(pool_status, &words.db);
+  CLI::App* pool_list = pool->add_subcommand(
+      "list", "The numbers, in spans of one state; reserved ones with their station, host and run");
+  pool_list->add_option("--state", words.state, "free, reserved, programmed or spoiled: only these")
+      ->check(CLI::IsMember({"free", "reserved", "programmed", "spoiled"}));
+  CLI::Option* list_json = pool_list->add_flag("--json", words.json, "A JSON array");
+  pool_list->add_flag("--csv", words.csv, "CSV with a header row")->excludes(list_json);
+  AddDatabaseOption(pool_list, &words.db);
+  CLI::App* pool_release = pool->add_subcommand(
+      "release", "Settles the numbers a run that will never come back holds: spoiled, each with a record");
+  CLI::Option* release_run = pool_release->add_option("--run", words.run_id, "The run (its run_id)");
+  pool_release->add_option("--station", words.station, "The station, with --host")->excludes(release_run);
+  pool_release->add_option("--host", words.host, "The station's PC, with --station")->excludes(release_run);
+  pool_release->add_flag("--force", words.force,
+                         "A run of another PC, whose processes this one cannot see");
+  AddDatabaseOption(pool_release, &words.db);
 
   CLI::App* history = app.add_subcommand(
       "history", "One record per board attempt of provision, oldest first");
@@ -138,8 +169,13 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   history->add_option("--address", words.address, "Only this controller address");
   history->add_option("--station", words.station, "Only this station");
   history->add_option("--since", words.since,
-                      "Only attempts started at or after this UTC time "
-                      "(ISO 8601, e.g. 2024-05-01 or 2024-05-01T08:00:00Z)");
+                      "Only attempts started at or after TIME: ISO 8601 (2024-05-01, "
+                      "2024-05-01T08:00:00Z, 2024-05-01 10:00+02:00; UTC without a zone)");
+  history->add_option("--until", words.until,
+                      "Only attempts started at or before TIME (a date: to its end)");
+  history->add_option("--result", words.result, "ok or failed: only the attempts that passed, or failed")
+      ->check(CLI::IsMember({"ok", "failed"}));
+  history->add_option("--run", words.run_id, "Only the attempts of this run (its run_id)");
   AddDatabaseOption(history, &words.db);
 
   CLI::App* provision = app.add_subcommand(
@@ -162,8 +198,19 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   provision->add_flag("--scan", words.scan,
                       "Ask on the terminal for each board's serial number")
       ->excludes(serials);
-  provision->add_flag("--rework", words.rework,
-                      "Accept serial numbers already programmed: a new attempt");
+  provision->add_option("--address", words.addresses,
+                        "Only the board at ADDRESS, BB:DD.F or BB-DD-F (repeatable)")
+      ->check(AddressCheck());
+  provision->add_option("--expect", words.expect,
+                        "Refuse the run, before any erase, unless N boards are chosen");
+  provision->add_option("--rework", words.rework,
+                        "ADDRESS, or all: program the board even when it carries a number "
+                        "already programmed or its serial is; its old number is retired "
+                        "(repeatable)");
+  provision->add_option("--serial-pattern", words.serial_pattern,
+                        "REGEX every serial must match (ECMAScript syntax, whole serial)");
+  provision->add_option("--slots", words.slots,
+                        "FILE of \"ADDRESS = LABEL\" lines: --scan names each board by its slot");
   provision->add_option("--board-timeout", words.board_timeout,
                         "Seconds a board may take before its worker is ended "
                         "(default: from the ROM part, about 100 s)")
@@ -230,6 +277,9 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   options->has_station = !words.station.empty();
   options->since = words.since;
   options->has_since = !words.since.empty();
+  options->until = words.until;
+  options->result = words.result;
+  options->run_id = words.run_id;
   options->firmware_path = platform::WideFromUtf8(words.firmware);
   options->config_path = platform::WideFromUtf8(words.config);
   options->jobs = words.jobs;
@@ -238,6 +288,13 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   options->scan = words.scan;
   options->rework = words.rework;
   options->serials = words.serials;
+  for (const std::string& a : words.addresses) {
+    options->addresses.push_back(kNoAddress);
+    ParsePciAddress(a, &options->addresses.back());
+  }
+  options->expect = words.expect;
+  options->serial_pattern = words.serial_pattern;
+  options->slots_path = platform::WideFromUtf8(words.slots);
   options->history_format = words.csv    ? HistoryFormat::kCsv
                             : words.json ? HistoryFormat::kJson
                                          : HistoryFormat::kText;
@@ -247,6 +304,12 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
     options->image_path = platform::WideFromUtf8(words.file);
   }
   if (pool_status->parsed()) options->command = Command::kPoolStatus;
+  if (pool_list->parsed()) options->command = Command::kPoolList;
+  if (pool_release->parsed()) options->command = Command::kPoolRelease;
+  options->state = words.state;
+  options->host = words.host;
+  options->force = words.force;
+  options->csv = words.csv;
   if (provision->parsed()) options->command = Command::kProvision;
   if (history->parsed()) options->command = Command::kHistory;
   if (journal->parsed()) options->command = Command::kJournal;

@@ -17,6 +17,8 @@ enum class Command { kList,
                      kPoolAdd,
                      kPoolImport,
                      kPoolStatus,
+                     kPoolList,
+                     kPoolRelease,
                      kHistory,
                      kProvision,
                      kJournal };
@@ -49,6 +51,13 @@ struct VxromOptions {
   std::string serial;   ///< history --serial.
   std::string station;  ///< history --station; provision's station.
   std::string since;    ///< history --since.
+  std::string until;    ///< history --until; empty: none.
+  std::string result;   ///< history --result ok|failed; empty: both.
+  std::string run_id;   ///< history, pool release --run; empty: every run.
+  std::string state;    ///< pool list --state; empty: every state.
+  std::string host;     ///< pool release --host.
+  bool force = false;   ///< pool release --force: a run of another PC.
+  bool csv = false;     ///< pool list --csv.
   bool has_eui = false, has_serial = false, has_station = false,
        has_since = false;
   std::wstring firmware_path;  ///< provision FIRMWARE.
@@ -57,8 +66,12 @@ struct VxromOptions {
   uint32_t board_timeout = 0;  ///< --board-timeout, s; 0: from the part.
   bool no_eui = false;
   bool scan = false;
-  bool rework = false;
-  std::vector<std::string> serials;  ///< --serial ADDRESS=TEXT, as given.
+  std::vector<std::string> rework;     ///< --rework ADDRESS or "all", as given.
+  std::vector<std::string> serials;    ///< --serial ADDRESS=TEXT, as given.
+  std::vector<PciAddress> addresses;   ///< provision --address, repeatable.
+  unsigned expect = 0;                 ///< --expect N; 0: any number.
+  std::string serial_pattern;          ///< --serial-pattern REGEX.
+  std::wstring slots_path;             ///< --slots FILE; empty: none.
 };
 
 /// Reads args (the program's own name first) into *options.

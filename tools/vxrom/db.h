@@ -92,8 +92,14 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path,
 std::unique_ptr<Database> OpenOdbc(const std::string& connection,
                                    std::string* error);
 
-/// The URL with any password hidden: PWD=... and PASSWORD=... values
-/// become "***", so that no message ever shows one.
+/// The URL with any password hidden: PWD=... and PASSWORD=... values,
+/// and a URL's "user:password@", become "***", so that no message ever
+/// shows one.
 std::string MaskCredentials(const std::string& text);
+
+/// The ODBC connection string of a PostgreSQL URL ("postgresql://USER:
+/// PASSWORD@HOST:PORT/DATABASE?sslmode=MODE"), for the PostgreSQL Unicode
+/// driver.  @return false with *why (masked) for a URL it cannot map.
+bool PostgresUrlToOdbc(const std::string& url, std::string* connection, std::string* why);
 
 #endif  // VXROM_DB_H_

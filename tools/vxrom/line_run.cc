@@ -202,7 +202,12 @@ void ProvisionRun::SettleDeadWorker(size_t i, bool signalled, int exit_code) {
   s.number = task.eui;
   s.outcome = w.touching ? Outcome::kSpoiled : Outcome::kReleased;
   s.record = ParentRecord(i, board.result, board.reason);
-  Keep({s});
+  std::vector<Settlement> settlements = {s};
+  if (w.touching) {
+    const std::vector<Settlement> retired = Superseded(task, *s.record);
+    settlements.insert(settlements.end(), retired.begin(), retired.end());
+  }
+  Keep(settlements);
 }
 
 void ProvisionRun::SettleUntouched(size_t i) {
@@ -227,8 +232,14 @@ ProvisionTally ProvisionRun::Run() {
   size_t next = 0, running = 0;
   for (;;) {
     // No board starts once a stop was asked for.
-    while (next < boards_.size() && running < jobs && !host_.StopRequested())
-      if (StartWorker(next++)) ++running;
+    while (next < boards_.size() && running < jobs && !host_.StopRequested()) {
+      if (boards_[next].stage == BoardStage::kSkipped) {
+        ++next;
+        ++tally_.skipped;
+      } else if (StartWorker(next++)) {
+        ++running;
+      }
+    }
     if (running == 0) break;
     host_.Wait(kWaitMs);
     for (size_t i = 0; i < workers_.size(); ++i) {
@@ -239,6 +250,11 @@ ProvisionTally ProvisionRun::Run() {
     EndOverdue();
     observer_.Tick();
   }
-  for (size_t i = next; i < boards_.size(); ++i) SettleUntouched(i);
+  for (size_t i = next; i < boards_.size(); ++i) {
+    if (boards_[i].stage == BoardStage::kSkipped)
+      ++tally_.skipped;
+    else
+      SettleUntouched(i);
+  }
   return tally_;
 }

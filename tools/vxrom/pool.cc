@@ -11,7 +11,11 @@
 #include "platform/program.h"
 #include "platform/text.h"
 #include "vxrom/exit_codes.h"
+#include "device/exit_codes.h"
+#include "platform/process.h"
 #include "vxrom/journal.h"
+#include "vxrom/record_json.h"
+#include "vxrom/recovery.h"
 #include "vxrom/text.h"
 
 namespace {
@@ -67,7 +71,7 @@ int AddRanges(Store& store, const std::vector<Range>& ranges) {
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   uint64_t count = 0;
   for (const Range& r : ranges) count += r.second - r.first + 1;
-  WriteResult("added " + std::to_string(count) + " EUI-64s in " +
+  WriteResult("added " + std::to_string(count) + (count == 1 ? " EUI-64 in " : " EUI-64s in ") +
               std::to_string(ranges.size()) +
               (ranges.size() == 1 ? " range" : " ranges") + ": " +
               FormatEui64Value(ranges.front().first) + " to " +
@@ -206,6 +210,86 @@ int Status(const VxromOptions& options, Store& store) {
   return 0;
 }
 
+/// pool list.
+int List(const VxromOptions& options, Store& store) {
+  std::vector<PoolSpan> spans;
+  std::string reason;
+  const StoreStatus status =
+      store.Spans(options.state.empty() ? std::nullopt : std::optional<std::string>(options.state), &spans, &reason);
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+  typedef nlohmann::ordered_json Json;
+  Json all = Json::array();
+  for (const PoolSpan& s : spans) {
+    const bool reserved = s.state == "reserved";
+    Json j = {{"state", s.state}, {"first", FormatEui64Value(s.first)}, {"last", FormatEui64Value(s.last)},
+              {"count", s.last - s.first + 1}};
+    j["station"] = reserved ? Json(s.station) : Json(nullptr);
+    j["host"] = reserved ? Json(s.host) : Json(nullptr);
+    j["run_id"] = reserved ? Json(s.run_id) : Json(nullptr);
+    all.push_back(j);
+  }
+  if (options.json) {
+    WriteResult(JsonText(all, 2) + "\n");
+    return 0;
+  }
+  const char* const columns[] = {"state", "first", "last", "count", "station", "host", "run_id"};
+  std::string out;
+  for (const char* c : columns) out += std::string(out.empty() ? "" : options.csv ? "," : "  ") + c;
+  out += options.csv ? platform::kCrLf : "\n";
+  for (const Json& j : all) {
+    std::string line;
+    for (const char* c : columns) {
+      const Json& v = j[c];
+      const std::string text = v.is_null() ? (options.csv ? "" : "-") : v.is_string() ? v.get<std::string>() : v.dump();
+      line += (line.empty() ? "" : options.csv ? "," : "  ") + text;
+    }
+    out += line + (options.csv ? platform::kCrLf : "\n");
+  }
+  WriteResult(out);
+  return 0;
+}
+
+/// pool release: the run's reservations spoiled, each with a record,
+/// once the run is known not to be alive.
+int Release(const VxromOptions& options, Store& store) {
+  ReservationQuery query;
+  if (!options.run_id.empty()) query.run_id = options.run_id;
+  if (!options.station.empty() && !options.host.empty()) query = {std::nullopt, options.station, options.host};
+  if (!query.run_id && !query.station) {
+    Reason("pool release needs --run RUN, or --station NAME with --host HOST");
+    return kExitCommandLine;
+  }
+  std::vector<Reservation> reservations;
+  std::string reason;
+  StoreStatus status = store.Reservations(query, &reservations, &reason);
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+  const std::string here = platform::HostName();
+  std::unique_ptr<Journal> journal = Journal::Open(Journal::DefaultPath(), true, &reason);
+  for (const Reservation& r : reservations) {
+    const auto alive = [](const RunProcess& p) { return platform::ProcessAlive(p.pid, p.start); };
+    if (r.host == here && RunAlive(journal.get(), r.run_id, r, alive)) {
+      Reason("run " + r.run_id + " is alive (process " + std::to_string(r.pid) + " on " + r.host +
+             "): nothing released");
+      return kExitCommandLine;
+    }
+    if (r.host != here && !options.force) {
+      Reason("run " + r.run_id + " is on " + r.host + ", whose processes this PC cannot see: if it "
+             "will not come back, --force releases its numbers; nothing released");
+      return kExitCommandLine;
+    }
+  }
+  for (const Reservation& r : reservations) {
+    const Settlement s = SpoiledReservation(
+        r, "released by hand (vxrom pool release on " + here + "): the run that reserved it (process " +
+               std::to_string(r.pid) + " on " + r.host + ") will not come back; the board may carry it, "
+               "so it is spoiled");
+    if ((status = store.Settle(s, &reason)) != StoreStatus::kOk) return StoreFailure(status, reason);
+  }
+  WriteResult("released " + std::to_string(reservations.size()) + " reserved EUI-64" +
+              (reservations.size() == 1 ? "" : "s") + " as spoiled\n");
+  return 0;
+}
+
 }  // namespace
 
 int PoolCommand(const VxromOptions& options) {
@@ -217,6 +301,8 @@ int PoolCommand(const VxromOptions& options) {
   if (result != 0) return result;
   std::unique_ptr<Store> store = OpenOptionsStore(options);
   if (!store) return kExitDatabase;
+  if (options.command == Command::kPoolList) return List(options, *store);
+  if (options.command == Command::kPoolRelease) return Release(options, *store);
   if (ranges.empty()) return Status(options, *store);
   return AddRanges(*store, ranges);
 }

@@ -1,8 +1,9 @@
 #include "vxrom/provision.h"
 
-#include <set>
+#include <algorithm>
 
 #include "app/console_reporter.h"
+#include "device/exit_codes.h"
 #include "device/library_loader.h"
 #include "device/session.h"
 #include "device/target.h"
@@ -14,6 +15,7 @@
 #include "platform/text.h"
 #include "rom/image_source.h"
 #include "rom/job.h"
+#include "vxrom/board_choice.h"
 #include "vxrom/exit_codes.h"
 #include "vxrom/pool.h"
 #include "vxrom/provision_view.h"
@@ -24,6 +26,7 @@
 #include "vxrom/line_run.h"
 #include "vxrom/record_json.h"
 #include "vxrom/recovery.h"
+#include "vxrom/serials.h"
 #include "vxrom/text.h"
 
 namespace {
@@ -32,109 +35,44 @@ void Reason(const std::string& text) {
   VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
 }
 
-/// The controllers the firmware is for: enumerated and the image's
-/// revision read with the library started, which is stopped again before
-/// any worker opens a controller.
-int ChooseBoards(const VxromOptions& options, std::vector<BoardState>* boards) {
-  const Console console(nullptr, L"vxrom");
-  ConsoleReporter reporter(console, L"--address", L"--no-revision-check");
-  DeviceSession session(&reporter);
-  session.rom_type_selector = kRomTypeAuto;
-  RomJob job(session);
-  job.firmware_path = options.firmware_path;
-  job.config_path = options.config_path;
-  StartedLibrary library;
-  int result = library.Start(session);
-  if (result != 0) return result;
-  RomBuffer image;
-  uint8_t revision = NO_REVISION;
-  if ((result = LoadSomeDevices(session)) == 0 &&
-      (result = AllocateRomBuffer(session, kMaxImageSize, &image)) == 0 &&
-      (result = UpdateImage(job, nullptr, image.get())) == 0)
-    result = ImageRevision(job, image.get(), kMaxImageSize, &revision);
-  if (result == 0) {
-    for (uint32_t i = 0; i < session.devices.count; ++i) {
-      const DeviceRecord& record = session.devices.list[i];
-      if (!IsSupportedChip(record.chip_revision) || !RevisionMatches(revision, record.chip_revision)) continue;
-      BoardState board;
-      board.address = record.address;
-      board.chip_revision = record.chip_revision;
-      boards->push_back(board);
-    }
-    if (boards->empty()) {
-      Reason("no controller of chip revision " + std::to_string(revision) +
-             ", which the firmware is for: nothing written");
-      result = -6;
-    }
-  }
-  return library.Stop(session, result);
+/// Refuses the run before any prompt when the pool cannot cover the
+/// boards to program.  @return 0, -21 or a store failure's code.
+int CheckPoolCovers(const VxromOptions& options, Store& store, const std::vector<BoardState>& boards) {
+  if (options.no_eui) return 0;
+  const size_t wanted = static_cast<size_t>(std::count_if(
+      boards.begin(), boards.end(), [](const BoardState& b) { return b.stage != BoardStage::kSkipped; }));
+  PoolCounts counts;
+  std::string reason;
+  const StoreStatus status = store.Counts(&counts, &reason);
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+  if (counts.free >= wanted) return 0;
+  Reason("the pool has " + std::to_string(counts.free) + " free EUI-64" + (counts.free == 1 ? "" : "s") +
+         " for " + std::to_string(wanted) + " board" + (wanted == 1 ? "" : "s") +
+         ": nothing reserved, no ROM touched (vxrom pool add adds more)");
+  return kExitPoolTooSmall;
 }
 
-/// --serial ADDRESS=TEXT and --scan: each board's label, checked before
-/// any board is touched.
-int AssignSerials(const VxromOptions& options, Store& store, std::vector<BoardState>* boards) {
-  std::set<std::string> seen;
-  auto take = [&](BoardState& board, const std::string& serial) {
-    if (!seen.insert(serial).second) {
-      Reason("serial \"" + serial + "\" is given for two boards: no board touched");
-      return false;
-    }
-    board.serial = serial;
-    return true;
+/// The serials of the boards to program: from --serial, or scanned.
+int BindSerials(const VxromOptions& options, Store& store, std::vector<BoardState>* boards) {
+  SerialRules rules;
+  SlotLabels slots;
+  std::string why;
+  if (!MakeSerialRules(options.serial_pattern, &rules, &why) ||
+      (!options.slots_path.empty() && !ReadSlots(options.slots_path, &slots, &why))) {
+    Reason(why);
+    return kExitCommandLine;
+  }
+  const ProgrammedLookup programmed = [&store](const std::string& serial,
+                                               std::optional<HistoryRecord>* record,
+                                               std::string* reason) {
+    return store.ProgrammedSerial(serial, record, reason);
   };
-  for (const std::string& word : options.serials) {
-    const size_t equals = word.find('=');
-    PciAddress address = kNoAddress;
-    if (equals == std::string::npos || equals + 1 == word.size() ||
-        !ParsePciAddress(word.substr(0, equals), &address)) {
-      Reason("--serial " + word + ": not ADDRESS=TEXT (e.g. 04:00.0=SN1234)");
-      return -4;
-    }
-    BoardState* found = nullptr;
-    for (BoardState& b : *boards)
-      if (b.address == address) found = &b;
-    if (!found) {
-      Reason("--serial " + word + ": no board at " + FormatPciAddress(address) + " is chosen for this firmware");
-      return -4;
-    }
-    if (found->serial) {
-      Reason("--serial names " + FormatPciAddress(address) + " twice");
-      return -4;
-    }
-    if (!take(*found, word.substr(equals + 1))) return -4;
-  }
-  if (options.scan) {
-    for (BoardState& b : *boards) {
-      platform::WriteConsoleText(stderr, L"board at " + platform::WideFromUtf8(FormatPciAddress(b.address)) + L": ");
-      fflush(stderr);
-      std::string line;
-      if (!platform::ReadTerminalLine(&line) || line.empty()) {
-        Reason("no serial for the board at " + FormatPciAddress(b.address) + ": no board touched");
-        return -4;
-      }
-      if (!platform::IsUtf8(line)) {
-        Reason("the serial scanned for the board at " + FormatPciAddress(b.address) +
-               " is not valid text: no board touched");
-        return -4;
-      }
-      if (!take(b, line)) return -4;
-    }
-  }
-  if (options.rework) return 0;
-  for (const BoardState& b : *boards) {
-    if (!b.serial) continue;
-    bool programmed = false;
-    std::string reason;
-    StoreStatus status = store.SerialProgrammed(*b.serial, &programmed, &reason);
-    if (status != StoreStatus::kOk) return StoreFailure(status, reason);
-    if (programmed) {
-      Reason("serial \"" + *b.serial + "\" (" + FormatPciAddress(b.address) +
-             ") is in history as programmed already (--rework records a new "
-             "attempt): no board touched");
-      return kExitSerialProgrammed;
-    }
-  }
-  return 0;
+  const LineReader read = [](const std::string& prompt, std::string* line) {
+    platform::WriteConsoleText(stderr, platform::WideFromUtf8(prompt));
+    fflush(stderr);
+    return platform::ReadTerminalLine(line);
+  };
+  return AssignSerials(options, rules, slots, programmed, read, boards);
 }
 
 RunIdentity NewRun(const VxromOptions& options) {
@@ -163,6 +101,7 @@ std::vector<WorkerTask> Tasks(const VxromOptions& options, const RunIdentity& ru
     t.station = run.station;
     t.serial = b.serial;
     t.chip_revision = b.chip_revision;
+    t.supersedes = b.supersedes;
     t.journal = journal;
     t.store_id = store.id;
     t.store_url = store.url;
@@ -237,20 +176,27 @@ int ProvisionCommand(const VxromOptions& options) {
   std::unique_ptr<Journal> journal = PrepareStation(*store, name, run, &result);
   if (!journal) return result;
   std::vector<BoardState> boards;
-  if ((result = ChooseBoards(options, &boards)) != 0) return result;
-  if ((result = AssignSerials(options, *store, &boards)) != 0) return result;
+  if ((result = ChooseBoards(options, &boards)) != 0 ||
+      (result = SkipProgrammed(options, *store, &boards)) != 0 ||
+      (result = CheckPoolCovers(options, *store, boards)) != 0 ||
+      (result = BindSerials(options, *store, &boards)) != 0)
+    return result;
   // From the reservation on, a stop request lets the run settle every
   // number it holds.
   platform::HoldStopRequests();
   std::string reason, folder;
   if (!options.no_eui) {
     std::vector<BoardClaim> claims;
-    for (const BoardState& b : boards)
-      claims.push_back({FormatPciAddress(b.address), b.serial});
+    std::vector<BoardState*> taking;
+    for (BoardState& b : boards) {
+      if (b.stage == BoardStage::kSkipped) continue;
+      claims.push_back({FormatPciAddress(b.address), b.serial, b.rework});
+      taking.push_back(&b);
+    }
     std::vector<uint64_t> numbers;
-    const StoreStatus status = store->Reserve(run, claims, options.rework, &numbers, &reason);
+    const StoreStatus status = store->Reserve(run, claims, false, &numbers, &reason);
     if (status != StoreStatus::kOk) return StoreFailure(status, reason);
-    for (size_t i = 0; i < boards.size(); ++i) boards[i].eui = numbers[i];
+    for (size_t i = 0; i < taking.size(); ++i) taking[i]->eui = numbers[i];
     std::wstring why;
     if (!platform::MakePrivateFolder("vxrom", &folder, &why))
       Reason(platform::Utf8FromWide(why) + ": every board fails before its erase");
@@ -278,5 +224,7 @@ int ProvisionCommand(const VxromOptions& options) {
     Reason(std::to_string(tally.failed) + " of " + std::to_string(boards.size()) + " boards failed");
   if (!AllDelivered(delivery, delivered, journal->path())) return kExitRecordsWaiting;
   if (tally.failed > 0) return kExitBoardsFailed;
+  if (tally.programmed == 0 && tally.untouched == 0)
+    Reason("every chosen board is programmed already: nothing written (--rework ADDRESS programs one anew)");
   return tally.untouched > 0 ? kExitStopped : 0;
 }

@@ -29,6 +29,19 @@ Json BoardJson(const BoardState& b) {
   return j;
 }
 
+const char* Verdict(const BoardState& b) {
+  switch (b.stage) {
+    case BoardStage::kPassed:
+      return "PASS";
+    case BoardStage::kFailed:
+      return "FAIL";
+    case BoardStage::kSkipped:
+      return "SKIPPED";
+    default:
+      return "UNTOUCHED";
+  }
+}
+
 }  // namespace
 
 std::string ProvisionView::Line(const BoardState& b) const {
@@ -53,6 +66,8 @@ void ProvisionView::Begin() {
     }
   }
   if (mode_ == ViewMode::kTerminal) Redraw();
+  for (size_t i = 0; i < boards_.size(); ++i)
+    if (boards_[i].stage == BoardStage::kSkipped) Finished(i);
 }
 
 void ProvisionView::Changed(size_t i) {
@@ -82,9 +97,7 @@ void ProvisionView::Finished(size_t i) {
     dirty_ = true;
     return;
   }
-  const char* verdict = b.stage == BoardStage::kPassed   ? "PASS"
-                        : b.stage == BoardStage::kFailed ? "FAIL"
-                                                         : "UNTOUCHED";
+  const char* verdict = Verdict(b);
   if (mode_ == ViewMode::kLines) {
     WriteResult(FormatPciAddress(b.address) + "  " + Padded(b.serial.value_or("-"), 12) +
                 "  " + EuiText(b) + "  " + verdict +
@@ -119,16 +132,19 @@ void ProvisionView::Redraw() {
 void ProvisionView::Summary(const ProvisionTally& tally) {
   const std::string counts = std::to_string(tally.programmed) + " programmed, " +
                              std::to_string(tally.failed) + " failed, " +
-                             std::to_string(tally.untouched) + " untouched";
+                             std::to_string(tally.untouched) + " untouched" +
+                             (tally.skipped ? ", " + std::to_string(tally.skipped) + " skipped" : "");
   if (mode_ == ViewMode::kJson) {
     Json boards = Json::array();
     for (const BoardState& b : boards_) {
       Json j = BoardJson(b);
-      j["result"] = b.stage == BoardStage::kUntouched ? Json(nullptr) : Json(b.result);
+      const bool done = b.stage == BoardStage::kPassed || b.stage == BoardStage::kFailed;
+      j["result"] = done ? Json(b.result) : Json(nullptr);
+      j["verdict"] = Verdict(b);
       j["reason"] = b.reason.empty() ? Json(nullptr) : Json(b.reason);
       boards.push_back(j);
     }
-    Json summary = {{"event", "summary"}, {"programmed", tally.programmed}, {"failed", tally.failed}, {"untouched", tally.untouched}, {"boards", boards}};
+    Json summary = {{"event", "summary"}, {"programmed", tally.programmed}, {"failed", tally.failed}, {"untouched", tally.untouched}, {"skipped", tally.skipped}, {"boards", boards}};
     WriteResult(summary.dump() + "\n");
     return;
   }
@@ -141,14 +157,16 @@ void ProvisionView::Summary(const ProvisionTally& tally) {
   for (const BoardState& b : boards_) {
     const bool pass = b.stage == BoardStage::kPassed;
     const bool fail = b.stage == BoardStage::kFailed;
-    std::string verdict = pass ? "PASS" : fail ? "FAIL"
-                                               : "----";
+    std::string verdict = pass                               ? "PASS"
+                          : fail                             ? "FAIL"
+                          : b.stage == BoardStage::kSkipped ? "SKIP"
+                                                             : "----";
     if (colour_) verdict = (pass ? "\x1b[1;32m" : fail ? "\x1b[1;31m"
                                                        : "\x1b[1;33m") +
                            verdict + "\x1b[0m";
     text += "  " + verdict + "  " + FormatPciAddress(b.address) + "  " +
             Padded(b.serial.value_or("-"), 12) + "  " + EuiText(b);
-    if (fail) text += "  " + b.reason;
+    if (fail || b.stage == BoardStage::kSkipped) text += "  " + b.reason;
     if (b.stage == BoardStage::kUntouched) text += "  untouched";
     text += "\n";
   }

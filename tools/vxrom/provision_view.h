@@ -19,7 +19,8 @@ enum class BoardStage { kWaiting,
                         kRunning,
                         kPassed,
                         kFailed,
-                        kUntouched };
+                        kUntouched,
+                        kSkipped };
 
 /// One chosen board, as the run knows it.
 struct BoardState {
@@ -31,7 +32,11 @@ struct BoardState {
   std::string phase = "waiting";  ///< waiting, started, erase, write, verify.
   uint32_t percent = 0;
   int result = 0;
-  std::string reason;  ///< Why it failed; empty otherwise.
+  std::string reason;  ///< Why it failed, or was skipped; empty otherwise.
+  std::optional<uint64_t> rom_eui;  ///< The number its ROM holds now.
+  std::optional<std::string> rom_serial;  ///< That number's serial, when programmed.
+  bool rework = false;              ///< --rework names it.
+  std::vector<uint64_t> supersedes;  ///< Numbers its rework takes off it.
 };
 
 /// The closing counts.
@@ -39,6 +44,7 @@ struct ProvisionTally {
   uint32_t programmed = 0;
   uint32_t failed = 0;
   uint32_t untouched = 0;
+  uint32_t skipped = 0;
 };
 
 /// How the run is shown.

@@ -12,6 +12,16 @@
 
 #include "vxrom/db.h"
 
+/// The time now, UTC, as ISO 8601 ("2024-05-01T12:00:00Z").
+std::string UtcTimestamp();
+
+/// Reads an EUI-64 as an .eui file writes it, "XX-XX-XX-XX-XX-XX-XX-XX",
+/// or with colons, "XX:XX:...", either case.  @return false when text is
+/// not one.
+bool ParseEui64(const std::string& text, uint64_t* value);
+/// The display form of value ("02-56-58-...").
+std::string FormatEui64Value(uint64_t value);
+
 /// One board attempt as history keeps it.
 struct HistoryRecord {
   std::string started;

@@ -21,6 +21,15 @@ struct RecoveryTally {
   uint64_t spoiled = 0;       ///< Spoiled, no outcome anywhere.
 };
 
+/// True while a process of the run is alive: the one that reserved
+/// first, or one the journal notes for run_id (its workers).
+bool RunAlive(Journal* journal, const std::string& run_id, const Reservation& first,
+              const std::function<bool(const RunProcess&)>& alive);
+
+/// The settlement that spoils a reservation whose run will not come
+/// back, its record saying why.
+Settlement SpoiledReservation(const Reservation& reservation, const std::string& why);
+
 /// Settles the reservations of run.station on run.host held by another
 /// run whose processes are all gone (alive tells; its parent, and its
 /// workers as the journal notes them).

@@ -90,8 +90,19 @@ bool MigrateTo2(Transaction& tx) {
                                                                                                                       });
 }
 
+/// 2 to 3: what a board's rework and a scan look up, indexed: serials
+/// as they compare (without case), and numbers in their display form.
+bool MigrateTo3(Transaction& tx) {
+  return Run(tx, {
+                     "CREATE INDEX vxrom_history_serial_key ON vxrom_history (lower(serial))",
+                     "CREATE INDEX vxrom_history_eui ON vxrom_history (eui64)",
+                     "CREATE INDEX vxrom_eui_text ON vxrom_eui (eui64)",
+                     "UPDATE vxrom_schema SET version = 3 WHERE id = 1",
+                 });
+}
+
 /// The migrations in order: kMigrations[v] takes version v to v + 1.
-bool (*const kMigrations[])(Transaction&) = {CreateVersion1, MigrateTo2};
+bool (*const kMigrations[])(Transaction&) = {CreateVersion1, MigrateTo2, MigrateTo3};
 
 }  // namespace
 

@@ -4,12 +4,17 @@
 #ifndef VXROM_SERIALS_H_
 #define VXROM_SERIALS_H_
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "device/controller_library.h"
+#include "vxrom/command_line.h"
+#include "vxrom/provision_view.h"
+#include "vxrom/store.h"
 
 /// What a serial must look like.
 struct SerialRules {
@@ -41,5 +46,25 @@ bool ReadSlots(const std::wstring& path, SlotLabels* slots, std::string* why);
 /// How a prompt or a reason names the board at address: "slot A3
 /// (04:00.0)", or "04:00.0" without a label.
 std::string BoardName(PciAddress address, const SlotLabels& slots);
+
+/// The attempt that programmed a serial, none when none (Store::
+/// ProgrammedSerial).
+typedef std::function<StoreStatus(const std::string& serial, std::optional<HistoryRecord>* record,
+                                  std::string* reason)>
+    ProgrammedLookup;
+/// Shows prompt and reads one line typed or scanned; false at the end of
+/// the input.
+typedef std::function<bool(const std::string& prompt, std::string* line)> LineReader;
+
+/// Binds a serial to each board still to program: from --serial words,
+/// or with --scan read for each board in turn, asking for the same board
+/// again after a slip (nothing, not text, not of the pattern, a board's
+/// serial twice, or one programmed already).  A serial programmed
+/// already goes to a board --rework names, whose number it retires.
+/// @return 0, -4 (a word malformed or twice, the input's end), -24 (a
+///         --serial programmed already) or a store failure's code.
+int AssignSerials(const VxromOptions& options, const SerialRules& rules, const SlotLabels& slots,
+                  const ProgrammedLookup& programmed, const LineReader& read,
+                  std::vector<BoardState>* boards);
 
 #endif  // VXROM_SERIALS_H_

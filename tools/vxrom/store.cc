@@ -39,13 +39,33 @@ uint64_t KeyValue(const std::optional<std::string>& text) {
   return Value(ToInt(text));
 }
 
-/// "started, finished, ..." of history.
-std::string HistoryColumns() {
+/// "started, finished, ..." of history, each after prefix.
+std::string HistoryColumns(const std::string& prefix = "") {
   std::string columns;
   for (size_t i = 0; i < kHistoryFieldCount; ++i)
-    columns += std::string(i ? ", " : "") + kHistoryFields[i];
+    columns += std::string(i ? ", " : "") + prefix + kHistoryFields[i];
   return columns;
 }
+
+/// Reads history records from rows of HistoryColumns.
+StoreStatus RecordsFromRows(const std::vector<SqlRow>& rows, std::vector<HistoryRecord>* records,
+                            std::string* reason) {
+  for (const SqlRow& r : rows) {
+    HistoryRecord h;
+    for (size_t i = 0; i < kHistoryFieldCount; ++i)
+      if (!SetHistoryField(i, r[i], &h)) {
+        *reason = std::string("a history record's ") + kHistoryFields[i] + " is unreadable";
+        return StoreStatus::kUnavailable;
+      }
+    records->push_back(std::move(h));
+  }
+  return StoreStatus::kOk;
+}
+
+/// The condition on history h joined with its number e that the attempt
+/// still programs its board: its number was neither superseded nor
+/// spoiled since (or it had none).
+const char kStillProgrammed[] = "h.result = 0 AND (h.eui64 IS NULL OR e.state = 'programmed')";
 
 /// "?, ?, ..." for count values.
 std::string Marks(size_t count) {
@@ -74,40 +94,6 @@ bool DatabaseUrlKeeps(const std::string& url, std::string* why) {
   return true;
 }
 
-std::string UtcTimestamp() {
-  const time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  const struct tm* utc = gmtime(&now);
-  char text[32] = {};
-  if (utc) strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc);
-  return text;
-}
-
-bool ParseEui64(const std::string& text, uint64_t* value) {
-  if (text.size() != 23) return false;
-  uint64_t v = 0;
-  for (size_t i = 0; i < 23; ++i) {
-    const char c = text[i];
-    if (i % 3 == 2) {
-      if (c != '-') return false;
-      continue;
-    }
-    unsigned digit = c >= '0' && c <= '9'   ? static_cast<unsigned>(c - '0')
-                     : c >= 'a' && c <= 'f' ? static_cast<unsigned>(c - 'a' + 10)
-                     : c >= 'A' && c <= 'F' ? static_cast<unsigned>(c - 'A' + 10)
-                                            : 16u;
-    if (digit == 16) return false;
-    v = v << 4 | digit;
-  }
-  *value = v;
-  return true;
-}
-
-std::string FormatEui64Value(uint64_t value) {
-  uint8_t bytes[8];
-  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(value >> (56 - 8 * i));
-  return FormatEui64(bytes);
-}
-
 std::unique_ptr<Store> Store::Open(const std::string& url,
                                    std::string* reason) {
   std::string error;
@@ -116,9 +102,13 @@ std::unique_ptr<Store> Store::Open(const std::string& url,
     db = OpenSqlite(url.substr(7), &error);
   } else if (url.rfind("odbc:", 0) == 0) {
     db = OpenOdbc(url.substr(5), &error);
+  } else if (url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0) {
+    std::string connection;
+    if (!PostgresUrlToOdbc(url, &connection, reason)) return nullptr;
+    db = OpenOdbc(connection, &error);
   } else {
     *reason = "the database \"" + MaskCredentials(url) +
-              "\" is neither sqlite:PATH nor odbc:CONNECTION-STRING";
+              "\" is neither sqlite:PATH, odbc:CONNECTION-STRING nor postgresql://...";
     return nullptr;
   }
   if (!db) {
@@ -235,6 +225,14 @@ StoreStatus Store::Counts(PoolCounts* counts, std::string* reason) {
 
 namespace {
 
+/// A serial as the database's lower() compares it (letters A to Z).
+std::string SerialKeyOf(const std::string& serial) {
+  std::string key = serial;
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return key;
+}
+
 /// Refuses (kSerialTaken) a board whose serial is programmed already
 /// (history has it: a number becomes programmed with its record) or
 /// reserved by a run now (few rows, found by state).  On a server the
@@ -245,25 +243,26 @@ StoreStatus CheckSerials(Transaction& tx, const std::vector<BoardClaim>& boards,
   std::vector<SqlValue> serials;
   std::map<std::string, std::string> address_of;
   for (const BoardClaim& b : boards)
-    if (b.serial) {
+    if (b.serial && !b.rework) {
       serials.emplace_back(*b.serial);
-      address_of[*b.serial] = b.address;
+      address_of[SerialKeyOf(*b.serial)] = b.address;
     }
   if (serials.empty()) return StoreStatus::kOk;
   if (tx.dialect() == SqlDialect::kPostgres && !tx.Execute(kSerialsInTurn)) return tx.Failed();
   std::vector<SqlValue> params = serials;
   params.insert(params.end(), serials.begin(), serials.end());
+  std::string marks;
+  for (size_t i = 0; i < serials.size(); ++i) marks += i ? ", lower(?)" : "lower(?)";
   std::vector<SqlRow> rows;
-  if (!tx.Execute("SELECT serial, NULL FROM vxrom_history WHERE result = 0 AND serial IN (" +
-                      Marks(serials.size()) +
-                      ") UNION ALL SELECT serial, station FROM vxrom_eui WHERE state = "
-                      "'reserved' AND serial IN (" +
-                      Marks(serials.size()) + ") LIMIT 1",
+  if (!tx.Execute(std::string("SELECT h.serial, NULL FROM vxrom_history h LEFT JOIN vxrom_eui e ON ") +
+                      "e.eui64 = h.eui64 WHERE " + kStillProgrammed + " AND lower(h.serial) IN (" +
+                      marks + ") UNION ALL SELECT serial, station FROM vxrom_eui WHERE state = "
+                      "'reserved' AND lower(serial) IN (" + marks + ") LIMIT 1",
                   params, &rows))
     return tx.Failed();
   if (rows.empty()) return StoreStatus::kOk;
   const std::string serial = rows[0][0].value_or("");
-  *reason = "serial \"" + serial + "\" (" + address_of[serial] + ") ";
+  *reason = "serial \"" + serial + "\" (" + address_of[SerialKeyOf(serial)] + ") ";
   *reason += rows[0][1] ? "is being programmed by station \"" + *rows[0][1] + "\" now: no board touched"
                         : "is in history as programmed already (--rework records a new attempt): no board touched";
   return StoreStatus::kSerialTaken;
@@ -352,8 +351,8 @@ StoreStatus Store::Reserve(const RunIdentity& run,
             }
           }
           if (keys.size() < boards.size()) {
-            *why = "the pool has " + std::to_string(keys.size()) + " free EUI-64s for " +
-                   std::to_string(boards.size()) +
+            *why = "the pool has " + std::to_string(keys.size()) + " free EUI-64" +
+                   (keys.size() == 1 ? "" : "s") + " for " + std::to_string(boards.size()) +
                    " boards: nothing reserved, no ROM touched (vxrom pool add adds more)";
             return StoreStatus::kTooSmall;
           }
@@ -447,17 +446,24 @@ StoreStatus Store::Settle(const Settlement& s, std::string* reason) {
       reason);
 }
 
-StoreStatus Store::Reservations(const std::string& station, const std::string& host,
+StoreStatus Store::Reservations(const ReservationQuery& query,
                                 std::vector<Reservation>* reservations, std::string* reason) {
+  std::string sql =
+      "SELECT eui_key, run_id, pid, pid_start, address, serial, reserved_at, station, host "
+      "FROM vxrom_eui WHERE state = 'reserved'";
+  std::vector<SqlValue> params;
+  for (const auto& [value, column] : {std::make_pair(&query.run_id, " AND run_id = ?"),
+                                      std::make_pair(&query.station, " AND station = ?"),
+                                      std::make_pair(&query.host, " AND host = ?")}) {
+    if (!*value) continue;
+    sql += column;
+    params.emplace_back(**value);
+  }
   std::vector<SqlRow> rows;
   const StoreStatus status = Transact(
       Access::kRead, [&](Transaction& tx, std::string*) {
-        return tx.Execute("SELECT eui_key, run_id, pid, pid_start, address, serial, reserved_at "
-                          "FROM vxrom_eui WHERE state = 'reserved' AND station = ? AND host = ? "
-                          "ORDER BY reserved_at, eui_key",
-                          {station, host}, &rows)
-                   ? StoreStatus::kOk
-                   : tx.Failed();
+        return tx.Execute(sql + " ORDER BY reserved_at, eui_key", params, &rows) ? StoreStatus::kOk
+                                                                                 : tx.Failed();
       },
       reason);
   if (status != StoreStatus::kOk) return status;
@@ -470,40 +476,110 @@ StoreStatus Store::Reservations(const std::string& station, const std::string& h
     v.address = r[4].value_or("");
     v.serial = r[5];
     v.reserved_at = r[6].value_or("");
+    v.station = r[7].value_or("");
+    v.host = r[8].value_or("");
     reservations->push_back(std::move(v));
   }
   return StoreStatus::kOk;
 }
 
-StoreStatus Store::SerialProgrammed(const std::string& serial, bool* found,
-                                    std::string* reason) {
-  return Transact(
+StoreStatus Store::Spans(const std::optional<std::string>& state, std::vector<PoolSpan>* spans,
+                         std::string* reason) {
+  std::vector<SqlRow> ranges, rows;
+  const bool free = !state || *state == "free";
+  const StoreStatus status = Transact(
       Access::kRead, [&](Transaction& tx, std::string*) {
-        std::vector<SqlRow> rows;
-        if (!tx.Execute("SELECT count(*) FROM vxrom_history WHERE serial = ? AND result = 0", {serial}, &rows))
-          return tx.Failed();
-        *found = !rows.empty() && ToInt(rows[0][0]) > 0;
-        return StoreStatus::kOk;
+        const bool ok =
+            (!free || tx.Execute("SELECT next_key, last_key FROM vxrom_range WHERE next_key <= "
+                                 "last_key ORDER BY first_key",
+                                 {}, &ranges)) &&
+            tx.Execute("SELECT eui_key, state, station, host, run_id FROM vxrom_eui" +
+                           std::string(state ? " WHERE state = ?" : "") + " ORDER BY eui_key",
+                       state ? std::vector<SqlValue>{*state} : std::vector<SqlValue>{}, &rows);
+        return ok ? StoreStatus::kOk : tx.Failed();
       },
       reason);
+  if (status != StoreStatus::kOk) return status;
+  std::vector<PoolSpan> all;
+  for (const SqlRow& r : ranges) all.push_back({KeyValue(r[0]), KeyValue(r[1]), "free", "", "", ""});
+  for (const SqlRow& r : rows) {
+    const uint64_t n = KeyValue(r[0]);
+    PoolSpan span = {n, n, r[1].value_or(""), "", "", ""};
+    if (span.state == "reserved") span = {n, n, span.state, r[2].value_or(""), r[3].value_or(""), r[4].value_or("")};
+    all.push_back(span);
+  }
+  std::sort(all.begin(), all.end(), [](const PoolSpan& a, const PoolSpan& b) { return a.first < b.first; });
+  for (const PoolSpan& span : all) {
+    PoolSpan* last = spans->empty() ? nullptr : &spans->back();
+    if (last && last->last + 1 == span.first && last->state == span.state && last->run_id == span.run_id)
+      last->last = span.last;
+    else
+      spans->push_back(span);
+  }
+  return StoreStatus::kOk;
 }
 
-StoreStatus Store::History(const HistoryFilter& filter,
-                           std::vector<HistoryRecord>* records,
+StoreStatus Store::ProgrammedNumber(uint64_t number, std::optional<HistoryRecord>* record,
+                                    std::string* reason) {
+  std::vector<SqlRow> rows;
+  StoreStatus status = Transact(
+      Access::kRead, [&](Transaction& tx, std::string*) {
+        return tx.Execute("SELECT " + HistoryColumns("h.") +
+                              " FROM vxrom_history h JOIN vxrom_eui e ON e.eui64 = h.eui64 WHERE "
+                              "e.eui_key = ? AND " + kStillProgrammed + " ORDER BY h.id DESC LIMIT 1",
+                          {Key(number)}, &rows)
+                   ? StoreStatus::kOk
+                   : tx.Failed();
+      },
+      reason);
+  std::vector<HistoryRecord> found;
+  if (status == StoreStatus::kOk) status = RecordsFromRows(rows, &found, reason);
+  record->reset();
+  if (!found.empty()) *record = found[0];
+  return status;
+}
+
+StoreStatus Store::ProgrammedSerial(const std::string& serial, std::optional<HistoryRecord>* record,
+                                    std::string* reason) {
+  std::vector<SqlRow> rows;
+  StoreStatus status = Transact(
+      Access::kRead, [&](Transaction& tx, std::string*) {
+        return tx.Execute("SELECT " + HistoryColumns("h.") +
+                              " FROM vxrom_history h LEFT JOIN vxrom_eui e ON e.eui64 = h.eui64 "
+                              "WHERE lower(h.serial) = lower(?) AND " + kStillProgrammed +
+                              " ORDER BY h.id DESC LIMIT 1",
+                          {serial}, &rows)
+                   ? StoreStatus::kOk
+                   : tx.Failed();
+      },
+      reason);
+  std::vector<HistoryRecord> found;
+  if (status == StoreStatus::kOk) status = RecordsFromRows(rows, &found, reason);
+  record->reset();
+  if (!found.empty()) *record = found[0];
+  return status;
+}
+
+StoreStatus Store::History(const HistoryFilter& filter, std::vector<HistoryRow>* out,
                            std::string* reason) {
-  std::string sql = "SELECT " + HistoryColumns() + " FROM vxrom_history WHERE 1 = 1";
+  std::string sql = "SELECT " + HistoryColumns("h.") +
+                    ", h.run_id, e.state FROM vxrom_history h LEFT JOIN vxrom_eui e ON e.eui64 = "
+                    "h.eui64 WHERE 1 = 1";
   std::vector<SqlValue> params;
   auto where = [&](const std::optional<std::string>& value, const char* clause) {
     if (!value) return;
     sql += clause;
     params.emplace_back(*value);
   };
-  where(filter.eui64, " AND eui64 = ?");
-  where(filter.serial, " AND serial = ?");
-  where(filter.address, " AND address = ?");
-  where(filter.station, " AND station = ?");
-  where(filter.since, " AND started >= ?");
-  sql += " ORDER BY started, id";
+  where(filter.eui64, " AND h.eui64 = ?");
+  where(filter.serial, " AND lower(h.serial) = lower(?)");
+  where(filter.address, " AND h.address = ?");
+  where(filter.station, " AND h.station = ?");
+  where(filter.since, " AND h.started >= ?");
+  where(filter.until, filter.until_exclusive ? " AND h.started < ?" : " AND h.started <= ?");
+  where(filter.run_id, " AND h.run_id = ?");
+  if (filter.ok) sql += *filter.ok ? " AND h.result = 0" : " AND h.result <> 0";
+  sql += " ORDER BY h.started, h.id";
   std::vector<SqlRow> rows;
   StoreStatus status = Transact(
       Access::kRead, [&](Transaction& tx, std::string*) {
@@ -511,14 +587,39 @@ StoreStatus Store::History(const HistoryFilter& filter,
       },
       reason);
   if (status != StoreStatus::kOk) return status;
-  for (const SqlRow& r : rows) {
-    HistoryRecord h;
-    for (size_t i = 0; i < kHistoryFieldCount; ++i)
-      if (!SetHistoryField(i, r[i], &h)) {
-        *reason = std::string("a history record's ") + kHistoryFields[i] + " is unreadable";
-        return StoreStatus::kUnavailable;
-      }
-    records->push_back(std::move(h));
-  }
+  std::vector<HistoryRecord> records;
+  if ((status = RecordsFromRows(rows, &records, reason)) != StoreStatus::kOk) return status;
+  for (size_t i = 0; i < rows.size(); ++i)
+    out->push_back({std::move(records[i]), rows[i][kHistoryFieldCount].value_or(""),
+                    rows[i][kHistoryFieldCount + 1]});
   return StoreStatus::kOk;
+}
+
+StoreStatus Store::History(const HistoryFilter& filter, std::vector<HistoryRecord>* records,
+                           std::string* reason) {
+  std::vector<HistoryRow> rows;
+  const StoreStatus status = History(filter, &rows, reason);
+  for (HistoryRow& row : rows) records->push_back(std::move(row.record));
+  return status;
+}
+
+StoreStatus Store::NumberState(uint64_t number, std::optional<std::string>* state,
+                               std::string* reason) {
+  std::vector<SqlRow> own, ranges;
+  const StoreStatus status = Transact(
+      Access::kRead, [&](Transaction& tx, std::string*) {
+        return tx.Execute("SELECT state FROM vxrom_eui WHERE eui_key = ?", {Key(number)}, &own) &&
+                       tx.Execute("SELECT count(*) FROM vxrom_range WHERE first_key <= ? AND "
+                                  "last_key >= ?",
+                                  {Key(number), Key(number)}, &ranges)
+                   ? StoreStatus::kOk
+                   : tx.Failed();
+      },
+      reason);
+  state->reset();
+  if (!own.empty())
+    *state = own[0][0];
+  else if (!ranges.empty() && ToInt(ranges[0][0]) > 0)
+    *state = "free";
+  return status;
 }

@@ -102,6 +102,8 @@ struct RunIdentity {
 struct Reservation {
   uint64_t number = 0;
   std::string run_id;
+  std::string station;
+  std::string host;
   uint64_t pid = 0;
   uint64_t pid_start = 0;  ///< 0 when the run did not note it.
   std::string address;
@@ -109,34 +111,55 @@ struct Reservation {
   std::string reserved_at;
 };
 
+/// Whose reservations are asked for; empty fields select all.
+struct ReservationQuery {
+  std::optional<std::string> run_id;
+  std::optional<std::string> station;
+  std::optional<std::string> host;
+};
+
+/// Consecutive numbers in one state; reserved ones also of one run.
+struct PoolSpan {
+  uint64_t first = 0;
+  uint64_t last = 0;
+  std::string state;
+  std::string station, host, run_id;  ///< Of reserved numbers.
+};
+
 /// A board a run reserves a number for (its address unique in the run).
 struct BoardClaim {
   std::string address;
   std::optional<std::string> serial;
+  bool rework = false;  ///< Its serial may be programmed already.
 };
 
 /// What history is asked for; empty fields select everything.
 struct HistoryFilter {
   std::optional<std::string> eui64;
-  std::optional<std::string> serial;
+  std::optional<std::string> serial;  ///< Compared without regard to case.
   std::optional<std::string> address;
   std::optional<std::string> station;
-  std::optional<std::string> since;
+  std::optional<std::string> since;  ///< UTC, as history keeps it: started at or after.
+  std::optional<std::string> until;  ///< UTC: started at or before (before, when exclusive).
+  bool until_exclusive = false;
+  std::optional<bool> ok;  ///< Only the attempts that passed, or only those that failed.
+  std::optional<std::string> run_id;
 };
 
-/// The time now, UTC, as ISO 8601 ("2024-05-01T12:00:00Z").
-std::string UtcTimestamp();
+/// A history record as the history command shows it: with the run that
+/// made it and what has become of its number since.
+struct HistoryRow {
+  HistoryRecord record;
+  std::string run_id;
+  std::optional<std::string> eui_state;  ///< The number's state now; none without one.
+};
+
 
 /// False with *why when url names a database that keeps nothing once
 /// the command ends: "sqlite:" without a path, or in memory.  The store
 /// itself opens those (tests do).
 bool DatabaseUrlKeeps(const std::string& url, std::string* why);
 
-/// Reads "XX-XX-XX-XX-XX-XX-XX-XX" (either case).  @return false when
-/// text is not one.
-bool ParseEui64(const std::string& text, uint64_t* value);
-/// The display form of value.
-std::string FormatEui64Value(uint64_t value);
 
 /// The pool and the history over one database.
 class Store {
@@ -184,16 +207,31 @@ class Store {
   /// nothing.  Only the settling run's own reservation changes state (one
   /// spoiled meanwhile stays spoiled), unless any_holder.
   StoreStatus Settle(const Settlement& settlement, std::string* reason);
-  /// The numbers that station on host holds reserved, oldest first.
-  StoreStatus Reservations(const std::string& station, const std::string& host,
-                           std::vector<Reservation>* reservations, std::string* reason);
-  /// True in *found when serial was programmed (result 0) before.
-  StoreStatus SerialProgrammed(const std::string& serial, bool* found,
+  /// The numbers reserved and not settled, oldest first: of one run,
+  /// or of a station on a host, as given.
+  StoreStatus Reservations(const ReservationQuery& query, std::vector<Reservation>* reservations,
+                           std::string* reason);
+  /// The pool's numbers in spans of one state (the reserved ones also of
+  /// one run), in order; only those of state when given.
+  StoreStatus Spans(const std::optional<std::string>& state, std::vector<PoolSpan>* spans,
+                    std::string* reason);
+  /// The latest attempt that programmed number, while it is programmed;
+  /// none in *record otherwise.
+  StoreStatus ProgrammedNumber(uint64_t number, std::optional<HistoryRecord>* record,
+                               std::string* reason);
+  /// The latest attempt that programmed serial (compared without regard
+  /// to case), while its number is programmed; none otherwise.
+  StoreStatus ProgrammedSerial(const std::string& serial, std::optional<HistoryRecord>* record,
                                std::string* reason);
   /// The attempts that filter selects, oldest first.
-  StoreStatus History(const HistoryFilter& filter,
-                      std::vector<HistoryRecord>* records,
+  StoreStatus History(const HistoryFilter& filter, std::vector<HistoryRow>* rows,
                       std::string* reason);
+  /// The attempts that filter selects, oldest first, records alone.
+  StoreStatus History(const HistoryFilter& filter, std::vector<HistoryRecord>* records,
+                      std::string* reason);
+  /// The state of number now: "free", "reserved", "programmed" or
+  /// "spoiled"; none when it is not in the pool at all.
+  StoreStatus NumberState(uint64_t number, std::optional<std::string>* state, std::string* reason);
 
  private:
   Store(std::unique_ptr<Database> db, const RetryPolicy& policy)

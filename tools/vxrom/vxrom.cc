@@ -102,6 +102,8 @@ int Run(const std::vector<std::wstring>& args) {
     case Command::kPoolAdd:
     case Command::kPoolImport:
     case Command::kPoolStatus:
+    case Command::kPoolList:
+    case Command::kPoolRelease:
       return PoolCommand(options);
     case Command::kHistory:
       return HistoryCommand(options);

@@ -179,6 +179,10 @@ std::vector<Settlement> Settle(const WorkerTask& task, const BoardFacts& facts, 
                 : facts.touching ? Outcome::kSpoiled
                                  : Outcome::kReleased;
   own.record = *r;
+  if (facts.touching) {
+    const std::vector<Settlement> retired = Superseded(task, *r);
+    settlements.insert(settlements.end(), retired.begin(), retired.end());
+  }
   return settlements;
 }
 

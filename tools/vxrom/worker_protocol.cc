@@ -173,11 +173,12 @@ enum class TaskOption { kFirmware,
                         kChipRevision,
                         kJournal,
                         kStoreId,
-                        kStore };
+                        kStore,
+                        kSupersedes };
 const wchar_t* const kTaskOptions[] = {L"--firmware", L"--config", L"--address", L"--eui",
                                        L"--eui-folder", L"--run", L"--station", L"--serial",
                                        L"--chip-revision", L"--journal", L"--store-id",
-                                       L"--store"};
+                                       L"--store", L"--supersedes"};
 
 bool SetTaskOption(TaskOption option, const std::wstring& value, WorkerTask* t) {
   const std::string text = platform::Utf8FromWide(value);
@@ -202,6 +203,10 @@ bool SetTaskOption(TaskOption option, const std::wstring& value, WorkerTask* t) 
     case TaskOption::kJournal: t->journal = text; return true;
     case TaskOption::kStoreId: t->store_id = text; return true;
     case TaskOption::kStore: t->store_url = text; return true;
+    case TaskOption::kSupersedes:
+      if (!ParseEui64(text, &number)) return false;
+      t->supersedes.push_back(number);
+      return true;
   }
   return false;
 }
@@ -229,6 +234,7 @@ std::vector<std::wstring> EncodeTask(const std::wstring& program, const WorkerTa
   add8(TaskOption::kJournal, t.journal);
   add8(TaskOption::kStoreId, t.store_id);
   add8(TaskOption::kStore, t.store_url);
+  for (uint64_t n : t.supersedes) add8(TaskOption::kSupersedes, FormatEui64Value(n));
   return args;
 }
 
@@ -249,6 +255,27 @@ bool DecodeTask(const std::vector<std::wstring>& words, WorkerTask* task, std::s
     return false;
   }
   return true;
+}
+
+std::vector<Settlement> Superseded(const WorkerTask& task, const HistoryRecord& attempt) {
+  std::vector<Settlement> out;
+  for (uint64_t number : task.supersedes) {
+    if (task.eui && number == *task.eui) continue;
+    Settlement s;
+    s.entry_id = NewEntryId();
+    s.run_id = task.run_id;
+    s.number = number;
+    s.any_holder = true;
+    HistoryRecord r = attempt;
+    r.eui64 = FormatEui64Value(number);
+    r.result = -1;
+    r.reason = "retired: the board at " + attempt.address + " (serial " +
+               attempt.serial.value_or("none") + ") was erased for its rework" +
+               (task.eui ? ", to carry " + FormatEui64Value(*task.eui) : std::string());
+    s.record = r;
+    out.push_back(std::move(s));
+  }
+  return out;
 }
 
 std::string EncodeMessage(const WorkerMessage& message) {

@@ -30,6 +30,7 @@ struct WorkerTask {
   std::string run_id;
   std::string station;
   std::optional<std::string> serial;
+  std::vector<uint64_t> supersedes;  ///< Numbers a rework takes off the board.
   uint8_t chip_revision = 0;
   std::string journal;    ///< The station's journal.
   std::string store_id;   ///< The store the settlement is for.
@@ -40,6 +41,10 @@ struct WorkerTask {
 std::vector<std::wstring> EncodeTask(const std::wstring& program, const WorkerTask& task);
 /// Reads the words after the hidden command.  @return false with *why.
 bool DecodeTask(const std::vector<std::wstring>& words, WorkerTask* task, std::string* why);
+
+/// The settlements that retire the numbers a rework takes off its board,
+/// once its erase may have begun; attempt is the rework's own record.
+std::vector<Settlement> Superseded(const WorkerTask& task, const HistoryRecord& attempt);
 
 /// The board is open: what its ROM is, for the time the work may take.
 struct TargetMessage {

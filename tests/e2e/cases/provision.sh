@@ -15,7 +15,7 @@ RANGES='
 03-00-00-00-00-00-00-00|-4|group (I/G) bit
 02-FF-FF-FF-FF-FF-FF-FF 04-00-00-00-00-00-00-00|-4|group (I/G) bit
 02-00-00-00-00-00-00|-4|not an EUI-64
-02:00:00:00:00:00:00:00|-4|not an EUI-64
+02:00:00:00:00:00:00:10|-25|overlaps the pool
 02-00-00-00-00-00-00-0G|-4|not an EUI-64
 '
 case_pool_ranges() {
@@ -78,20 +78,32 @@ assert doc[0]["firmware_version"] == "2.0.2.6-1.B" and doc[0]["subsystem_vendor_
   vxrom history --csv --eui 02-56-58-00-00-00-00-02 --db "$DB"
   [ "$(sed -n 1p out.txt | tr -d '\r')" = "started,finished,station,host,serial,address,chip_revision,rom_type,firmware_version,subsystem_vendor_id,subsystem_id,eui64,image_sha256,result,reason,duration_s,version" ] || fail "CSV header"
   [ "$(wc -l < out.txt)" -eq 2 ] && grep -q ',A3,06:00.0,4,.*,-8,' out.txt || { cat out.txt >&2; fail "CSV record"; }
-  # A serial programmed already, and one given twice: refused before any
-  # erase; --rework records a new attempt.
-  cp m-rom1.bin rom1.before
-  vxrom provision fw4.mem cfg.ini --db "$DB" --serial 04:00.0=A1
-  expect_status -24; expect_err_has '"A1"'
-  vxrom provision fw4.mem cfg.ini --db "$DB" --serial 04:00.0=B --serial 05:00.0=B
-  expect_status -4; expect_err_has 'given for two boards'
-  cmp -s m-rom1.bin rom1.before || fail "a refused run touched a ROM"
-  expect_pool 6 0 3 1
-  vxrom provision fw4.mem cfg.ini --db "$DB" --serial 04:00.0=A1 --rework --jobs 2
-  expect_status -20
-  expect_out_has '3 programmed, 1 failed, 0 untouched'
-  vxrom history --json --serial A1 --db "$DB"
-  json_check 'assert [r["eui64"] for r in doc] == ["02-56-58-00-00-00-00-00", "02-56-58-00-00-00-00-04"], doc'
+  # The fault cleared, the batch again: the good boards are read, found
+  # programmed and left alone; only the failed one is programmed.
+  sed -i '/stuck 0x200/d' m.txt
+  for i in 1 2 4; do cp m-rom$i.bin before$i.bin; done
+  vxrom provision fw4.mem cfg.ini --db "$DB" --serial 06:00.0=A3
+  expect_status 0
+  expect_out_has '1 programmed, 0 failed, 0 untouched, 3 skipped'
+  grep -q '^04:00.0  A1 .* SKIPPED: skipped: programmed as A1, EUI 02-56-58-00-00-00-00-00' out.txt || { cat out.txt >&2; fail "skip"; }
+  for i in 1 2 4; do cmp -s m-rom$i.bin before$i.bin || fail "a good board was rewritten"; done
+  expect_pool 5 0 4 1
+  # Refused before any erase: another board's serial, one serial twice
+  # (without regard to case).
+  vxrom provision fw4.mem cfg.ini --db "$DB" --rework 06:00.0 --serial 06:00.0=A1
+  expect_status -24; expect_err_has 'carries the EUI-64 of serial "A3", not of "A1"'
+  vxrom provision fw4.mem cfg.ini --db "$DB" --rework all --serial 04:00.0=a1 --serial 05:00.0=A1
+  expect_status -4; expect_err_has '"A1" is the serial of the board at 04:00.0 already'
+  cmp -s m-rom1.bin before1.bin || fail "a refused run touched a ROM"
+  expect_pool 5 0 4 1
+  # One board reworked: a new number; the old one retired, so that
+  # history no longer has it programmed on a board that carries another.
+  vxrom provision fw4.mem cfg.ini --db "$DB" --rework 04:00.0 --serial 04:00.0=A1 --address 04:00.0 --expect 1
+  expect_status 0
+  expect_out_has '1 programmed, 0 failed, 0 untouched'
+  expect_pool 4 0 4 2
+  vxrom history --json --eui 02-56-58-00-00-00-00-00 --db "$DB"
+  json_check 'assert [r["result"] for r in doc] == [0, -1] and "retired" in doc[1]["reason"], doc'
 }
 
 # Refusals before any board is touched: the ROMs and the pool unchanged.
@@ -113,13 +125,14 @@ case_refused_before_erase() {
   expect_status -22
   expect_err_has 'PWD=***'
   ! grep -q hunter2 err.txt out.txt || fail "the password was shown"
-  # Labels scanned in turn; the same label twice refuses the run.
+  # Labels scanned in turn; the input ending before every board has one
+  # touches none.
   vxrom pool add 02-00-00-00-00-00-01-00 02-00-00-00-00-00-01-09 --db "$DB"
-  printf 'S1\nS2\nS1\nS4\n' > scanned.txt
+  printf 'S1\nS2\nS3\n' > scanned.txt
   vxrom provision fw4.mem cfg.ini --scan --db "$DB" < scanned.txt
   expect_status -4
-  expect_err_has 'board at 06:00.0: '
-  expect_err_has '"S1" is given for two boards'
+  expect_err_has 'board at 06:00.0: board at 07:00.0: '
+  expect_err_has 'no serial for the board at 07:00.0: no board touched'
   for i in 1 2 3 4; do cmp -s m-rom$i.bin before$i.bin || fail "ROM $i changed"; done
   expect_pool 13 0 0 0
 }
@@ -272,7 +285,7 @@ GRANT SELECT, INSERT, UPDATE ON vxrom_eui, vxrom_history TO station;
 GRANT USAGE ON SEQUENCE vxrom_history_id_seq TO station'
   vxrom provision fw4.mem cfg.ini --serial 04:00.0=R1 --db "$station"
   expect_status 0
-  vxrom provision fw4.mem cfg.ini --serial 05:00.0=R1 --db "$station"
+  vxrom provision fw4.mem cfg.ini --rework 05:00.0 --serial 05:00.0=r1 --db "$station"
   expect_status -24
   vxrom pool status --json --db "$station"
   expect_out <<< '{"free":254,"reserved":0,"programmed":2,"spoiled":0,"next":"02-00-00-00-00-00-00-02","journal_waiting":0}'
@@ -303,7 +316,7 @@ INSERT INTO vxrom_eui VALUES (-9054953243758559232, 'programmed', 'r', 's', 'h',
   pg_sql vxrom 'SELECT eui64 FROM vxrom_eui ORDER BY eui_key' > euis.txt
   expect_file euis.txt <<< $'02-56-58-00-00-00-00-00\n02-56-58-00-00-00-00-01\nFE-FF-FF-FF-FF-FF-FF-FF'
   pg_sql vxrom 'SELECT id, version, length(store_id) FROM vxrom_schema' > schema.txt
-  expect_file schema.txt <<< '1|2|32'
+  expect_file schema.txt <<< '1|3|32'
   ! pg_sql vxrom "UPDATE vxrom_eui SET state = 'lost'" 2> /dev/null || fail "a state outside the four was taken"
 }
 
