@@ -49,17 +49,23 @@ struct Words {
   std::string serial_pattern, slots;
 };
 
+/// Refuses a database that would keep nothing.
+CLI::Validator DatabaseCheck() {
+  return CLI::Validator(
+      [](std::string& value) {
+        std::string why;
+        return DatabaseUrlKeeps(value, &why) ? std::string() : why;
+      },
+      "");
+}
+
 /// --db on a subcommand; a database that would keep nothing is refused.
 void AddDatabaseOption(CLI::App* command, std::string* url) {
   command->add_option("--db", *url,
-                      "The database: sqlite:PATH or odbc:CONNECTION-STRING "
-                      "(default: VXROM_DB, else vxrom.db in the state folder)")
-      ->check(CLI::Validator(
-          [](std::string& value) {
-            std::string why;
-            return DatabaseUrlKeeps(value, &why) ? std::string() : why;
-          },
-          "URL"));
+                      "The database: sqlite:PATH, postgresql://USER@HOST/DATABASE or "
+                      "odbc:CONNECTION-STRING (default: VXROM_DB, else vxrom.db in the state folder)")
+      ->type_name("URL")
+      ->check(DatabaseCheck());
 }
 
 /// Refuses a word that is no controller address.
@@ -87,8 +93,10 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
                            VxromOptions* options, int* exit_code) {
   Words words;
   CLI::App app{
-      "vxrom: lists VX5130 and VX5130A controllers and their serial ROMs, "
-      "restores a ROM from a dumped image, tells what an image file is.",
+      "vxrom: programs a line's boards, each with its own EUI-64 from a pool, and keeps "
+      "their history (pool, provision, history, journal); lists VX5130 and VX5130A "
+      "controllers and their serial ROMs, restores a ROM from a dumped image, tells what "
+      "an image file is.",
       "vxrom"};
   app.set_version_flag("--version", std::string("vxrom ") + VXROM_VERSION);
   app.require_subcommand(1);
@@ -104,15 +112,23 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
       "Every controller: address, chip, the ROM's geometry and type, what "
       "the ROM holds");
   list->add_flag("--json", words.json, "One JSON document on standard output");
+  list->add_option("--db", words.db,
+                   "The line's database: mark a board whose EUI-64 it has spoiled or "
+                   "programmed on another board")
+      ->type_name("URL")
+      ->check(DatabaseCheck());
 
   CLI::App* restore = app.add_subcommand(
       "restore", "Writes a raw image (as vxsrom /dump made it) back to a ROM");
-  restore->add_option("IMAGE", words.image, "The image file")->required();
+  restore->add_option("IMAGE", words.image, "The image file")->required()
+      ->type_name("FILE");
   restore->add_option("--address", words.address,
                       "The controller, BB:DD.F or BB-DD-F (hexadecimal); "
-                      "needed when there are several");
+                      "needed when there are several")
+      ->type_name("ADDRESS");
   restore->add_option("--srom", words.srom,
-                      "ROM type: " + platform::Utf8FromWide(kRomTypes));
+                      "ROM type: " + platform::Utf8FromWide(kRomTypes))
+      ->type_name("TYPE");
   restore->add_flag("--no-revision-check", words.no_revision_check,
                     "Write an image made for another chip revision");
   restore->add_flag("--clone-eui", words.clone_eui,
@@ -120,11 +136,13 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
                     "holds it or the board holds another (two boards then "
                     "share one)");
   restore->add_option("--log", words.log,
-                      "Append the run's record to this run log");
+                      "Append the run's record to this run log")
+      ->type_name("FILE");
 
   CLI::App* info = app.add_subcommand(
       "info", "What the controller library says of an image file");
-  info->add_option("IMAGE", words.image, "The image file")->required();
+  info->add_option("IMAGE", words.image, "The image file")->required()
+      ->type_name("FILE");
   info->add_flag("--json", words.json, "One JSON document on standard output");
 
   CLI::App* pool = app.add_subcommand(
@@ -132,12 +150,15 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   pool->require_subcommand(1);
   CLI::App* pool_add = pool->add_subcommand(
       "add", "Adds the range FIRST to LAST (inclusive; LAST defaults to FIRST)");
-  pool_add->add_option("FIRST", words.first, "XX-XX-XX-XX-XX-XX-XX-XX")->required();
-  pool_add->add_option("LAST", words.last, "XX-XX-XX-XX-XX-XX-XX-XX");
+  pool_add->add_option("FIRST", words.first, "XX-XX-XX-XX-XX-XX-XX-XX")->required()
+      ->type_name("EUI-64");
+  pool_add->add_option("LAST", words.last, "XX-XX-XX-XX-XX-XX-XX-XX")
+      ->type_name("EUI-64");
   AddDatabaseOption(pool_add, &words.db);
   CLI::App* pool_import = pool->add_subcommand(
       "import", "Adds the EUI-64s of a file, one a line");
-  pool_import->add_option("FILE", words.file, "The file")->required();
+  pool_import->add_option("FILE", words.file, "The file")->required()
+      ->type_name("FILE");
   AddDatabaseOption(pool_import, &words.db);
   CLI::App* pool_status = pool->add_subcommand(
       "status", "How many EUI-64s are free, reserved, programmed, spoiled");
@@ -146,15 +167,19 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   CLI::App* pool_list = pool->add_subcommand(
       "list", "The numbers, in spans of one state; reserved ones with their station, host and run");
   pool_list->add_option("--state", words.state, "free, reserved, programmed or spoiled: only these")
-      ->check(CLI::IsMember({"free", "reserved", "programmed", "spoiled"}));
+      ->check(CLI::IsMember({"free", "reserved", "programmed", "spoiled"}).description(""))
+      ->type_name("STATE");
   CLI::Option* list_json = pool_list->add_flag("--json", words.json, "A JSON array");
   pool_list->add_flag("--csv", words.csv, "CSV with a header row")->excludes(list_json);
   AddDatabaseOption(pool_list, &words.db);
   CLI::App* pool_release = pool->add_subcommand(
       "release", "Settles the numbers a run that will never come back holds: spoiled, each with a record");
-  CLI::Option* release_run = pool_release->add_option("--run", words.run_id, "The run (its run_id)");
-  pool_release->add_option("--station", words.station, "The station, with --host")->excludes(release_run);
-  pool_release->add_option("--host", words.host, "The station's PC, with --station")->excludes(release_run);
+  CLI::Option* release_run = pool_release->add_option("--run", words.run_id, "The run (its run_id)")
+      ->type_name("RUN");
+  pool_release->add_option("--station", words.station, "The station, with --host")->excludes(release_run)
+      ->type_name("NAME");
+  pool_release->add_option("--host", words.host, "The station's PC, with --station")->excludes(release_run)
+      ->type_name("HOST");
   pool_release->add_flag("--force", words.force,
                          "A run of another PC, whose processes this one cannot see");
   AddDatabaseOption(pool_release, &words.db);
@@ -164,57 +189,76 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   CLI::Option* history_json = history->add_flag("--json", words.json, "A JSON array");
   history->add_flag("--csv", words.csv, "CSV with a header row (RFC 4180)")
       ->excludes(history_json);
-  history->add_option("--eui", words.eui, "Only this EUI-64");
-  history->add_option("--serial", words.serial, "Only this serial number");
-  history->add_option("--address", words.address, "Only this controller address");
-  history->add_option("--station", words.station, "Only this station");
+  history->add_option("--eui", words.eui, "Only this EUI-64")
+      ->type_name("EUI-64");
+  history->add_option("--serial", words.serial, "Only this serial number")
+      ->type_name("SERIAL");
+  history->add_option("--address", words.address, "Only this controller address")
+      ->type_name("ADDRESS");
+  history->add_option("--station", words.station, "Only this station")
+      ->type_name("NAME");
   history->add_option("--since", words.since,
                       "Only attempts started at or after TIME: ISO 8601 (2024-05-01, "
-                      "2024-05-01T08:00:00Z, 2024-05-01 10:00+02:00; UTC without a zone)");
+                      "2024-05-01T08:00:00Z, 2024-05-01 10:00+02:00; UTC without a zone)")
+      ->type_name("TIME");
   history->add_option("--until", words.until,
-                      "Only attempts started at or before TIME (a date: to its end)");
+                      "Only attempts started at or before TIME (a date: to its end)")
+      ->type_name("TIME");
   history->add_option("--result", words.result, "ok or failed: only the attempts that passed, or failed")
-      ->check(CLI::IsMember({"ok", "failed"}));
-  history->add_option("--run", words.run_id, "Only the attempts of this run (its run_id)");
+      ->check(CLI::IsMember({"ok", "failed"}).description(""))
+      ->type_name("ok|failed");
+  history->add_option("--run", words.run_id, "Only the attempts of this run (its run_id)")
+      ->type_name("RUN");
   AddDatabaseOption(history, &words.db);
 
   CLI::App* provision = app.add_subcommand(
       "provision",
       "Erases, writes and verifies every controller the firmware is for, "
       "each with its own EUI-64 from the pool, several at once");
-  provision->add_option("FIRMWARE", words.firmware, "The firmware (.mem) file")->required();
-  provision->add_option("CONFIG", words.config, "The configuration (.ini) file");
-  provision->add_option("--jobs", words.jobs, "Boards at once (default: all)")
-      ->check(CLI::Range(1u, 1024u));
+  provision->add_option("FIRMWARE", words.firmware, "The firmware (.mem) file")->required()
+      ->type_name("FILE");
+  provision->add_option("CONFIG", words.config, "The configuration (.ini) file")
+      ->type_name("FILE");
+  provision->add_option("--jobs", words.jobs, "Boards at once, 1 to 1024 (default: all)")
+      ->type_name("N")
+      ->check(CLI::Range(1u, 1024u).description(""));
   provision->add_option("--station", words.station,
-                        "The station's name in history (default: the host name)");
+                        "The station's name in history (default: the host name)")
+      ->type_name("NAME");
   provision->add_flag("--no-eui", words.no_eui,
                       "Write no EUI-64 (the pool is not used)");
   provision->add_flag("--json", words.json,
                       "One JSON object a line on standard output");
   CLI::Option* serials = provision->add_option(
       "--serial", words.serials,
-      "ADDRESS=TEXT: the serial number of the board at ADDRESS (repeatable)");
+      "ADDRESS=SERIAL: the serial number of the board at ADDRESS (repeatable)");
+  serials->type_name("ADDRESS=SERIAL");
   provision->add_flag("--scan", words.scan,
                       "Ask on the terminal for each board's serial number")
       ->excludes(serials);
   provision->add_option("--address", words.addresses,
                         "Only the board at ADDRESS, BB:DD.F or BB-DD-F (repeatable)")
-      ->check(AddressCheck());
+      ->check(AddressCheck())
+      ->type_name("ADDRESS");
   provision->add_option("--expect", words.expect,
-                        "Refuse the run, before any erase, unless N boards are chosen");
+                        "Refuse the run, before any erase, unless N boards are chosen")
+      ->type_name("N");
   provision->add_option("--rework", words.rework,
                         "ADDRESS, or all: program the board even when it carries a number "
                         "already programmed or its serial is; its old number is retired "
-                        "(repeatable)");
+                        "(repeatable)")
+      ->type_name("ADDRESS");
   provision->add_option("--serial-pattern", words.serial_pattern,
-                        "REGEX every serial must match (ECMAScript syntax, whole serial)");
+                        "REGEX every serial must match (ECMAScript syntax, whole serial)")
+      ->type_name("REGEX");
   provision->add_option("--slots", words.slots,
-                        "FILE of \"ADDRESS = LABEL\" lines: --scan names each board by its slot");
+                        "FILE of \"ADDRESS = LABEL\" lines: --scan names each board by its slot")
+      ->type_name("FILE");
   provision->add_option("--board-timeout", words.board_timeout,
-                        "Seconds a board may take before its worker is ended "
+                        "Seconds a board may take before its worker is ended, 1 to 86400 "
                         "(default: from the ROM part, about 100 s)")
-      ->check(CLI::Range(1u, 86400u));
+      ->type_name("SECONDS")
+      ->check(CLI::Range(1u, 86400u).description(""));
   AddDatabaseOption(provision, &words.db);
 
   CLI::App* journal = app.add_subcommand(

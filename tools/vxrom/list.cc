@@ -13,6 +13,7 @@
 #include "device/session.h"
 #include "device/target.h"
 #include "platform/text.h"
+#include "vxrom/store.h"
 #include "vxrom/text.h"
 
 namespace {
@@ -105,10 +106,8 @@ nlohmann::ordered_json ToJson(const ControllerReport& r) {
   o["contents"] = StringOrNull(ContentsText(r.contents));
   o["firmware_version"] = StringOrNull(image ? FormatFirmwareVersion(r.info) : "");
   o["subsystem_vendor_id"] =
-      NumberOrNull(image && r.info.subsystem_vendor_id != 0,
-                   r.info.subsystem_vendor_id);
-  o["subsystem_id"] =
-      NumberOrNull(image && r.info.subsystem_id != 0, r.info.subsystem_id);
+      StringOrNull(image && r.info.subsystem_vendor_id ? "0x" + Hex(r.info.subsystem_vendor_id, 4) : "");
+  o["subsystem_id"] = StringOrNull(image && r.info.subsystem_id ? "0x" + Hex(r.info.subsystem_id, 4) : "");
   o["eui64"] = StringOrNull(image ? Eui64(r.info) : "");
   o["error"] = StringOrNull(ErrorText(r));
   return o;
@@ -151,9 +150,41 @@ std::string ToText(const ControllerReport& r) {
   return text;
 }
 
+/// What the store says of the number a board's ROM holds.
+struct NumberFacts {
+  std::optional<std::string> state;   ///< Its state in the pool; none outside it.
+  std::optional<HistoryRecord> owner;  ///< The attempt it is programmed by.
+};
+
+/// A word on a board's number that the store finds wrong; empty when
+/// nothing is.
+std::string Warning(const ControllerReport& r, const NumberFacts& facts) {
+  if (!facts.state) return "";
+  if (*facts.state == "spoiled") return "spoiled in the pool: this board needs a rework";
+  if (*facts.state != "programmed") return *facts.state + " in the pool, never recorded as programmed";
+  if (facts.owner && facts.owner->address != FormatPciAddress(r.address))
+    return "programmed for serial " + facts.owner->serial.value_or("(none)") + " at " +
+           facts.owner->address + " of station " + facts.owner->station + ": another board's?";
+  return "";
+}
+
+/// The store's facts of each board's number.
+std::vector<NumberFacts> AskStore(Store* store, const std::vector<ControllerReport>& reports) {
+  std::vector<NumberFacts> facts(reports.size());
+  for (size_t i = 0; store && i < reports.size(); ++i) {
+    uint64_t number = 0;
+    std::string reason;
+    if (!HoldsImage(reports[i]) || !ParseEui64(Eui64(reports[i].info), &number)) continue;
+    if (store->NumberState(number, &facts[i].state, &reason) != StoreStatus::kOk ||
+        store->ProgrammedNumber(number, &facts[i].owner, &reason) != StoreStatus::kOk)
+      VxromReasons().Reason(L"the database: %ls", platform::WideFromUtf8(reason).c_str());
+  }
+  return facts;
+}
+
 }  // namespace
 
-int ListCommand(DeviceSession& session, bool json) {
+int ListCommand(DeviceSession& session, bool json, Store* store) {
   int result = LoadDeviceList(session);
   if (result != 0) return result;
   if (session.devices.count == 0) {
@@ -199,17 +230,38 @@ int ListCommand(DeviceSession& session, bool json) {
       shared[i] = shared[j] = true;
     }
   }
+  const std::vector<NumberFacts> facts = AskStore(store, reports);
+  for (size_t i = 0; i < reports.size(); ++i) {
+    const std::string warning = Warning(reports[i], facts[i]);
+    if (!warning.empty())
+      VxromReasons().Reason(L"warning: %ls: EUI-64 %ls is %ls",
+                            platform::WideFromUtf8(FormatPciAddress(reports[i].address, true)).c_str(),
+                            platform::WideFromUtf8(Eui64(reports[i].info)).c_str(),
+                            platform::WideFromUtf8(warning).c_str());
+  }
   if (json) {
     nlohmann::ordered_json document = nlohmann::ordered_json::array();
     for (size_t i = 0; i < reports.size(); ++i) {
       nlohmann::ordered_json o = ToJson(reports[i]);
       o["eui64_shared"] = static_cast<bool>(shared[i]);
+      if (store) {
+        o["eui64_state"] = facts[i].state ? nlohmann::ordered_json(*facts[i].state) : nullptr;
+        o["eui64_serial"] = facts[i].owner && facts[i].owner->serial
+                                ? nlohmann::ordered_json(*facts[i].owner->serial)
+                                : nullptr;
+        o["eui64_warning"] = StringOrNull(Warning(reports[i], facts[i]));
+      }
       document.push_back(o);
     }
     WriteResult(document.dump(2, ' ', true) + "\n");
   } else {
     std::string text;
-    for (const ControllerReport& r : reports) text += ToText(r);
+    for (size_t i = 0; i < reports.size(); ++i) {
+      std::string lines = ToText(reports[i]);
+      const std::string warning = Warning(reports[i], facts[i]);
+      if (!warning.empty()) lines.insert(lines.size() - 1, "  (" + warning + ")");
+      text += lines;
+    }
     WriteResult(text);
   }
   return failed ? kExitFailed : 0;

@@ -4,11 +4,14 @@
 #define VXROM_LIST_H_
 
 struct DeviceSession;
+class Store;
 
 /// Lists every controller on stdout.  Controllers of another chip revision
-/// are listed without touching their ROM.
+/// are listed without touching their ROM.  With a store, a board whose
+/// EUI-64 the store has spoiled, or has programmed on another board, is
+/// marked.
 /// @return 0; -1 when a ROM could not be read (the listing still names
 ///         it); -2 or -6 when the controllers could not be enumerated.
-int ListCommand(DeviceSession& session, bool json);
+int ListCommand(DeviceSession& session, bool json, Store* store);
 
 #endif  // VXROM_LIST_H_

@@ -78,7 +78,9 @@ int BindSerials(const VxromOptions& options, Store& store, std::vector<BoardStat
 RunIdentity NewRun(const VxromOptions& options) {
   RunIdentity run;
   run.host = platform::HostName();
-  run.station = options.station.empty() ? run.host : options.station;
+  // The host's name as Linux gives it, in lower case: Windows gives the
+  // same PC's name in capitals.
+  run.station = options.station.empty() ? SerialKey(run.host) : options.station;
   run.pid = platform::CurrentProcessId();
   run.pid_start = platform::ProcessStartTime(run.pid);
   run.run_id = NewEntryId().substr(0, 16) + "-" + std::to_string(run.pid);

@@ -17,6 +17,7 @@
 #include "rom/job.h"
 #include "rom/progress.h"
 #include "vxrom/command_line.h"
+#include "vxrom/exit_codes.h"
 #include "vxrom/history.h"
 #include "vxrom/info.h"
 #include "vxrom/journal_view.h"
@@ -64,11 +65,16 @@ int RunCommand(const VxromOptions& options, DeviceSession& session,
   if (options.command != Command::kList &&
       (result = ReadImage(job, &image)) != 0)
     return result;
+  // list --db: the store's word on each board's number.
+  std::unique_ptr<Store> store;
+  if (options.command == Command::kList && !options.db_url.empty() &&
+      !(store = OpenOptionsStore(options)))
+    return kExitDatabase;
   StartedLibrary library;
   if ((result = library.Start(session)) != 0) return result;
   switch (options.command) {
     case Command::kList:
-      result = ListCommand(session, options.json);
+      result = ListCommand(session, options.json, store.get());
       break;
     case Command::kInfo:
       result = InfoCommand(session, job.image_path, image, options.json);
