@@ -132,8 +132,11 @@ uint64_t ProcessStartTime(uint64_t id) {
   fclose(file);
   text[n] = '\0';
   // The name in parentheses may hold anything: count the fields after
-  // its last ')'; the start time is the 20th of them (field 22).
+  // its last ')'; the state is the first of them, the start time the
+  // 20th (field 22).  A zombie has ended: only its parent has not yet
+  // collected it (and a dead run's parent may never).
   const char* at = strrchr(text, ')');
+  if (!at || at[1] != ' ' || at[2] == 'Z' || at[2] == 'X') return 0;
   for (int field = 0; at && field < 20; ++field) at = strchr(at + 1, ' ');
   return at ? strtoull(at + 1, nullptr, 10) : 0;
 }

@@ -101,9 +101,10 @@ bool PostgresUrlToOdbc(const std::string& url, std::string* connection, std::str
     port = hostport.substr(c + 1);
     hostport = hostport.substr(0, c);
   }
+  const std::string escaped_database = database;
   bool ok = Unescaped(userinfo.substr(0, colon), &user) &&
             (colon == std::string::npos || Unescaped(userinfo.substr(colon + 1), &password)) &&
-            (hostport.empty() || Unescaped(hostport, &host)) && Unescaped(database, &database) &&
+            (hostport.empty() || Unescaped(hostport, &host)) && Unescaped(escaped_database, &database) &&
             !port.empty() && port.find_first_not_of("0123456789") == std::string::npos;
   *connection = "Driver={PostgreSQL Unicode};Servername=" + OdbcValue(host) + ";Port=" + port +
                 ";Database=" + OdbcValue(database.empty() ? user : database) + ";";
