@@ -41,17 +41,18 @@ int InfoCommand(DeviceSession& session, const std::wstring& path,
   const DeviceInfo holds = ImageInfoContents(info);
   const std::string version = FormatFirmwareVersion(holds);
   const std::string eui64 = IsEui64Set(holds) ? FormatEui64(holds.eui64) : "";
-  auto id = [valid](uint16_t value) {
-    return valid && value ? nlohmann::ordered_json(value) : nlohmann::ordered_json();
-  };
-  auto text = [valid](const std::string& value) {
-    return valid && !value.empty() ? nlohmann::ordered_json(value)
-                                   : nlohmann::ordered_json();
-  };
   auto hex = [](uint16_t value) {
     char digits[8];
     snprintf(digits, sizeof digits, "0x%04X", static_cast<unsigned>(value));
     return value ? std::string(digits) : std::string("none");
+  };
+  // Subsystem IDs in hexadecimal, as every output of the line shows them.
+  auto id = [valid, hex](uint16_t value) {
+    return valid && value ? nlohmann::ordered_json(hex(value)) : nlohmann::ordered_json();
+  };
+  auto text = [valid](const std::string& value) {
+    return valid && !value.empty() ? nlohmann::ordered_json(value)
+                                   : nlohmann::ordered_json();
   };
   const std::string file = platform::Utf8FromWide(path);
   if (json) {

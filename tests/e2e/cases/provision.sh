@@ -71,12 +71,12 @@ P
   expect_pool 6 0 3 1
   vxrom history --json --serial A1 --db "$DB"
   json_check 'assert [(r["address"], r["eui64"], r["result"], r["reason"]) for r in doc] == [("04:00.0", "02-56-58-00-00-00-00-00", 0, None)], doc
-assert sorted(doc[0]) == sorted("started finished station host serial address chip_revision rom_type firmware_version subsystem_vendor_id subsystem_id eui64 image_sha256 result reason duration_s version".split())
-assert doc[0]["firmware_version"] == "2.0.2.6-1.B" and doc[0]["subsystem_vendor_id"] == 0x1106 and len(doc[0]["image_sha256"]) == 64'
+assert sorted(doc[0]) == sorted("started finished station host serial address chip_revision rom_type firmware_version subsystem_vendor_id subsystem_id eui64 image_sha256 result reason duration_s version run_id eui_state".split())
+assert doc[0]["firmware_version"] == "2.0.2.6-1.B" and doc[0]["subsystem_vendor_id"] == "0x1106" and len(doc[0]["image_sha256"]) == 64'
   # The board carries the number history gives it.
   $VXSIM show m.txt | sed 's/\r$//' | grep -A3 '^04:00.0' | grep -qx '  EUI-64 02-56-58-00-00-00-00-00' || fail "04:00.0 lacks its EUI-64"
   vxrom history --csv --eui 02-56-58-00-00-00-00-02 --db "$DB"
-  [ "$(sed -n 1p out.txt | tr -d '\r')" = "started,finished,station,host,serial,address,chip_revision,rom_type,firmware_version,subsystem_vendor_id,subsystem_id,eui64,image_sha256,result,reason,duration_s,version" ] || fail "CSV header"
+  [ "$(sed -n 1p out.txt | tr -d '\r')" = "started,finished,station,host,serial,address,chip_revision,rom_type,firmware_version,subsystem_vendor_id,subsystem_id,eui64,image_sha256,result,reason,duration_s,version,run_id,eui_state" ] || fail "CSV header"
   [ "$(wc -l < out.txt)" -eq 2 ] && grep -q ',A3,06:00.0,4,.*,-8,' out.txt || { cat out.txt >&2; fail "CSV record"; }
   # The fault cleared, the batch again: the good boards are read, found
   # programmed and left alone; only the failed one is programmed.

@@ -74,6 +74,8 @@ for got, row in zip(doc, rows):
         elif name == "error":
             assert want in got[name], (row["address"], got[name])
             continue
+        elif name in ("subsystem_vendor_id", "subsystem_id"):
+            want = "0x%04X" % int(want, 0)
         elif name not in ("address", "contents", "firmware_version", "eui64"):
             want = int(want, 0)
         assert got[name] == want, (row["address"], name, got[name], want)
@@ -237,7 +239,7 @@ test_info_and_the_command_line() {
   vxrom lst
   expect_err_has 'vxrom: "lst" is no vxrom command; the commands are list, restore, info, pool, history, provision'
   vxrom info d.bin --json
-  json_check 'assert doc == {"file": "d.bin", "size": 32768, "valid": True, "status": 0, "revision": 4, "layout": 1, "firmware_version": "2.0.2.6-1.B", "subsystem_vendor_id": 0x1106, "subsystem_id": 0x3483, "eui64": "00-11-22-FF-FE-33-44-55"}, doc'
+  json_check 'assert doc == {"file": "d.bin", "size": 32768, "valid": True, "status": 0, "revision": 4, "layout": 1, "firmware_version": "2.0.2.6-1.B", "subsystem_vendor_id": "0x1106", "subsystem_id": "0x3483", "eui64": "00-11-22-FF-FE-33-44-55"}, doc'
   vxrom info junk.bin --json
   expect_status -15
   json_check 'assert (doc["valid"], doc["status"], doc["revision"]) == (False, -54, None), doc'
