@@ -190,6 +190,28 @@ test_passwords_masked_and_urls_taken() {
   expect_out <<< 'added 1 EUI-64 in 1 range: 02-00-00-00-00-00-00-00 to 02-00-00-00-00-00-00-00'
 }
 
+# The guide's commands for a line, as written there, on a machine of two
+# boards: each does what the guide says without a complaint.
+test_guide_examples_run() {
+  samples
+  cp fw4.mem fw.mem
+  cp cfg.ini config.ini
+  line_machine m.txt 2
+  printf '02-56-58-FF-FD-00-00-01\n02-56-58-FF-FD-00-00-07\n' > numbers.txt
+  export VXROM_DB="sqlite:$PWD/line.db"
+  awk '/^## Running a line/ {on = 1} on && /^    vxrom / {sub(/^    /, ""); print}' \
+    "$E2E_EXAMPLES/../docs/guide.md" > examples.txt
+  [ "$(wc -l < examples.txt)" -ge 4 ] || fail "the guide has lost its examples"
+  local line
+  while IFS= read -r line; do
+    # shellcheck disable=SC2086
+    vxrom ${line#vxrom }
+    [ "$status" -eq 0 ] || fail "the guide's \"$line\" ended with $status: $(cat err.txt)"
+  done < examples.txt
+  vxrom history --json
+  json_check 'assert sorted(r["serial"] for r in doc) == ["SN1001", "SN1002"], doc'
+}
+
 for backend in sqlite postgres; do
   for body in scan_slips boards_chosen history_selected pool_listed_and_released; do
     eval "test_${body}_$backend() { database $backend; case_$body; }"
