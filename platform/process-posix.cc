@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <spawn.h>
 #include <string.h>
 #include <sys/types.h>
 #include <sys/wait.h>

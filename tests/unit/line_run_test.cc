@@ -1,11 +1,12 @@
 // A provision run's logic in process: scripted workers on a clock that
 // costs no time, a journal in memory; what becomes of each board and of
 // its number when a worker passes, fails, dies, hangs or talks nonsense.
+#include "vxrom/line_run.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "vxrom/line_run.h"
 #include "vxrom/store.h"
 
 namespace {
@@ -108,7 +109,7 @@ struct Case {
   Script script;
   BoardStage stage;
   int32_t result;
-  const char* reason;          ///< Part of the board's reason.
+  const char* reason;           ///< Part of the board's reason.
   const char* journal_outcome;  ///< What the parent kept; "" for nothing.
 };
 

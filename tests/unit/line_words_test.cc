@@ -48,8 +48,12 @@ TEST(Serials, ScannedTextCleanedAndChecked) {
   std::string why;
   ASSERT_TRUE(MakeSerialRules("SN[0-9]{4}", &rules, &why));
   const std::pair<const char*, const char*> cases[] = {
-      {"  SN1001\t", "SN1001"}, {"SN1001", "SN1001"}, {"", nullptr},
-      {"   ", nullptr},         {"SN10", nullptr},    {"xSN1001", nullptr},
+      {"  SN1001\t", "SN1001"},
+      {"SN1001", "SN1001"},
+      {"", nullptr},
+      {"   ", nullptr},
+      {"SN10", nullptr},
+      {"xSN1001", nullptr},
       {"SN1\xff", nullptr},
   };
   for (const auto& c : cases) {

@@ -51,7 +51,6 @@ TEST(VxromStore, PasswordsMasked) {
   for (const auto& c : cases) EXPECT_EQ(MaskCredentials(c.first), c.second);
 }
 
-
 /// SQLite in memory failing as a server would: a statement that holds
 /// fail_on (or the commit, for "COMMIT") fails with sqlstate, times
 /// times; a failed commit may have been made first.

@@ -22,7 +22,8 @@ void Reason(const std::string& text) {
 
 /// The chip's model, for a reason.
 std::string Model(uint8_t revision) {
-  return revision == kChipVx5130 ? "a VX5130" : revision == kChipVx5130A ? "a VX5130A" : "a controller";
+  return revision == kChipVx5130 ? "a VX5130" : revision == kChipVx5130A ? "a VX5130A"
+                                                                         : "a controller";
 }
 
 /// The chosen boards among the controllers found, each with what its ROM

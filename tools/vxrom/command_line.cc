@@ -75,8 +75,9 @@ CLI::Validator AddressCheck() {
         PciAddress address = kNoAddress;
         return ParsePciAddress(value, &address)
                    ? std::string()
-                   : value + ": not an address: BB:DD.F or BB-DD-F in hexadecimal (bus to FF, "
-                             "device to 1F, function to 7)";
+                   : value +
+                         ": not an address: BB:DD.F or BB-DD-F in hexadecimal (bus to FF, "
+                         "device to 1F, function to 7)";
       },
       "");
 }
@@ -120,8 +121,7 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
 
   CLI::App* restore = app.add_subcommand(
       "restore", "Writes a raw image (as vxsrom /dump made it) back to a ROM");
-  restore->add_option("IMAGE", words.image, "The image file")->required()
-      ->type_name("FILE");
+  restore->add_option("IMAGE", words.image, "The image file")->required()->type_name("FILE");
   restore->add_option("--address", words.address,
                       "The controller, BB:DD.F or BB-DD-F (hexadecimal); "
                       "needed when there are several")
@@ -141,8 +141,7 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
 
   CLI::App* info = app.add_subcommand(
       "info", "What the controller library says of an image file");
-  info->add_option("IMAGE", words.image, "The image file")->required()
-      ->type_name("FILE");
+  info->add_option("IMAGE", words.image, "The image file")->required()->type_name("FILE");
   info->add_flag("--json", words.json, "One JSON document on standard output");
 
   CLI::App* pool = app.add_subcommand(
@@ -150,15 +149,13 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   pool->require_subcommand(1);
   CLI::App* pool_add = pool->add_subcommand(
       "add", "Adds the range FIRST to LAST (inclusive; LAST defaults to FIRST)");
-  pool_add->add_option("FIRST", words.first, "XX-XX-XX-XX-XX-XX-XX-XX")->required()
-      ->type_name("EUI-64");
+  pool_add->add_option("FIRST", words.first, "XX-XX-XX-XX-XX-XX-XX-XX")->required()->type_name("EUI-64");
   pool_add->add_option("LAST", words.last, "XX-XX-XX-XX-XX-XX-XX-XX")
       ->type_name("EUI-64");
   AddDatabaseOption(pool_add, &words.db);
   CLI::App* pool_import = pool->add_subcommand(
       "import", "Adds the EUI-64s of a file, one a line");
-  pool_import->add_option("FILE", words.file, "The file")->required()
-      ->type_name("FILE");
+  pool_import->add_option("FILE", words.file, "The file")->required()->type_name("FILE");
   AddDatabaseOption(pool_import, &words.db);
   CLI::App* pool_status = pool->add_subcommand(
       "status", "How many EUI-64s are free, reserved, programmed, spoiled");
@@ -175,11 +172,9 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   CLI::App* pool_release = pool->add_subcommand(
       "release", "Settles the numbers a run that will never come back holds: spoiled, each with a record");
   CLI::Option* release_run = pool_release->add_option("--run", words.run_id, "The run (its run_id)")
-      ->type_name("RUN");
-  pool_release->add_option("--station", words.station, "The station, with --host")->excludes(release_run)
-      ->type_name("NAME");
-  pool_release->add_option("--host", words.host, "The station's PC, with --station")->excludes(release_run)
-      ->type_name("HOST");
+                                 ->type_name("RUN");
+  pool_release->add_option("--station", words.station, "The station, with --host")->excludes(release_run)->type_name("NAME");
+  pool_release->add_option("--host", words.host, "The station's PC, with --station")->excludes(release_run)->type_name("HOST");
   pool_release->add_flag("--force", words.force,
                          "A run of another PC, whose processes this one cannot see");
   AddDatabaseOption(pool_release, &words.db);
@@ -215,8 +210,7 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
       "provision",
       "Erases, writes and verifies every controller the firmware is for, "
       "each with its own EUI-64 from the pool, several at once");
-  provision->add_option("FIRMWARE", words.firmware, "The firmware (.mem) file")->required()
-      ->type_name("FILE");
+  provision->add_option("FIRMWARE", words.firmware, "The firmware (.mem) file")->required()->type_name("FILE");
   provision->add_option("CONFIG", words.config, "The configuration (.ini) file")
       ->type_name("FILE");
   provision->add_option("--jobs", words.jobs, "Boards at once, 1 to 1024 (default: all)")

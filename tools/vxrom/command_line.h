@@ -66,12 +66,12 @@ struct VxromOptions {
   uint32_t board_timeout = 0;  ///< --board-timeout, s; 0: from the part.
   bool no_eui = false;
   bool scan = false;
-  std::vector<std::string> rework;     ///< --rework ADDRESS or "all", as given.
-  std::vector<std::string> serials;    ///< --serial ADDRESS=TEXT, as given.
-  std::vector<PciAddress> addresses;   ///< provision --address, repeatable.
-  unsigned expect = 0;                 ///< --expect N; 0: any number.
-  std::string serial_pattern;          ///< --serial-pattern REGEX.
-  std::wstring slots_path;             ///< --slots FILE; empty: none.
+  std::vector<std::string> rework;    ///< --rework ADDRESS or "all", as given.
+  std::vector<std::string> serials;   ///< --serial ADDRESS=TEXT, as given.
+  std::vector<PciAddress> addresses;  ///< provision --address, repeatable.
+  unsigned expect = 0;                ///< --expect N; 0: any number.
+  std::string serial_pattern;         ///< --serial-pattern REGEX.
+  std::wstring slots_path;            ///< --slots FILE; empty: none.
 };
 
 /// Reads args (the program's own name first) into *options.

@@ -44,8 +44,7 @@ DeliveryTally DeliverWaiting(Store& store, Journal& journal) {
 
 DeliveryThread::DeliveryThread(std::string store_url, std::string store_id, std::string run_id,
                                std::string journal_path)
-    : store_url_(std::move(store_url)), store_id_(std::move(store_id)), run_id_(std::move(run_id)),
-      journal_path_(std::move(journal_path)) {
+    : store_url_(std::move(store_url)), store_id_(std::move(store_id)), run_id_(std::move(run_id)), journal_path_(std::move(journal_path)) {
   thread_ = std::thread(&DeliveryThread::Loop, this);
 }
 

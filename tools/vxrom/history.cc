@@ -5,17 +5,16 @@
 #include <algorithm>
 #include <vector>
 
-
+#include "device/exit_codes.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/program.h"
 #include "platform/text.h"
-#include "device/exit_codes.h"
 #include "vxrom/exit_codes.h"
 #include "vxrom/pool.h"
 #include "vxrom/record_json.h"
-#include "vxrom/time_text.h"
 #include "vxrom/text.h"
+#include "vxrom/time_text.h"
 
 namespace {
 

@@ -213,11 +213,12 @@ bool Journal::AddProcess(const std::string& run_id, const RunProcess& p,
   // A power cut ends every process: a note of one needs no flush to the
   // disk, and a run that starts many workers waits for none.
   db_->Execute("PRAGMA synchronous = NORMAL", {}, nullptr, &error);
-  const bool ok = db_->Execute("INSERT INTO journal_process (run_id, pid, start, noted) VALUES "
-                   "(?, ?, ?, ?) ON CONFLICT (run_id, pid) DO NOTHING",
-                   {run_id, static_cast<int64_t>(p.pid), static_cast<int64_t>(p.start),
-                    UtcTimestamp()},
-                   nullptr, &error);
+  const bool ok = db_->Execute(
+      "INSERT INTO journal_process (run_id, pid, start, noted) VALUES "
+      "(?, ?, ?, ?) ON CONFLICT (run_id, pid) DO NOTHING",
+      {run_id, static_cast<int64_t>(p.pid), static_cast<int64_t>(p.start),
+       UtcTimestamp()},
+      nullptr, &error);
   db_->Execute("PRAGMA synchronous = FULL", {}, nullptr, &error);
   if (ok) return true;
   *reason = "the station's journal " + path_ + ": " + error.Text();

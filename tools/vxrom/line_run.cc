@@ -39,8 +39,7 @@ uint32_t DefaultBoardSeconds(const std::optional<TargetMessage>& target) {
 ProvisionRun::ProvisionRun(LineHost& host, Journal& journal, SettlementSink& sink,
                            BoardObserver& observer, const LineSetup& setup,
                            std::vector<BoardState>& boards)
-    : host_(host), journal_(journal), sink_(sink), observer_(observer),
-      setup_(setup), boards_(boards), workers_(boards.size()) {}
+    : host_(host), journal_(journal), sink_(sink), observer_(observer), setup_(setup), boards_(boards), workers_(boards.size()) {}
 
 void ProvisionRun::Keep(const std::vector<Settlement>& settlements) {
   for (const Settlement& s : settlements) {

@@ -152,7 +152,7 @@ std::string ToText(const ControllerReport& r) {
 
 /// What the store says of the number a board's ROM holds.
 struct NumberFacts {
-  std::optional<std::string> state;   ///< Its state in the pool; none outside it.
+  std::optional<std::string> state;    ///< Its state in the pool; none outside it.
   std::optional<HistoryRecord> owner;  ///< The attempt it is programmed by.
 };
 

@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "device/exit_codes.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/process.h"
 #include "platform/program.h"
 #include "platform/text.h"
 #include "vxrom/exit_codes.h"
-#include "device/exit_codes.h"
-#include "platform/process.h"
 #include "vxrom/journal.h"
 #include "vxrom/record_json.h"
 #include "vxrom/recovery.h"
@@ -221,8 +221,7 @@ int List(const VxromOptions& options, Store& store) {
   Json all = Json::array();
   for (const PoolSpan& s : spans) {
     const bool reserved = s.state == "reserved";
-    Json j = {{"state", s.state}, {"first", FormatEui64Value(s.first)}, {"last", FormatEui64Value(s.last)},
-              {"count", s.last - s.first + 1}};
+    Json j = {{"state", s.state}, {"first", FormatEui64Value(s.first)}, {"last", FormatEui64Value(s.last)}, {"count", s.last - s.first + 1}};
     j["station"] = reserved ? Json(s.station) : Json(nullptr);
     j["host"] = reserved ? Json(s.host) : Json(nullptr);
     j["run_id"] = reserved ? Json(s.run_id) : Json(nullptr);
@@ -234,14 +233,19 @@ int List(const VxromOptions& options, Store& store) {
   }
   const char* const columns[] = {"state", "first", "last", "count", "station", "host", "run_id"};
   std::string out;
-  for (const char* c : columns) out += std::string(out.empty() ? "" : options.csv ? "," : "  ") + c;
+  for (const char* c : columns) out += std::string(out.empty() ? "" : options.csv ? ","
+                                                                                  : "  ") +
+                                       c;
   out += options.csv ? platform::kCrLf : "\n";
   for (const Json& j : all) {
     std::string line;
     for (const char* c : columns) {
       const Json& v = j[c];
-      const std::string text = v.is_null() ? (options.csv ? "" : "-") : v.is_string() ? v.get<std::string>() : v.dump();
-      line += (line.empty() ? "" : options.csv ? "," : "  ") + text;
+      const std::string text = v.is_null() ? (options.csv ? "" : "-") : v.is_string() ? v.get<std::string>()
+                                                                                      : v.dump();
+      line += (line.empty() ? "" : options.csv ? ","
+                                               : "  ") +
+              text;
     }
     out += line + (options.csv ? platform::kCrLf : "\n");
   }
@@ -273,7 +277,8 @@ int Release(const VxromOptions& options, Store& store) {
       return kExitCommandLine;
     }
     if (r.host != here && !options.force) {
-      Reason("run " + r.run_id + " is on " + r.host + ", whose processes this PC cannot see: if it "
+      Reason("run " + r.run_id + " is on " + r.host +
+             ", whose processes this PC cannot see: if it "
              "will not come back, --force releases its numbers; nothing released");
       return kExitCommandLine;
     }
@@ -281,7 +286,8 @@ int Release(const VxromOptions& options, Store& store) {
   for (const Reservation& r : reservations) {
     const Settlement s = SpoiledReservation(
         r, "released by hand (vxrom pool release on " + here + "): the run that reserved it (process " +
-               std::to_string(r.pid) + " on " + r.host + ") will not come back; the board may carry it, "
+               std::to_string(r.pid) + " on " + r.host +
+               ") will not come back; the board may carry it, "
                "so it is spoiled");
     if ((status = store.Settle(s, &reason)) != StoreStatus::kOk) return StoreFailure(status, reason);
   }

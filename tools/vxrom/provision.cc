@@ -9,6 +9,7 @@
 #include "device/target.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/private_folder.h"
 #include "platform/process.h"
 #include "platform/program.h"
 #include "platform/stop.h"
@@ -16,14 +17,13 @@
 #include "rom/image_source.h"
 #include "rom/job.h"
 #include "vxrom/board_choice.h"
-#include "vxrom/exit_codes.h"
-#include "vxrom/pool.h"
-#include "vxrom/provision_view.h"
-#include "platform/private_folder.h"
 #include "vxrom/delivery.h"
+#include "vxrom/exit_codes.h"
 #include "vxrom/journal.h"
 #include "vxrom/line_host.h"
 #include "vxrom/line_run.h"
+#include "vxrom/pool.h"
+#include "vxrom/provision_view.h"
 #include "vxrom/record_json.h"
 #include "vxrom/recovery.h"
 #include "vxrom/serials.h"
@@ -152,9 +152,10 @@ std::unique_ptr<Journal> PrepareStation(Store& store, const StoreName& name, con
   if (!journal->Tidy(&reason)) Reason(reason);
   if (!journal->AddProcess(run.run_id, {run.pid, run.pid_start}, &reason)) Reason(reason);
   RecoveryTally recovered;
-  StoreStatus status = RecoverDeadRuns(store, *journal, name, run,
-                                       [](const RunProcess& p) { return platform::ProcessAlive(p.pid, p.start); },
-                                       &recovered, &reason);
+  StoreStatus status = RecoverDeadRuns(
+      store, *journal, name, run,
+      [](const RunProcess& p) { return platform::ProcessAlive(p.pid, p.start); },
+      &recovered, &reason);
   if (status != StoreStatus::kOk) {
     *result = StoreFailure(status, reason);
     return nullptr;

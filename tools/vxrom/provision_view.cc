@@ -157,10 +157,10 @@ void ProvisionView::Summary(const ProvisionTally& tally) {
   for (const BoardState& b : boards_) {
     const bool pass = b.stage == BoardStage::kPassed;
     const bool fail = b.stage == BoardStage::kFailed;
-    std::string verdict = pass                               ? "PASS"
-                          : fail                             ? "FAIL"
+    std::string verdict = pass                              ? "PASS"
+                          : fail                            ? "FAIL"
                           : b.stage == BoardStage::kSkipped ? "SKIP"
-                                                             : "----";
+                                                            : "----";
     if (colour_) verdict = (pass ? "\x1b[1;32m" : fail ? "\x1b[1;31m"
                                                        : "\x1b[1;33m") +
                            verdict + "\x1b[0m";

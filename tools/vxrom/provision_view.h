@@ -32,11 +32,11 @@ struct BoardState {
   std::string phase = "waiting";  ///< waiting, started, erase, write, verify.
   uint32_t percent = 0;
   int result = 0;
-  std::string reason;  ///< Why it failed, or was skipped; empty otherwise.
-  std::optional<uint64_t> rom_eui;  ///< The number its ROM holds now.
+  std::string reason;                     ///< Why it failed, or was skipped; empty otherwise.
+  std::optional<uint64_t> rom_eui;        ///< The number its ROM holds now.
   std::optional<std::string> rom_serial;  ///< That number's serial, when programmed.
-  bool rework = false;              ///< --rework names it.
-  std::vector<uint64_t> supersedes;  ///< Numbers its rework takes off it.
+  bool rework = false;                    ///< --rework names it.
+  std::vector<uint64_t> supersedes;       ///< Numbers its rework takes off it.
 };
 
 /// The closing counts.

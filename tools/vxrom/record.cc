@@ -3,7 +3,6 @@
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
-
 #include <time.h>
 
 #include <chrono>
@@ -114,36 +113,56 @@ std::vector<SqlValue> HistoryValues(const HistoryRecord& h) {
 bool SetHistoryField(size_t i, const std::optional<std::string>& text,
                      HistoryRecord* h) {
   switch (i) {
-    case 0: return SetText(text, &h->started);
-    case 1: return SetText(text, &h->finished);
-    case 2: return SetText(text, &h->station);
-    case 3: return SetText(text, &h->host);
-    case 4: return SetMaybeText(text, &h->serial);
-    case 5: return SetText(text, &h->address);
-    case 6: return SetMaybeInt(text, &h->chip_revision);
-    case 7: return SetMaybeInt(text, &h->rom_type);
-    case 8: return SetMaybeText(text, &h->firmware_version);
-    case 9: return SetMaybeInt(text, &h->subsystem_vendor_id);
-    case 10: return SetMaybeInt(text, &h->subsystem_id);
-    case 11: return SetMaybeText(text, &h->eui64);
-    case 12: return SetMaybeText(text, &h->image_sha256);
-    case 13: return text && ToInt(*text, &h->result);
-    case 14: return SetMaybeText(text, &h->reason);
+    case 0:
+      return SetText(text, &h->started);
+    case 1:
+      return SetText(text, &h->finished);
+    case 2:
+      return SetText(text, &h->station);
+    case 3:
+      return SetText(text, &h->host);
+    case 4:
+      return SetMaybeText(text, &h->serial);
+    case 5:
+      return SetText(text, &h->address);
+    case 6:
+      return SetMaybeInt(text, &h->chip_revision);
+    case 7:
+      return SetMaybeInt(text, &h->rom_type);
+    case 8:
+      return SetMaybeText(text, &h->firmware_version);
+    case 9:
+      return SetMaybeInt(text, &h->subsystem_vendor_id);
+    case 10:
+      return SetMaybeInt(text, &h->subsystem_id);
+    case 11:
+      return SetMaybeText(text, &h->eui64);
+    case 12:
+      return SetMaybeText(text, &h->image_sha256);
+    case 13:
+      return text && ToInt(*text, &h->result);
+    case 14:
+      return SetMaybeText(text, &h->reason);
     case 15: {
       char* end = nullptr;
       h->duration_s = text ? strtod(text->c_str(), &end) : 0;
       return !text || (end && *end == '\0');
     }
-    case 16: return SetText(text, &h->version);
-    default: return false;
+    case 16:
+      return SetText(text, &h->version);
+    default:
+      return false;
   }
 }
 
 const char* OutcomeName(Outcome outcome) {
   switch (outcome) {
-    case Outcome::kProgrammed: return "programmed";
-    case Outcome::kReleased: return "released";
-    case Outcome::kSpoiled: return "spoiled";
+    case Outcome::kProgrammed:
+      return "programmed";
+    case Outcome::kReleased:
+      return "released";
+    case Outcome::kSpoiled:
+      return "spoiled";
   }
   return "spoiled";
 }

@@ -69,11 +69,11 @@ bool ParseOutcome(const std::string& name, Outcome* outcome);
 /// One board attempt settled: its number's new state and its record, a
 /// unit that the journal keeps and the store takes once (by entry_id).
 struct Settlement {
-  std::string entry_id;  ///< Unique; a second delivery changes nothing.
-  std::string run_id;    ///< The run whose reservation it settles.
+  std::string entry_id;                 ///< Unique; a second delivery changes nothing.
+  std::string run_id;                   ///< The run whose reservation it settles.
   std::optional<uint64_t> number;       ///< Null: a board without one.
   Outcome outcome = Outcome::kSpoiled;  ///< The number's new state.
-  bool any_holder = false;  ///< Spoils the number whichever run holds it.
+  bool any_holder = false;              ///< Spoils the number whichever run holds it.
   std::optional<HistoryRecord> record;  ///< Null: no attempt to record.
 };
 

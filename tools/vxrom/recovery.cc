@@ -56,7 +56,8 @@ StoreStatus RecoverDeadRuns(Store& store, Journal& journal, const StoreName& nam
       const Settlement s =
           known ? kept->settlement
                 : SpoiledReservation(r, "the run that reserved it (process " + std::to_string(r.pid) +
-                                            " on " + r.host + ") ended before the board's result "
+                                            " on " + r.host +
+                                            ") ended before the board's result "
                                             "was recorded: the board may carry it, so it is spoiled");
       if (!known && !journal.Keep(s, name, reason)) return StoreStatus::kUnavailable;
       if ((status = store.Settle(s, reason)) != StoreStatus::kOk) return status;

@@ -257,7 +257,8 @@ StoreStatus CheckSerials(Transaction& tx, const std::vector<BoardClaim>& boards,
   if (!tx.Execute(std::string("SELECT h.serial, NULL FROM vxrom_history h LEFT JOIN vxrom_eui e ON ") +
                       "e.eui64 = h.eui64 WHERE " + kStillProgrammed + " AND lower(h.serial) IN (" +
                       marks + ") UNION ALL SELECT serial, station FROM vxrom_eui WHERE state = "
-                      "'reserved' AND lower(serial) IN (" + marks + ") LIMIT 1",
+                              "'reserved' AND lower(serial) IN (" +
+                      marks + ") LIMIT 1",
                   params, &rows))
     return tx.Failed();
   if (rows.empty()) return StoreStatus::kOk;
@@ -526,7 +527,8 @@ StoreStatus Store::ProgrammedNumber(uint64_t number, std::optional<HistoryRecord
       Access::kRead, [&](Transaction& tx, std::string*) {
         return tx.Execute("SELECT " + HistoryColumns("h.") +
                               " FROM vxrom_history h JOIN vxrom_eui e ON e.eui64 = h.eui64 WHERE "
-                              "e.eui_key = ? AND " + kStillProgrammed + " ORDER BY h.id DESC LIMIT 1",
+                              "e.eui_key = ? AND " +
+                              kStillProgrammed + " ORDER BY h.id DESC LIMIT 1",
                           {Key(number)}, &rows)
                    ? StoreStatus::kOk
                    : tx.Failed();
@@ -546,7 +548,8 @@ StoreStatus Store::ProgrammedSerial(const std::string& serial, std::optional<His
       Access::kRead, [&](Transaction& tx, std::string*) {
         return tx.Execute("SELECT " + HistoryColumns("h.") +
                               " FROM vxrom_history h LEFT JOIN vxrom_eui e ON e.eui64 = h.eui64 "
-                              "WHERE lower(h.serial) = lower(?) AND " + kStillProgrammed +
+                              "WHERE lower(h.serial) = lower(?) AND " +
+                              kStillProgrammed +
                               " ORDER BY h.id DESC LIMIT 1",
                           {serial}, &rows)
                    ? StoreStatus::kOk
@@ -609,9 +612,10 @@ StoreStatus Store::NumberState(uint64_t number, std::optional<std::string>* stat
   const StoreStatus status = Transact(
       Access::kRead, [&](Transaction& tx, std::string*) {
         return tx.Execute("SELECT state FROM vxrom_eui WHERE eui_key = ?", {Key(number)}, &own) &&
-                       tx.Execute("SELECT count(*) FROM vxrom_range WHERE first_key <= ? AND "
-                                  "last_key >= ?",
-                                  {Key(number), Key(number)}, &ranges)
+                       tx.Execute(
+                           "SELECT count(*) FROM vxrom_range WHERE first_key <= ? AND "
+                           "last_key >= ?",
+                           {Key(number), Key(number)}, &ranges)
                    ? StoreStatus::kOk
                    : tx.Failed();
       },

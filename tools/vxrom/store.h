@@ -154,12 +154,10 @@ struct HistoryRow {
   std::optional<std::string> eui_state;  ///< The number's state now; none without one.
 };
 
-
 /// False with *why when url names a database that keeps nothing once
 /// the command ends: "sqlite:" without a path, or in memory.  The store
 /// itself opens those (tests do).
 bool DatabaseUrlKeeps(const std::string& url, std::string* why);
-
 
 /// The pool and the history over one database.
 class Store {

@@ -69,7 +69,8 @@ bool Zone(const std::string& text, size_t* at, int* offset_seconds) {
   *offset_seconds = 0;
   if (*at == text.size()) return true;
   if (text[*at] == 'Z' || text[*at] == 'z') return ++*at == text.size();
-  const int sign = text[*at] == '+' ? 1 : text[*at] == '-' ? -1 : 0;
+  const int sign = text[*at] == '+' ? 1 : text[*at] == '-' ? -1
+                                                           : 0;
   if (sign == 0) return false;
   ++*at;
   int hours = 0, minutes = 0;

@@ -175,7 +175,7 @@ std::vector<Settlement> Settle(const WorkerTask& task, const BoardFacts& facts, 
   own.entry_id = NewEntryId();
   own.run_id = task.run_id;
   own.number = task.eui;
-  own.outcome = r->result == 0 ? Outcome::kProgrammed
+  own.outcome = r->result == 0   ? Outcome::kProgrammed
                 : facts.touching ? Outcome::kSpoiled
                                  : Outcome::kReleased;
   own.record = *r;

@@ -184,25 +184,44 @@ bool SetTaskOption(TaskOption option, const std::wstring& value, WorkerTask* t) 
   const std::string text = platform::Utf8FromWide(value);
   uint64_t number = 0;
   switch (option) {
-    case TaskOption::kFirmware: t->firmware_path = value; return true;
-    case TaskOption::kConfig: t->config_path = value; return true;
-    case TaskOption::kAddress: return ParsePciAddress(text, &t->address);
+    case TaskOption::kFirmware:
+      t->firmware_path = value;
+      return true;
+    case TaskOption::kConfig:
+      t->config_path = value;
+      return true;
+    case TaskOption::kAddress:
+      return ParsePciAddress(text, &t->address);
     case TaskOption::kEui:
       if (!ParseEui64(text, &number)) return false;
       t->eui = number;
       return true;
-    case TaskOption::kEuiFolder: t->eui_folder = text; return true;
-    case TaskOption::kRun: t->run_id = text; return true;
-    case TaskOption::kStation: t->station = text; return true;
-    case TaskOption::kSerial: t->serial = text; return true;
+    case TaskOption::kEuiFolder:
+      t->eui_folder = text;
+      return true;
+    case TaskOption::kRun:
+      t->run_id = text;
+      return true;
+    case TaskOption::kStation:
+      t->station = text;
+      return true;
+    case TaskOption::kSerial:
+      t->serial = text;
+      return true;
     case TaskOption::kChipRevision:
       if (value.empty() || value.size() > 3 || value.find_first_not_of(L"0123456789") != std::wstring::npos)
         return false;
       t->chip_revision = static_cast<uint8_t>(std::stoi(text));
       return true;
-    case TaskOption::kJournal: t->journal = text; return true;
-    case TaskOption::kStoreId: t->store_id = text; return true;
-    case TaskOption::kStore: t->store_url = text; return true;
+    case TaskOption::kJournal:
+      t->journal = text;
+      return true;
+    case TaskOption::kStoreId:
+      t->store_id = text;
+      return true;
+    case TaskOption::kStore:
+      t->store_url = text;
+      return true;
     case TaskOption::kSupersedes:
       if (!ParseEui64(text, &number)) return false;
       t->supersedes.push_back(number);
