@@ -8,7 +8,7 @@
 #include <chrono>
 #include <string>
 
-#include "vxrom/store.h"
+#include "store/store.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {

@@ -25,3 +25,23 @@ target_compile_options(vxsrom_warnings INTERFACE
   -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual -Wnull-dereference
   -Wformat=2 -Wimplicit-fallthrough -Wmissing-declarations
   $<$<BOOL:${VXSROM_WERROR}>:-Werror>)
+
+# The include check of cmake/check_layers.cmake, over every product
+# source, run by every build.
+function(vxsrom_check_layers)
+  set(folders platform device rom words vxsrom line store store/sqlite store/odbc
+              vxrom vxrom/provision sim)
+  set(sources "")
+  foreach(folder IN LISTS folders)
+    file(GLOB found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cc
+         ${PROJECT_SOURCE_DIR}/${folder}/*.h)
+    list(APPEND sources ${found})
+  endforeach()
+  set(stamp ${PROJECT_BINARY_DIR}/layers.checked)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DSTAMP=${stamp}
+            -P ${PROJECT_SOURCE_DIR}/cmake/check_layers.cmake
+    DEPENDS ${sources} ${PROJECT_SOURCE_DIR}/cmake/check_layers.cmake
+    COMMENT "Checking the layers' includes" VERBATIM)
+  add_custom_target(layers ALL DEPENDS ${stamp})
+endfunction()

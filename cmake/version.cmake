@@ -21,9 +21,9 @@ if(WIN32)
                  ${VXSROM_GENERATED_DIR}/vxctl.rc @ONLY)
   target_sources(vxsrom PRIVATE ${VXSROM_GENERATED_DIR}/vxsrom.rc)
   target_sources(vxctl PRIVATE ${VXSROM_GENERATED_DIR}/vxctl.rc)
-  configure_file(${CMAKE_SOURCE_DIR}/tools/vxrom/vxrom.rc.in
+  configure_file(${CMAKE_SOURCE_DIR}/vxrom/vxrom.rc.in
                  ${VXSROM_GENERATED_DIR}/vxrom/vxrom.rc @ONLY)
-  configure_file(${CMAKE_SOURCE_DIR}/tools/vxrom/vxrom.manifest.in
+  configure_file(${CMAKE_SOURCE_DIR}/vxrom/vxrom.manifest.in
                  ${VXSROM_GENERATED_DIR}/vxrom/vxrom.manifest @ONLY)
   target_sources(vxrom PRIVATE ${VXSROM_GENERATED_DIR}/vxrom/vxrom.rc)
   set_source_files_properties(${VXSROM_GENERATED_DIR}/vxrom/vxrom.rc

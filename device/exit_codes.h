@@ -6,8 +6,9 @@
 
 #include "device/controller_library.h"
 
-/// Every exit code the programs return; the values are a contract with
-/// the scripts that run them.
+/// Every exit code vxsrom and vxrom return; the values are a contract
+/// with the scripts that run them (vxrom's are listed in the guide and
+/// vxrom(1)).
 enum ExitCode : int32_t {
   kExitOk = 0,
   kExitFailed = -1,           ///< Library, open, ROM information, listing.
@@ -24,6 +25,14 @@ enum ExitCode : int32_t {
   kExitImage = -15,           ///< Image or ROM size unusable.
   kExitRevision = -16,        ///< Chip revision unsupported or mismatched.
   kExitUnsupportedRom = -17,  ///< The ROM part is not supported.
+  // vxrom's own, for the pool, history and provision commands.
+  kExitBoardsFailed = -20,      ///< Some boards failed; the others passed.
+  kExitPoolTooSmall = -21,      ///< Fewer free EUI-64s than boards.
+  kExitDatabase = -22,          ///< Database unreachable, locked, too new.
+  kExitStopped = -23,           ///< A stop request left boards untouched.
+  kExitSerialProgrammed = -24,  ///< A serial is programmed already.
+  kExitRangeRefused = -25,      ///< A range overlaps the pool.
+  kExitRecordsWaiting = -26,    ///< Records wait in the station's journal.
 };
 
 /// One StatusToExitCode pair.

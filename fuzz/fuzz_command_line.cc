@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "vxsrom/command_line.h"
 #include "device/rom_types.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -41,7 +41,7 @@ TEST(RunLogRecord, PrefixByOpenAddress) {
 
 }  // namespace
 
-#include "app/help.h"
+#include "vxsrom/help.h"
 
 namespace {
 

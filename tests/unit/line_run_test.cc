@@ -1,13 +1,14 @@
 // A provision run's logic in process: scripted workers on a clock that
 // costs no time, a journal in memory; what becomes of each board and of
 // its number when a worker passes, fails, dies, hangs or talks nonsense.
-#include "vxrom/line_run.h"
+#include "vxrom/provision/line_run.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "vxrom/store.h"
+#include "line/board_limit.h"
+#include "store/store.h"
 
 namespace {
 

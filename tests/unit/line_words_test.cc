@@ -2,8 +2,8 @@
 // serials as a scanner sends them.
 #include <gtest/gtest.h>
 
-#include "vxrom/serials.h"
-#include "vxrom/time_text.h"
+#include "line/serials.h"
+#include "line/time_text.h"
 
 namespace {
 

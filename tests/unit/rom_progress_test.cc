@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/console_reporter.h"
+#include "words/console_reporter.h"
 #include "device/session.h"
 #include "rom/progress.h"
 #include "unit/fake_host.h"

@@ -2,8 +2,8 @@
 // delivered late from the journal, recovered after a run died.
 #include <gtest/gtest.h>
 
-#include "vxrom/delivery.h"
-#include "vxrom/recovery.h"
+#include "store/delivery.h"
+#include "store/recovery.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <set>
 
-#include "vxrom/db.h"
-#include "vxrom/schema.h"
-#include "vxrom/store.h"
+#include "store/db.h"
+#include "store/schema.h"
+#include "store/store.h"
 
 namespace {
 

@@ -1,0 +1,88 @@
+// A SQL database as the pool and the history need it: statements with
+// "?" parameters, rows as text, write transactions.  SQLite on one PC;
+// any server a line reaches through ODBC.
+#ifndef VXROM_DB_H_
+#define VXROM_DB_H_
+
+#include <stdint.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "line/field_value.h"
+
+/// One parameter of a statement.
+typedef FieldValue SqlValue;
+
+/// One result row: each column as text, or nothing for NULL.
+typedef std::vector<std::optional<std::string>> SqlRow;
+
+/// The SQL a database speaks where the two differ.
+enum class SqlDialect { kSqlite,
+                        kPostgres };
+
+/// SQLSTATE of a database held by another writer past the wait, as a
+/// server's lock_timeout reports it (lock not available).
+extern const char kSqlStateBusy[];
+
+/// How a database call failed: the database's words and its SQLSTATE.
+struct DbError {
+  std::string message;
+  std::string sqlstate = "HY000";  ///< Five characters, as ODBC and PostgreSQL give it.
+
+  /// The connection is gone (class 08, or the server shutting down):
+  /// only a new one can go on, and what was not committed is lost.
+  bool ConnectionLost() const;
+  /// Running the whole transaction again may succeed: a lost connection,
+  /// a serialization failure or a deadlock.  A lock held past the wait is
+  /// not: the wait was had already.
+  bool Retryable() const;
+  /// The message with its SQLSTATE, for a reason.
+  std::string Text() const;
+};
+
+/// A connection.  Errors are values: false with the database's error.
+class Database {
+ public:
+  virtual ~Database() = default;
+  /// Runs one statement; the rows go to *rows when given.
+  virtual bool Execute(const std::string& sql,
+                       const std::vector<SqlValue>& params,
+                       std::vector<SqlRow>* rows, DbError* error) = 0;
+  /// Starts a transaction.  One that writes waits (up to the busy timeout,
+  /// counted once for the whole transaction) until no other writer holds
+  /// the database; one that reads never waits for a writer.
+  virtual bool Begin(bool write, DbError* error) = 0;
+  /// Commits the transaction.
+  virtual bool Commit(DbError* error) = 0;
+  /// Abandons the transaction, if any.
+  virtual void Rollback() = 0;
+  /// Replaces a lost connection with a new one made as the first was.
+  virtual bool Reconnect(DbError* error) = 0;
+  /// What SQL the database speaks.
+  virtual SqlDialect dialect() const = 0;
+};
+
+/// Opens the SQLite file at path (the file and its folder made when
+/// missing).  A library older than 3.35 is refused.
+std::unique_ptr<Database> OpenSqlite(const std::string& path,
+                                     std::string* error);
+
+/// Opens a server through ODBC: connection is a DSN or a driver's
+/// keywords, kept to connect again when the connection is lost.
+std::unique_ptr<Database> OpenOdbc(const std::string& connection,
+                                   std::string* error);
+
+/// The URL with any password hidden: PWD=... and PASSWORD=... values,
+/// and a URL's "user:password@", become "***", so that no message ever
+/// shows one.
+std::string MaskCredentials(const std::string& text);
+
+/// The ODBC connection string of a PostgreSQL URL ("postgresql://USER:
+/// PASSWORD@HOST:PORT/DATABASE?sslmode=MODE"), for the PostgreSQL Unicode
+/// driver.  @return false with *why (masked) for a URL it cannot map.
+bool PostgresUrlToOdbc(const std::string& url, std::string* connection, std::string* why);
+
+#endif  // VXROM_DB_H_

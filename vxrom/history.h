@@ -1,0 +1,10 @@
+// vxrom history: one record per board attempt, as text, JSON or CSV.
+#ifndef VXROM_HISTORY_H_
+#define VXROM_HISTORY_H_
+
+#include "vxrom/options.h"
+
+/// Writes the records the options select.  @return the exit code.
+int HistoryCommand(const VxromOptions& options);
+
+#endif  // VXROM_HISTORY_H_

@@ -1,0 +1,14 @@
+// vxrom pool add, import and status: the EUI-64s provision hands out.
+#ifndef VXROM_POOL_H_
+#define VXROM_POOL_H_
+
+#include <memory>
+
+#include "vxrom/options.h"
+#include "store/store.h"
+#include "vxrom/store_access.h"
+
+/// pool add, pool import, pool status.  @return the exit code.
+int PoolCommand(const VxromOptions& options);
+
+#endif  // VXROM_POOL_H_

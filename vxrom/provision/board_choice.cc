@@ -1,0 +1,143 @@
+#include "vxrom/provision/board_choice.h"
+
+#include <algorithm>
+
+#include "words/console_reporter.h"
+#include "device/exit_codes.h"
+#include "device/library_loader.h"
+#include "device/listing.h"
+#include "device/session.h"
+#include "device/target.h"
+#include "platform/text.h"
+#include "rom/image_source.h"
+#include "rom/job.h"
+#include "vxrom/store_access.h"
+#include "vxrom/output.h"
+
+namespace {
+
+void Reason(const std::string& text) {
+  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
+}
+
+/// The chip's model, for a reason.
+std::string Model(uint8_t revision) {
+  return revision == kChipVx5130 ? "a VX5130" : revision == kChipVx5130A ? "a VX5130A"
+                                                                         : "a controller";
+}
+
+/// The chosen boards among the controllers found, each with what its ROM
+/// holds.  @return 0 or -6.
+int TakeBoards(const VxromOptions& options, DeviceSession& session, uint8_t revision,
+               std::vector<BoardState>* boards) {
+  const std::vector<PciAddress>& named = options.addresses;
+  for (uint32_t i = 0; i < session.devices.count; ++i) {
+    const DeviceRecord record = session.devices.list[i];
+    const PciAddress address = record.address;
+    const bool wanted = named.empty() || std::count(named.begin(), named.end(), address) > 0;
+    if (!IsSupportedChip(record.chip_revision) || !RevisionMatches(revision, record.chip_revision)) {
+      Reason(FormatPciAddress(address) + " is " + Model(record.chip_revision) + " (chip revision " +
+             std::to_string(record.chip_revision) + "), not of the firmware's revision " +
+             std::to_string(revision) + ": left alone");
+      if (!named.empty() && wanted) return kExitNoController;
+      continue;
+    }
+    if (!wanted) continue;
+    BoardState board;
+    board.address = address;
+    board.chip_revision = record.chip_revision;
+    ControllerReport report;
+    report.address = address;
+    SurveyController(session, &report);
+    if (report.contents == RomContents::kImage && IsEui64Set(report.info)) {
+      uint64_t number = 0;
+      for (uint8_t byte : report.info.eui64) number = number << 8 | byte;
+      board.rom_eui = number;
+    }
+    boards->push_back(board);
+  }
+  for (PciAddress a : named) {
+    if (std::none_of(boards->begin(), boards->end(), [a](const BoardState& b) { return b.address == a; })) {
+      Reason("--address " + FormatPciAddress(a) + ": no controller there: nothing written");
+      return kExitNoController;
+    }
+  }
+  if (boards->empty()) {
+    Reason("no controller of chip revision " + std::to_string(revision) +
+           ", which the firmware is for: nothing written");
+    return kExitNoController;
+  }
+  if (options.expect != 0 && boards->size() != options.expect) {
+    Reason(std::to_string(boards->size()) + " board" + (boards->size() == 1 ? " is" : "s are") +
+           " chosen, --expect " + std::to_string(options.expect) +
+           ": is a board missing, or one too many seated? No board touched");
+    return kExitNoController;
+  }
+  return 0;
+}
+
+/// True when --rework names the board (or all).
+bool Reworked(const VxromOptions& options, PciAddress address) {
+  for (const std::string& word : options.rework) {
+    PciAddress named = kNoAddress;
+    if (word == "all" || (ParsePciAddress(word, &named) && named == address)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int ChooseBoards(const VxromOptions& options, std::vector<BoardState>* boards) {
+  const Console console(nullptr, L"vxrom");
+  ConsoleReporter reporter(console, L"--address", L"--no-revision-check");
+  DeviceSession session(&reporter);
+  session.rom_type_selector = kRomTypeAuto;
+  RomJob job(session);
+  job.firmware_path = options.firmware_path;
+  job.config_path = options.config_path;
+  StartedLibrary library;
+  int result = library.Start(session);
+  if (result != 0) return result;
+  RomBuffer image;
+  uint8_t revision = NO_REVISION;
+  if ((result = LoadSomeDevices(session)) == 0 &&
+      (result = AllocateRomBuffer(session, kMaxImageSize, &image)) == 0 &&
+      (result = UpdateImage(job, nullptr, image.get())) == 0)
+    result = ImageRevision(job, image.get(), kMaxImageSize, &revision);
+  if (result == 0) result = TakeBoards(options, session, revision, boards);
+  return library.Stop(session, result);
+}
+
+int SkipProgrammed(const VxromOptions& options, Store& store, std::vector<BoardState>* boards) {
+  for (const std::string& word : options.rework) {
+    PciAddress named = kNoAddress;
+    if (word != "all" && (!ParsePciAddress(word, &named) ||
+                          std::none_of(boards->begin(), boards->end(),
+                                       [named](const BoardState& b) { return b.address == named; }))) {
+      Reason("--rework " + word + ": no chosen board there (an address, BB:DD.F, or all)");
+      return kExitCommandLine;
+    }
+  }
+  std::string reason;
+  for (BoardState& b : *boards) {
+    b.rework = Reworked(options, b.address);
+    if (!b.rom_eui) continue;
+    std::optional<HistoryRecord> record;
+    const StoreStatus status = store.ProgrammedNumber(*b.rom_eui, &record, &reason);
+    if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+    if (!record) continue;
+    if (b.rework) {
+      b.supersedes.push_back(*b.rom_eui);
+      b.rom_serial = record->serial;
+      continue;
+    }
+    b.stage = BoardStage::kSkipped;
+    b.phase = "skipped";
+    b.serial = record->serial;
+    b.eui = b.rom_eui;
+    b.reason = "skipped: programmed as " + record->serial.value_or("(no serial)") + ", EUI " +
+               FormatEui64Value(*b.rom_eui) + " (--rework " + FormatPciAddress(b.address) +
+               " programs it anew)";
+  }
+  return 0;
+}

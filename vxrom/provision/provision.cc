@@ -1,0 +1,234 @@
+#include "vxrom/provision/provision.h"
+
+#include <algorithm>
+
+#include "words/console_reporter.h"
+#include "device/exit_codes.h"
+#include "device/library_loader.h"
+#include "device/session.h"
+#include "device/target.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/private_folder.h"
+#include "platform/process.h"
+#include "platform/program.h"
+#include "platform/stop.h"
+#include "platform/text.h"
+#include "rom/image_source.h"
+#include "rom/job.h"
+#include "vxrom/provision/board_choice.h"
+#include "store/delivery.h"
+#include "device/exit_codes.h"
+#include "store/journal.h"
+#include "vxrom/provision/line_host.h"
+#include "vxrom/provision/line_run.h"
+#include "vxrom/provision/provision_view.h"
+#include "vxrom/provision/scan.h"
+#include "line/record_json.h"
+#include "store/recovery.h"
+#include "line/serials.h"
+#include "vxrom/output.h"
+#include "vxrom/store_access.h"
+
+namespace {
+
+void Reason(const std::string& text) {
+  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
+}
+
+/// Refuses the run before any prompt when the pool cannot cover the
+/// boards to program.  @return 0, -21 or a store failure's code.
+int CheckPoolCovers(const VxromOptions& options, Store& store, const std::vector<BoardState>& boards) {
+  if (options.no_eui) return 0;
+  const size_t wanted = static_cast<size_t>(std::count_if(
+      boards.begin(), boards.end(), [](const BoardState& b) { return b.stage != BoardStage::kSkipped; }));
+  PoolCounts counts;
+  std::string reason;
+  const StoreStatus status = store.Counts(&counts, &reason);
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+  if (counts.free >= wanted) return 0;
+  Reason("the pool has " + std::to_string(counts.free) + " free EUI-64" + (counts.free == 1 ? "" : "s") +
+         " for " + std::to_string(wanted) + " board" + (wanted == 1 ? "" : "s") +
+         ": nothing reserved, no ROM touched (vxrom pool add adds more)");
+  return kExitPoolTooSmall;
+}
+
+/// The serials of the boards to program: from --serial, or scanned.
+int BindSerials(const VxromOptions& options, Store& store, std::vector<BoardState>* boards) {
+  SerialRules rules;
+  SlotLabels slots;
+  std::string why;
+  if (!MakeSerialRules(options.serial_pattern, &rules, &why) ||
+      (!options.slots_path.empty() && !ReadSlots(options.slots_path, &slots, &why))) {
+    Reason(why);
+    return kExitCommandLine;
+  }
+  const ProgrammedLookup programmed = [&store](const std::string& serial,
+                                               std::optional<HistoryRecord>* record,
+                                               std::string* reason) {
+    return store.ProgrammedSerial(serial, record, reason);
+  };
+  const LineReader read = [](const std::string& prompt, std::string* line) {
+    platform::WriteConsoleText(stderr, platform::WideFromUtf8(prompt));
+    fflush(stderr);
+    return platform::ReadTerminalLine(line);
+  };
+  return AssignSerials(options, rules, slots, programmed, read, boards);
+}
+
+RunIdentity NewRun(const VxromOptions& options) {
+  RunIdentity run;
+  run.host = platform::HostName();
+  // The host's name as Linux gives it, in lower case: Windows gives the
+  // same PC's name in capitals.
+  run.station = options.station.empty() ? SerialKey(run.host) : options.station;
+  run.pid = platform::CurrentProcessId();
+  run.pid_start = platform::ProcessStartTime(run.pid);
+  run.run_id = NewEntryId().substr(0, 16) + "-" + std::to_string(run.pid);
+  return run;
+}
+
+/// What every board's worker is handed.
+std::vector<WorkerTask> Tasks(const VxromOptions& options, const RunIdentity& run,
+                              const StoreName& store, const std::string& journal,
+                              const std::string& folder, const std::vector<BoardState>& boards) {
+  std::vector<WorkerTask> tasks;
+  for (const BoardState& b : boards) {
+    WorkerTask t;
+    t.firmware_path = options.firmware_path;
+    t.config_path = options.config_path;
+    t.address = b.address;
+    t.eui = b.eui;
+    t.eui_folder = folder;
+    t.run_id = run.run_id;
+    t.station = run.station;
+    t.serial = b.serial;
+    t.chip_revision = b.chip_revision;
+    t.supersedes = b.supersedes;
+    t.journal = journal;
+    t.store_id = store.id;
+    t.store_url = store.url;
+    tasks.push_back(t);
+  }
+  return tasks;
+}
+
+ViewMode ChooseMode(const VxromOptions& options) {
+  if (options.json) return ViewMode::kJson;
+  if (platform::IsTerminal(stdout) && platform::EnableTerminalSequences(stdout)) return ViewMode::kTerminal;
+  return ViewMode::kLines;
+}
+
+/// Says what the delivery of the run's settlements left undone.
+/// @return true when every settlement is on the store.
+bool AllDelivered(const DeliveryThread& delivery, const DeliveryTally& tally,
+                  const std::string& journal) {
+  if (tally.waiting == 0 && tally.lost == 0) return true;
+  if (tally.waiting > 0)
+    Reason(std::to_string(tally.waiting) + " board record" + (tally.waiting == 1 ? "" : "s") +
+           " of this station wait in its journal " + journal + ", not yet on the store (" +
+           tally.reason + "): the next vxrom pool, provision or history command delivers them");
+  // The last resort: neither the journal nor the store took these, so
+  // they are told in full, for someone to enter by hand.
+  for (const Settlement& s : delivery.lost())
+    Reason("a board record kept nowhere: " +
+           (s.record ? JsonText(RecordJson(*s.record)) : std::string("(no record)")) +
+           ", EUI-64 " + (s.number ? FormatEui64Value(*s.number) : std::string("none")) + " " +
+           OutcomeName(s.outcome));
+  return false;
+}
+
+/// Opens the station's journal, delivers what waits in it for the store,
+/// and settles the reservations of this station's dead runs.
+std::unique_ptr<Journal> PrepareStation(Store& store, const StoreName& name, const RunIdentity& run,
+                                        int* result) {
+  std::string reason;
+  std::unique_ptr<Journal> journal = Journal::Open(Journal::DefaultPath(), false, &reason);
+  if (!journal) {
+    Reason(reason + ": no board touched");
+    *result = kExitDatabase;
+    return nullptr;
+  }
+  DeliverAtStart(store, *journal);
+  if (!journal->Tidy(&reason)) Reason(reason);
+  if (!journal->AddProcess(run.run_id, {run.pid, run.pid_start}, &reason)) Reason(reason);
+  RecoveryTally recovered;
+  StoreStatus status = RecoverDeadRuns(
+      store, *journal, name, run,
+      [](const RunProcess& p) { return platform::ProcessAlive(p.pid, p.start); },
+      &recovered, &reason);
+  if (status != StoreStatus::kOk) {
+    *result = StoreFailure(status, reason);
+    return nullptr;
+  }
+  if (recovered.spoiled > 0)
+    Reason(std::to_string(recovered.spoiled) + " EUI-64s reserved by an earlier run of station \"" +
+           run.station + "\" that ended without their results are spoiled (vxrom history tells which)");
+  *result = 0;
+  return journal;
+}
+
+}  // namespace
+
+int ProvisionCommand(const VxromOptions& options) {
+  const std::string url = StoreUrl(options);
+  std::unique_ptr<Store> store = OpenStore(url);
+  if (!store) return kExitDatabase;
+  const StoreName name = {store->store_id(), MaskCredentials(url)};
+  const RunIdentity run = NewRun(options);
+  int result = 0;
+  std::unique_ptr<Journal> journal = PrepareStation(*store, name, run, &result);
+  if (!journal) return result;
+  std::vector<BoardState> boards;
+  if ((result = ChooseBoards(options, &boards)) != 0 ||
+      (result = SkipProgrammed(options, *store, &boards)) != 0 ||
+      (result = CheckPoolCovers(options, *store, boards)) != 0 ||
+      (result = BindSerials(options, *store, &boards)) != 0)
+    return result;
+  // From the reservation on, a stop request lets the run settle every
+  // number it holds.
+  platform::HoldStopRequests();
+  std::string reason, folder;
+  if (!options.no_eui) {
+    std::vector<BoardClaim> claims;
+    std::vector<BoardState*> taking;
+    for (BoardState& b : boards) {
+      if (b.stage == BoardStage::kSkipped) continue;
+      claims.push_back({FormatPciAddress(b.address), b.serial, b.rework});
+      taking.push_back(&b);
+    }
+    std::vector<uint64_t> numbers;
+    const StoreStatus status = store->Reserve(run, claims, false, &numbers, &reason);
+    if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+    for (size_t i = 0; i < taking.size(); ++i) taking[i]->eui = numbers[i];
+    std::wstring why;
+    if (!platform::MakePrivateFolder("vxrom", &folder, &why))
+      Reason(platform::Utf8FromWide(why) + ": every board fails before its erase");
+  }
+  LineSetup setup;
+  platform::ExecutablePath(&setup.program);
+  setup.tasks = Tasks(options, run, name, journal->path(), folder, boards);
+  setup.jobs = options.jobs;
+  setup.board_seconds = options.board_timeout;
+  setup.store = name;
+  std::string no_colour;
+  const bool colour = !platform::GetEnvironment("NO_COLOR", &no_colour) || no_colour.empty();
+  ProvisionView view(ChooseMode(options), colour, boards);
+  view.Begin();
+  DeliveryThread delivery(url, name.id, run.run_id, journal->path());
+  std::unique_ptr<LineHost> host = SystemLineHost();
+  const ProvisionTally tally = ProvisionRun(*host, *journal, delivery, view, setup, boards).Run();
+  view.Summary(tally);
+  const DeliveryTally delivered = delivery.Finish();
+  platform::RemovePrivateFolder(folder);
+  if (tally.untouched > 0)
+    Reason("a request to stop: the boards in progress were finished, " +
+           std::to_string(tally.untouched) + " left untouched");
+  if (tally.failed > 0)
+    Reason(std::to_string(tally.failed) + " of " + std::to_string(boards.size()) + " boards failed");
+  if (!AllDelivered(delivery, delivered, journal->path())) return kExitRecordsWaiting;
+  if (tally.failed > 0) return kExitBoardsFailed;
+  if (tally.programmed == 0 && tally.untouched == 0)
+    Reason("every chosen board is programmed already: nothing written (--rework ADDRESS programs one anew)");
+  return tally.untouched > 0 ? kExitStopped : 0;
+}

@@ -1,0 +1,88 @@
+#include "vxrom/store_access.h"
+
+#include "platform/files.h"
+#include "platform/program.h"
+#include "platform/text.h"
+#include "store/delivery.h"
+#include "device/exit_codes.h"
+#include "vxrom/output.h"
+
+namespace {
+
+void Reason(const std::string& text) {
+  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
+}
+
+}  // namespace
+
+std::string StoreUrl(const VxromOptions& options) {
+  std::string url = options.db_url;
+  if (url.empty()) platform::GetEnvironment("VXROM_DB", &url);
+  if (!url.empty()) return url;
+  // The state folder's database; the current folder's without one.
+  const std::string state = platform::UserStateDirectory();
+  const char s = platform::kPathSeparator;
+  return "sqlite:" + (state.empty() ? std::string("vxrom.db") : state + s + "vxrom" + s + "vxrom.db");
+}
+
+std::unique_ptr<Store> OpenStore(const std::string& url) {
+  std::string reason;
+  if (!DatabaseUrlKeeps(url, &reason)) {
+    Reason("VXROM_DB=" + reason);
+    return nullptr;
+  }
+  std::unique_ptr<Store> store = Store::Open(url, &reason);
+  if (!store) Reason(reason);
+  return store;
+}
+
+void DeliverAtStart(Store& store, Journal& journal) {
+  const DeliveryTally tally = DeliverWaiting(store, journal);
+  if (tally.refused > 0)
+    Reason(std::to_string(tally.refused) + " board records of the station's journal " +
+           journal.path() + " were refused by the store (" + tally.reason +
+           "): vxrom journal lists them");
+  if (tally.waiting > 0)
+    Reason(std::to_string(tally.waiting) + " board records wait in the station's journal " +
+           journal.path() + ", not yet on the store: " + tally.reason);
+}
+
+std::unique_ptr<Store> OpenOptionsStore(const VxromOptions& options) {
+  std::unique_ptr<Store> store = OpenStore(StoreUrl(options));
+  if (!store) return store;
+  std::string reason;
+  std::unique_ptr<Journal> journal = Journal::Open(Journal::DefaultPath(), true, &reason);
+  if (journal)
+    DeliverAtStart(*store, *journal);
+  else if (!reason.empty())
+    Reason(reason);
+  return store;
+}
+
+uint64_t JournalWaiting(const Store& store) {
+  std::string reason;
+  std::unique_ptr<Journal> journal = Journal::Open(Journal::DefaultPath(), true, &reason);
+  uint64_t waiting = 0;
+  if (journal && !journal->CountWaiting(store.store_id(), "", &waiting, &reason)) Reason(reason);
+  return waiting;
+}
+
+int StoreFailure(StoreStatus status, const std::string& reason) {
+  switch (status) {
+    case StoreStatus::kOk:
+      return 0;
+    case StoreStatus::kRefused:
+      Reason(reason);
+      return kExitRangeRefused;
+    case StoreStatus::kTooSmall:
+      Reason(reason);
+      return kExitPoolTooSmall;
+    case StoreStatus::kSerialTaken:
+      Reason(reason);
+      return kExitSerialProgrammed;
+    case StoreStatus::kUnavailable:
+      break;
+  }
+  Reason("the database: " + reason);
+  return kExitDatabase;
+}

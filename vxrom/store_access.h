@@ -1,0 +1,37 @@
+// How the line's commands reach their store: the URL the options name,
+// the store opened, and first of all the station's journal delivered to
+// it, so that records an earlier run could not send arrive before
+// anything else is read or written.
+#ifndef VXROM_STORE_ACCESS_H_
+#define VXROM_STORE_ACCESS_H_
+
+#include <stdint.h>
+
+#include <memory>
+#include <string>
+
+#include "vxrom/options.h"
+#include "store/journal.h"
+#include "store/store.h"
+
+/// The store's URL: --db, else VXROM_DB, else vxrom.db in the state folder.
+std::string StoreUrl(const VxromOptions& options);
+
+/// Opens the store at url; says why not.  @return null when unavailable.
+std::unique_ptr<Store> OpenStore(const std::string& url);
+
+/// Opens the store the options name, then delivers what the station's
+/// journal holds for it.  @return null when unavailable (said).
+std::unique_ptr<Store> OpenOptionsStore(const VxromOptions& options);
+
+/// Delivers the journal's waiting settlements for store; says how many
+/// still wait, and why.
+void DeliverAtStart(Store& store, Journal& journal);
+
+/// How many settlements for store wait in the station's journal.
+uint64_t JournalWaiting(const Store& store);
+
+/// The exit code of a store call that did not succeed, after its reason.
+int StoreFailure(StoreStatus status, const std::string& reason);
+
+#endif  // VXROM_STORE_ACCESS_H_

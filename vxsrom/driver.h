@@ -1,0 +1,18 @@
+// The program driver: one command line in, one exit code out.
+#ifndef VXSROM_VXSROM_DRIVER_H_
+#define VXSROM_VXSROM_DRIVER_H_
+
+#include <string>
+#include <vector>
+
+struct Context;
+
+/// Checks that the executable bears the name it records about itself and
+/// sets ProgramName.  @return 0, -1, -2 or -3.
+int CheckProgramIdentity(Context& ctx);
+
+/// Runs the whole driver sequence on the arguments (element 0 is the
+/// program as invoked).  @return the exit code.
+int RunProgram(const std::vector<std::wstring>& args);
+
+#endif  // VXSROM_VXSROM_DRIVER_H_
