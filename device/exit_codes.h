@@ -33,6 +33,7 @@ enum ExitCode : int32_t {
   kExitSerialProgrammed = -24,  ///< A serial is programmed already.
   kExitRangeRefused = -25,      ///< A range overlaps the pool.
   kExitRecordsWaiting = -26,    ///< Records wait in the station's journal.
+  kExitChainBroken = -27,       ///< history verify: a record was changed.
 };
 
 /// One StatusToExitCode pair.

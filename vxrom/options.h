@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,15 @@ enum class Command { kList,
                      kPoolRelease,
                      kHistory,
                      kProvision,
-                     kJournal };
+                     kJournal,
+                     kPoolRetire,
+                     kPoolLog,
+                     kPoolLowWater,
+                     kHistoryVerify,
+                     kJobRelease,
+                     kJobList,
+                     kJobShow,
+                     kJobRetire };
 
 /// How history is written.
 enum class HistoryFormat { kText,
@@ -72,6 +81,9 @@ struct VxromOptions {
   unsigned expect = 0;                ///< --expect N; 0: any number.
   std::string serial_pattern;         ///< --serial-pattern REGEX.
   std::wstring slots_path;            ///< --slots FILE; empty: none.
+  std::string job;                    ///< provision --job; job show/retire/release NAME.
+  std::string note;                   ///< job release --note.
+  std::optional<uint64_t> low_water;  ///< --low-water N; pool low-water N (none: cleared).
 };
 
 /// Reads args (the program's own name first) into *options.

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <memory>
 
-#include "words/console_reporter.h"
 #include "device/exit_codes.h"
 #include "device/library_loader.h"
 #include "device/session.h"
 #include "device/target.h"
+#include "line/worker_protocol.h"
 #include "platform/digest.h"
 #include "platform/files.h"
 #include "platform/output_file.h"
@@ -20,7 +20,7 @@
 #include "store/journal.h"
 #include "store/store.h"
 #include "vxrom/output.h"
-#include "line/worker_protocol.h"
+#include "words/console_reporter.h"
 
 namespace {
 
@@ -169,6 +169,7 @@ std::vector<Settlement> Settle(const WorkerTask& task, const BoardFacts& facts, 
   if (!reason.empty()) r->reason = platform::Utf8FromWide(reason);
   r->duration_s = seconds;
   r->version = VXROM_VERSION;
+  if (!task.job.empty()) r->job = task.job;
   std::vector<Settlement> settlements(1);
   r->result = CheckNumber(task, facts, r, &settlements);
   Settlement& own = settlements[0];
@@ -179,6 +180,10 @@ std::vector<Settlement> Settle(const WorkerTask& task, const BoardFacts& facts, 
                 : facts.touching ? Outcome::kSpoiled
                                  : Outcome::kReleased;
   own.record = *r;
+  // A number the board keeps is no run's reservation: it stays
+  // programmed, or is spoiled when its rework failed after the erase.
+  own.any_holder = task.keeps;
+  if (task.keeps && own.outcome == Outcome::kReleased) own.outcome = Outcome::kProgrammed;
   if (facts.touching) {
     const std::vector<Settlement> retired = Superseded(task, *r);
     settlements.insert(settlements.end(), retired.begin(), retired.end());
