@@ -92,7 +92,7 @@ int RunCommand(const VxromOptions& options, DeviceSession& session,
   }
   // A stop that came after the last poll is answered too.
   NoticeStopRequest(session, &job.stop);
-  return library.Stop(session, result);
+  return library.Stop(session, static_cast<ExitCode>(result));
 }
 
 int Run(const std::vector<std::wstring>& args) {

@@ -98,14 +98,11 @@ int ChooseBoards(const VxromOptions& options, std::vector<BoardState>* boards) {
   StartedLibrary library;
   int result = library.Start(session);
   if (result != 0) return result;
-  RomBuffer image;
-  uint8_t revision = NO_REVISION;
-  if ((result = LoadSomeDevices(session)) == 0 &&
-      (result = AllocateRomBuffer(session, kMaxImageSize, &image)) == 0 &&
-      (result = UpdateImage(job, nullptr, image.get())) == 0)
-    result = ImageRevision(job, image.get(), kMaxImageSize, &revision);
-  if (result == 0) result = TakeBoards(options, session, revision, boards);
-  return library.Stop(session, result);
+  PreparedImage image;
+  if ((result = LoadSomeDevices(session)) == 0)
+    result = PrepareImage(job, nullptr, RevisionCheck::kByCaller, &image);
+  if (result == 0) result = TakeBoards(options, session, image.revision, boards);
+  return library.Stop(session, static_cast<ExitCode>(result));
 }
 
 int SkipProgrammed(const VxromOptions& options, Store& store, std::vector<BoardState>* boards) {
