@@ -1,5 +1,6 @@
 #include "line/worker_protocol.h"
 
+#include "device/exit_codes.h"
 #include "line/eui64.h"
 #include "line/record_json.h"
 #include "platform/text.h"
@@ -297,7 +298,7 @@ std::vector<Settlement> Superseded(const WorkerTask& task, const HistoryRecord& 
     s.any_holder = true;
     HistoryRecord r = attempt;
     r.eui64 = FormatEui64Value(number);
-    r.result = -1;
+    r.result = kExitFailed;
     r.reason = "retired: the board at " + attempt.address + " (serial " +
                attempt.serial.value_or("none") + ") was erased for its rework" +
                (task.eui ? ", to carry " + FormatEui64Value(*task.eui) : std::string());

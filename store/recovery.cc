@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "device/exit_codes.h"
+
 bool RunAlive(Journal* journal, const std::string& run_id, const Reservation& first,
               const std::function<bool(const RunProcess&)>& alive) {
   std::vector<RunProcess> processes = {{first.pid, first.pid_start}};
@@ -28,7 +30,7 @@ Settlement SpoiledReservation(const Reservation& r, const std::string& why) {
   record.serial = r.serial;
   record.address = r.address;
   record.eui64 = FormatEui64Value(r.number);
-  record.result = -1;
+  record.result = kExitFailed;
   record.reason = why;
   record.version = VXROM_VERSION;
   s.record = record;

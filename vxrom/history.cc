@@ -90,7 +90,7 @@ std::string TextTable(const std::vector<HistoryRow>& rows) {
 }
 
 /// The filter the options ask for.  @return 0 or -4 (said).
-int MakeFilter(const VxromOptions& options, HistoryFilter* filter) {
+ExitCode MakeFilter(const VxromOptions& options, HistoryFilter* filter) {
   std::string why;
   if (options.has_eui) {
     uint64_t value = 0;
@@ -119,7 +119,7 @@ int MakeFilter(const VxromOptions& options, HistoryFilter* filter) {
   if (options.has_station) filter->station = options.station;
   if (!options.result.empty()) filter->ok = options.result == "ok";
   if (!options.run_id.empty()) filter->run_id = options.run_id;
-  return 0;
+  return kExitOk;
 }
 
 /// When --eui selects nothing: what the number is, on standard error.
@@ -136,9 +136,9 @@ void TellUnknownNumber(Store& store, const std::string& eui) {
 
 }  // namespace
 
-int HistoryCommand(const VxromOptions& options) {
+ExitCode HistoryCommand(const VxromOptions& options) {
   HistoryFilter filter;
-  const int result = MakeFilter(options, &filter);
+  const ExitCode result = MakeFilter(options, &filter);
   if (result != 0) return result;
   std::unique_ptr<Store> store = OpenOptionsStore(options);
   if (!store) return kExitDatabase;
@@ -172,10 +172,10 @@ int HistoryCommand(const VxromOptions& options) {
       break;
   }
   WriteResult(out);
-  return 0;
+  return kExitOk;
 }
 
-int HistoryVerifyCommand(const VxromOptions& options) {
+ExitCode HistoryVerifyCommand(const VxromOptions& options) {
   std::unique_ptr<Store> store = OpenOptionsStore(options);
   if (!store) return kExitDatabase;
   ChainCheck check;

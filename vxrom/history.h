@@ -2,12 +2,13 @@
 #ifndef VXROM_HISTORY_H_
 #define VXROM_HISTORY_H_
 
+#include "device/exit_codes.h"
 #include "vxrom/options.h"
 
 /// Writes the records the options select.  @return the exit code.
-int HistoryCommand(const VxromOptions& options);
+ExitCode HistoryCommand(const VxromOptions& options);
 
 /// history verify: walks the chain; says where it breaks (-27).
-int HistoryVerifyCommand(const VxromOptions& options);
+ExitCode HistoryVerifyCommand(const VxromOptions& options);
 
 #endif  // VXROM_HISTORY_H_

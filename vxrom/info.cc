@@ -27,8 +27,8 @@ const char* Meaning(LibraryStatus status) {
 
 }  // namespace
 
-int InfoCommand(DeviceSession& session, const std::wstring& path,
-                const std::vector<uint8_t>& image, bool json) {
+ExitCode InfoCommand(DeviceSession& session, const std::wstring& path,
+                     const std::vector<uint8_t>& image, bool json) {
   ImageInfo info = {};
   const uint32_t size = static_cast<uint32_t>(image.size());
   // An empty file is no image, and no question for the library.
@@ -83,7 +83,7 @@ int InfoCommand(DeviceSession& session, const std::wstring& path,
                 std::to_string(status) + "), " + std::to_string(size) +
                 " bytes\n");
   }
-  if (valid) return 0;
+  if (valid) return kExitOk;
   if (empty) {
     VxromReasons().Reason(L"\"%ls\" is empty: no image", path.c_str());
     return kExitImage;

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "device/exit_codes.h"
+
 struct DeviceSession;
 
 /// Asks the library about image (read from path) and reports on stdout
 /// whether it is valid, the chip revision and layout it is built for, and
 /// its size.  @return 0 for a valid image, else the status's exit code.
-int InfoCommand(DeviceSession& session, const std::wstring& path,
-                const std::vector<uint8_t>& image, bool json);
+ExitCode InfoCommand(DeviceSession& session, const std::wstring& path,
+                     const std::vector<uint8_t>& image, bool json);
 
 #endif  // VXROM_INFO_H_

@@ -43,7 +43,7 @@ bool ReadJobFile(const std::wstring& path, std::string* name, std::string* bytes
 /// The chip revision the files are for, as the controller library reads
 /// them: files it refuses are no job.  @return 0, or the exit code after
 /// the library's reason.
-int FirmwareRevision(const VxromOptions& options, uint8_t* revision) {
+ExitCode FirmwareRevision(const VxromOptions& options, uint8_t* revision) {
   const Console console(nullptr, L"vxrom");
   ConsoleReporter reporter(console, L"--address", L"--no-revision-check");
   DeviceSession session(&reporter);
@@ -95,12 +95,12 @@ ExitCode Release(const VxromOptions& options, Store& store) {
     job.config_sha256 = platform::Sha256Hex(job.config.data(), job.config.size());
   }
   uint8_t revision = 0;
-  const int checked = FirmwareRevision(options, &revision);
-  if (checked != 0) return static_cast<ExitCode>(checked);
+  const ExitCode checked = FirmwareRevision(options, &revision);
+  if (checked != 0) return checked;
   job.chip_revision = revision;
   std::string reason;
   const StoreStatus status = ReleaseJob(store, &job, &reason);
-  if (status != StoreStatus::kOk) return static_cast<ExitCode>(StoreFailure(status, reason));
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   WriteResult("released " + JobLabel(job) + ": " + job.firmware_name + " (sha256 " + job.firmware_sha256 + ")" +
               (job.config_name ? ", " + *job.config_name + " (sha256 " + *job.config_sha256 + ")" : "") +
               (job.chip_revision ? ", for chip revision " + std::to_string(*job.chip_revision) : "") +
@@ -112,7 +112,7 @@ ExitCode List(const VxromOptions& options, Store& store) {
   std::vector<Job> jobs;
   std::string reason;
   const StoreStatus status = ListJobs(store, &jobs, &reason);
-  if (status != StoreStatus::kOk) return static_cast<ExitCode>(StoreFailure(status, reason));
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   Json all = Json::array();
   std::string text;
   for (const Job& j : jobs) {
@@ -135,7 +135,7 @@ ExitCode ShowOrRetire(const VxromOptions& options, Store& store) {
   Job job;
   StoreStatus status = options.command == Command::kJobRetire ? RetireJob(store, name, version, &reason)
                                                               : FindJob(store, name, version, &job, &reason);
-  if (status != StoreStatus::kOk) return static_cast<ExitCode>(StoreFailure(status, reason));
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   if (options.command == Command::kJobRetire) {
     WriteResult("retired " + name + "@" + std::to_string(version) + "\n");
     return kExitOk;

@@ -33,7 +33,7 @@ std::string EntryLine(const JournalEntry& e) {
 
 }  // namespace
 
-int JournalCommand(const VxromOptions& options) {
+ExitCode JournalCommand(const VxromOptions& options) {
   const std::string path = Journal::DefaultPath();
   std::string reason;
   std::unique_ptr<Journal> journal = Journal::Open(path, true, &reason);
@@ -46,12 +46,12 @@ int JournalCommand(const VxromOptions& options) {
     Json all = Json::array();
     for (const JournalEntry& e : entries) all.push_back(EntryJson(e));
     WriteResult(JsonText(all, 2) + "\n");
-    return 0;
+    return kExitOk;
   }
   std::string out;
   for (const JournalEntry& e : entries) out += EntryLine(e);
   WriteResult(out);
   VxromReasons().Reason(L"%zu records of %ls not yet on their store", entries.size(),
                         platform::WideFromUtf8(path).c_str());
-  return 0;
+  return kExitOk;
 }

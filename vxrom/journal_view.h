@@ -3,9 +3,10 @@
 #ifndef VXROM_JOURNAL_VIEW_H_
 #define VXROM_JOURNAL_VIEW_H_
 
+#include "device/exit_codes.h"
 #include "vxrom/options.h"
 
 /// Lists the station journal's entries not on their store.  @return the exit code.
-int JournalCommand(const VxromOptions& options);
+ExitCode JournalCommand(const VxromOptions& options);
 
 #endif  // VXROM_JOURNAL_VIEW_H_

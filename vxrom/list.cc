@@ -184,8 +184,8 @@ std::vector<NumberFacts> AskStore(Store* store, const std::vector<ControllerRepo
 
 }  // namespace
 
-int ListCommand(DeviceSession& session, bool json, Store* store) {
-  int result = LoadDeviceList(session);
+ExitCode ListCommand(DeviceSession& session, bool json, Store* store) {
+  ExitCode result = LoadDeviceList(session);
   if (result != 0) return result;
   if (session.devices.count == 0) {
     // An empty array keeps a script's JSON reader content; the exit code
@@ -264,5 +264,5 @@ int ListCommand(DeviceSession& session, bool json, Store* store) {
     }
     WriteResult(text);
   }
-  return failed ? kExitFailed : 0;
+  return failed ? kExitFailed : kExitOk;
 }

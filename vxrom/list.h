@@ -3,6 +3,8 @@
 #ifndef VXROM_LIST_H_
 #define VXROM_LIST_H_
 
+#include "device/exit_codes.h"
+
 struct DeviceSession;
 class Store;
 
@@ -12,6 +14,6 @@ class Store;
 /// marked.
 /// @return 0; -1 when a ROM could not be read (the listing still names
 ///         it); -2 or -6 when the controllers could not be enumerated.
-int ListCommand(DeviceSession& session, bool json, Store* store);
+ExitCode ListCommand(DeviceSession& session, bool json, Store* store);
 
 #endif  // VXROM_LIST_H_

@@ -64,7 +64,7 @@ bool CheckIndividual(const std::string& what, const Range& range) {
   return false;
 }
 
-int AddRanges(Store& store, const std::vector<Range>& ranges, const char* action) {
+ExitCode AddRanges(Store& store, const std::vector<Range>& ranges, const char* action) {
   std::string reason;
   StoreStatus status = store.AddRanges(ranges, action, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
@@ -75,24 +75,24 @@ int AddRanges(Store& store, const std::vector<Range>& ranges, const char* action
               (ranges.size() == 1 ? " range" : " ranges") + ": " +
               FormatEui64Value(ranges.front().first) + " to " +
               FormatEui64Value(ranges.back().second) + "\n");
-  return 0;
+  return kExitOk;
 }
 
 /// pool add's words as a range.  @return 0 or -4.
-int ReadRange(const VxromOptions& options, std::vector<Range>* ranges) {
+ExitCode ReadRange(const VxromOptions& options, std::vector<Range>* ranges) {
   Range range;
-  if (!ReadNumber("FIRST", options.first, &range.first)) return -4;
+  if (!ReadNumber("FIRST", options.first, &range.first)) return kExitCommandLine;
   range.second = range.first;
   if (!options.last.empty() && !ReadNumber("LAST", options.last, &range.second))
-    return -4;
+    return kExitCommandLine;
   if (range.second < range.first) {
     Reason("LAST " + options.last + " comes before FIRST " + options.first +
            ": nothing added");
-    return -4;
+    return kExitCommandLine;
   }
-  if (!CheckIndividual("the range", range)) return -4;
+  if (!CheckIndividual("the range", range)) return kExitCommandLine;
   ranges->push_back(range);
-  return 0;
+  return kExitOk;
 }
 
 /// Trims white space at both ends.
@@ -105,32 +105,32 @@ std::string Trimmed(const std::string& text) {
 
 /// One line of an import file: nothing, or a number into *numbers.
 /// @return 0 or -4.
-int ReadImportLine(const std::string& name, size_t line_number,
-                   const std::string& text, std::vector<uint64_t>* numbers) {
+ExitCode ReadImportLine(const std::string& name, size_t line_number,
+                        const std::string& text, std::vector<uint64_t>* numbers) {
   const std::string line = Trimmed(text);
-  if (line.empty()) return 0;
+  if (line.empty()) return kExitOk;
   const std::string where = name + " line " + std::to_string(line_number);
   uint64_t value = 0;
   if (ParseEui64(line, &value) && (value >> 56 & 1) == 0) {
     numbers->push_back(value);
-    return 0;
+    return kExitOk;
   }
-  if (!ReadNumber(where, line, &value)) return -4;
-  if (!CheckIndividual(where, {value, value})) return -4;
+  if (!ReadNumber(where, line, &value)) return kExitCommandLine;
+  if (!CheckIndividual(where, {value, value})) return kExitCommandLine;
   numbers->push_back(value);
-  return 0;
+  return kExitOk;
 }
 
 /// pool import's file as ranges of consecutive numbers, read as it
 /// streams in: whatever its size, memory holds the numbers only.
 /// @return 0, -4, -12 or -25.
-int ReadImport(const VxromOptions& options, std::vector<Range>* ranges) {
+ExitCode ReadImport(const VxromOptions& options, std::vector<Range>* ranges) {
   std::wstring why;
   std::unique_ptr<FILE, int (*)(FILE*)> file(platform::OpenRegularFile(options.image_path, &why), fclose);
   if (!file) {
     VxromReasons().Reason(L"cannot read \"%ls\": %ls: nothing added",
                           options.image_path.c_str(), why.c_str());
-    return -12;
+    return kExitFile;
   }
   const std::string name = platform::Utf8FromWide(options.image_path);
   std::vector<uint64_t> numbers;
@@ -141,7 +141,7 @@ int ReadImport(const VxromOptions& options, std::vector<Range>* ranges) {
   while ((got = fread(buffer, 1, sizeof buffer, file.get())) > 0) {
     for (size_t i = 0; i < got; ++i) {
       if (buffer[i] == '\n') {
-        const int result = ReadImportLine(name, line_number, line, &numbers);
+        const ExitCode result = ReadImportLine(name, line_number, line, &numbers);
         if (result != 0) return result;
         line.clear();
         ++line_number;
@@ -151,20 +151,20 @@ int ReadImport(const VxromOptions& options, std::vector<Range>* ranges) {
         Reason(name + " line " + std::to_string(line_number) + " is longer than " +
                std::to_string(kLongestLine) + " characters (\"" + Quoted(line) +
                "\"): not one EUI-64 a line: nothing added");
-        return -4;
+        return kExitCommandLine;
       }
     }
   }
   if (ferror(file.get())) {
     VxromReasons().Reason(L"cannot read \"%ls\": %ls: nothing added", options.image_path.c_str(),
                           platform::ErrorNumberText(errno).c_str());
-    return -12;
+    return kExitFile;
   }
-  const int result = ReadImportLine(name, line_number, line, &numbers);
+  const ExitCode result = ReadImportLine(name, line_number, line, &numbers);
   if (result != 0) return result;
   if (numbers.empty()) {
     Reason(name + " holds no EUI-64: nothing added");
-    return -4;
+    return kExitCommandLine;
   }
   std::sort(numbers.begin(), numbers.end());
   for (size_t i = 0; i < numbers.size(); ++i) {
@@ -178,10 +178,10 @@ int ReadImport(const VxromOptions& options, std::vector<Range>* ranges) {
     else
       ranges->emplace_back(numbers[i], numbers[i]);
   }
-  return 0;
+  return kExitOk;
 }
 
-int Status(const VxromOptions& options, Store& store) {
+ExitCode Status(const VxromOptions& options, Store& store) {
   const uint64_t waiting = JournalWaiting(store);
   PoolCounts counts;
   std::string reason;
@@ -200,7 +200,7 @@ int Status(const VxromOptions& options, Store& store) {
     json["journal_waiting"] = waiting;
     json["low_water"] = low ? nlohmann::ordered_json(*low) : nullptr;
     WriteResult(json.dump() + "\n");
-    return 0;
+    return kExitOk;
   }
   WriteResult("free        " + std::to_string(counts.free) + "\n" +
               "reserved    " + std::to_string(counts.reserved) + "\n" +
@@ -211,22 +211,22 @@ int Status(const VxromOptions& options, Store& store) {
                                  Journal::DefaultPath() + ")\n"
                            : "") +
               (low ? "low water   " + std::to_string(*low) + "\n" : ""));
-  return 0;
+  return kExitOk;
 }
 
 /// pool retire.
-int Retire(Store& store, const Range& range) {
+ExitCode Retire(Store& store, const Range& range) {
   uint64_t count = 0;
   std::string reason;
   const StoreStatus status = store.Retire(range.first, range.second, &count, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   WriteResult("retired " + std::to_string(count) + (count == 1 ? " EUI-64: " : " EUI-64s: ") +
               FormatEui64Value(range.first) + " to " + FormatEui64Value(range.second) + "\n");
-  return 0;
+  return kExitOk;
 }
 
 /// pool log.
-int Log(const VxromOptions& options, Store& store) {
+ExitCode Log(const VxromOptions& options, Store& store) {
   std::vector<PoolChange> changes;
   std::string reason;
   const StoreStatus status = PoolLog(store, &changes, &reason);
@@ -238,20 +238,20 @@ int Log(const VxromOptions& options, Store& store) {
     text += c.at + "  " + c.who + "  " + c.action + "  " + c.subject + (c.detail ? "  (" + *c.detail + ")" : "") + "\n";
   }
   WriteResult(options.json ? all.dump(2) + "\n" : text);
-  return 0;
+  return kExitOk;
 }
 
 /// pool low-water.
-int SetWatermark(const VxromOptions& options, Store& store) {
+ExitCode SetWatermark(const VxromOptions& options, Store& store) {
   std::string reason;
   const StoreStatus status = SetLowWater(store, options.low_water, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   WriteResult(options.low_water ? "low water " + std::to_string(*options.low_water) + "\n" : "low water none\n");
-  return 0;
+  return kExitOk;
 }
 
 /// pool list.
-int List(const VxromOptions& options, Store& store) {
+ExitCode List(const VxromOptions& options, Store& store) {
   std::vector<PoolSpan> spans;
   std::string reason;
   const StoreStatus status =
@@ -269,7 +269,7 @@ int List(const VxromOptions& options, Store& store) {
   }
   if (options.json) {
     WriteResult(JsonText(all, 2) + "\n");
-    return 0;
+    return kExitOk;
   }
   const char* const columns[] = {"state", "first", "last", "count", "station", "host", "run_id"};
   std::string out;
@@ -290,12 +290,12 @@ int List(const VxromOptions& options, Store& store) {
     out += line + (options.csv ? platform::kCrLf : "\n");
   }
   WriteResult(out);
-  return 0;
+  return kExitOk;
 }
 
 /// pool release: the run's reservations spoiled, each with a record,
 /// once the run is known not to be alive.
-int Release(const VxromOptions& options, Store& store) {
+ExitCode Release(const VxromOptions& options, Store& store) {
   ReservationQuery query;
   if (!options.run_id.empty()) query.run_id = options.run_id;
   if (!options.station.empty() && !options.host.empty()) query = {std::nullopt, options.station, options.host};
@@ -333,15 +333,15 @@ int Release(const VxromOptions& options, Store& store) {
   }
   WriteResult("released " + std::to_string(reservations.size()) + " reserved EUI-64" +
               (reservations.size() == 1 ? "" : "s") + " as spoiled\n");
-  return 0;
+  return kExitOk;
 }
 
 }  // namespace
 
-int PoolCommand(const VxromOptions& options) {
+ExitCode PoolCommand(const VxromOptions& options) {
   // The numbers are checked before the database is asked anything.
   std::vector<Range> ranges;
-  int result = 0;
+  ExitCode result = kExitOk;
   if (options.command == Command::kPoolAdd || options.command == Command::kPoolRetire)
     result = ReadRange(options, &ranges);
   if (options.command == Command::kPoolImport) result = ReadImport(options, &ranges);

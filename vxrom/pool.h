@@ -4,11 +4,12 @@
 
 #include <memory>
 
+#include "device/exit_codes.h"
 #include "store/store.h"
 #include "vxrom/options.h"
 #include "vxrom/store_access.h"
 
 /// pool add, pool import, pool status.  @return the exit code.
-int PoolCommand(const VxromOptions& options);
+ExitCode PoolCommand(const VxromOptions& options);
 
 #endif  // VXROM_POOL_H_

@@ -21,7 +21,7 @@ namespace {
 /// size of the ROM type in use, the library takes it for an image, and
 /// (unless told otherwise) it is built for the chip's revision.
 /// @return 0, -15 or -16.
-int CheckImage(RomJob& job, const std::vector<uint8_t>& image) {
+ExitCode CheckImage(RomJob& job, const std::vector<uint8_t>& image) {
   DeviceSession& session = job.session;
   const std::wstring where =
       platform::WideFromUtf8(FormatPciAddress(session.devices.open_address, true));
@@ -55,7 +55,7 @@ int CheckImage(RomJob& job, const std::vector<uint8_t>& image) {
         static_cast<unsigned>(chip));
     return kExitRevision;
   }
-  return 0;
+  return kExitOk;
 }
 
 /// The controller OpenTarget will choose; false when it will refuse.
@@ -73,17 +73,17 @@ bool ChosenTarget(const DeviceSession& session, PciAddress* address) {
 /// An image's EUI-64 goes only to its own board: refused when another
 /// controller in the PC holds it, or when the target holds another valid
 /// one.  A blank or damaged board takes it.  @return 0 or -15.
-int CheckIdentity(RomJob& job, const std::vector<uint8_t>& image) {
+ExitCode CheckIdentity(RomJob& job, const std::vector<uint8_t>& image) {
   DeviceSession& session = job.session;
   ImageInfo info = {};
   const uint32_t size = static_cast<uint32_t>(image.size());
   // An image the library refuses is refused later, with its own reason.
   if (session.library->GetSromImageInfo(image.data(), size, &info) != 0)
-    return 0;
+    return kExitOk;
   const DeviceInfo carried = ImageInfoContents(info);
-  if (!IsEui64Set(carried)) return 0;
+  if (!IsEui64Set(carried)) return kExitOk;
   PciAddress target = kNoAddress;
-  if (LoadDeviceList(session) != 0 || !ChosenTarget(session, &target)) return 0;
+  if (LoadDeviceList(session) != 0 || !ChosenTarget(session, &target)) return kExitOk;
   const std::vector<PciAddress> all = session.devices.addresses();
   const std::wstring eui = platform::WideFromUtf8(FormatEui64(carried.eui64));
   // The board's own EUI-64 first: that is the likelier mistake.
@@ -121,11 +121,11 @@ int CheckIdentity(RomJob& job, const std::vector<uint8_t>& image) {
       return kExitImage;
     }
   }
-  return 0;
+  return kExitOk;
 }
 
-int RestoreSteps(RomJob& job, std::vector<uint8_t>& image, bool clone_eui) {
-  int result = 0;
+ExitCode RestoreSteps(RomJob& job, std::vector<uint8_t>& image, bool clone_eui) {
+  ExitCode result = kExitOk;
   if (!clone_eui && (result = CheckIdentity(job, image)) != 0) return result;
   // The target is chosen, checked and opened as vxsrom does it.
   result = OpenTarget(job.session, NO_REVISION);
@@ -139,18 +139,18 @@ int RestoreSteps(RomJob& job, std::vector<uint8_t>& image, bool clone_eui) {
 
 }  // namespace
 
-int ReadImageFile(const RomJob& job, size_t limit,
-                  std::vector<uint8_t>* image) {
+ExitCode ReadImageFile(const RomJob& job, size_t limit,
+                       std::vector<uint8_t>* image) {
   std::wstring reason;
   if (!platform::ReadInputFile(job.image_path, limit, image, &reason)) {
     VxromReasons().Reason(L"cannot read the image file \"%ls\": %ls",
                           job.image_path.c_str(), reason.c_str());
     return kExitFile;
   }
-  return 0;
+  return kExitOk;
 }
 
-int RestoreCommand(RomJob& job, std::vector<uint8_t>& image, bool clone_eui) {
+ExitCode RestoreCommand(RomJob& job, std::vector<uint8_t>& image, bool clone_eui) {
   SelectedControllerGuard guard(job.session);
   return RestoreSteps(job, image, clone_eui);
 }

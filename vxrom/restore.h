@@ -9,18 +9,20 @@
 
 #include <vector>
 
+#include "device/exit_codes.h"
+
 struct RomJob;
 
 /// Reads the image file at job.image_path (at most limit bytes) into
 /// *image; says why not.  @return 0 or -12.
-int ReadImageFile(const RomJob& job, size_t limit,
-                  std::vector<uint8_t>* image);
+ExitCode ReadImageFile(const RomJob& job, size_t limit,
+                       std::vector<uint8_t>* image);
 
 /// Chooses and opens the target, checks the image against its ROM and
 /// chip (and, unless clone_eui, that its EUI-64 is the board's own),
 /// then erases (when the ROM type asks), writes and verifies.  Nothing
 /// reaches the ROM unless every check passed.  The controller is closed
 /// on return.  @return 0 or vxsrom's exit code of the first failure.
-int RestoreCommand(RomJob& job, std::vector<uint8_t>& image, bool clone_eui);
+ExitCode RestoreCommand(RomJob& job, std::vector<uint8_t>& image, bool clone_eui);
 
 #endif  // VXROM_RESTORE_H_

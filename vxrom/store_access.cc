@@ -68,10 +68,10 @@ uint64_t JournalWaiting(const Store& store) {
   return waiting;
 }
 
-int StoreFailure(StoreStatus status, const std::string& reason) {
+ExitCode StoreFailure(StoreStatus status, const std::string& reason) {
   switch (status) {
     case StoreStatus::kOk:
-      return 0;
+      return kExitOk;
     case StoreStatus::kRefused:
       Reason(reason);
       return kExitRangeRefused;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "device/exit_codes.h"
 #include "store/journal.h"
 #include "store/store.h"
 #include "vxrom/options.h"
@@ -36,6 +37,6 @@ uint64_t JournalWaiting(const Store& store);
 StoreStatus Watermark(const VxromOptions& options, Store& store, uint64_t free,
                       std::optional<uint64_t>* low, std::string* reason);
 /// The exit code of a store call that did not succeed, after its reason.
-int StoreFailure(StoreStatus status, const std::string& reason);
+ExitCode StoreFailure(StoreStatus status, const std::string& reason);
 
 #endif  // VXROM_STORE_ACCESS_H_

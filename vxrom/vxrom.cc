@@ -46,8 +46,8 @@ FILE* MessageStream(const VxromOptions& options) {
 }
 
 /// Reads the image file named on the command line.
-int ReadImage(const RomJob& job, std::vector<uint8_t>* image) {
-  int result = ReadImageFile(job, kLargestImageFile + 1, image);
+ExitCode ReadImage(const RomJob& job, std::vector<uint8_t>* image) {
+  ExitCode result = ReadImageFile(job, kLargestImageFile + 1, image);
   if (result == 0 && image->size() > kLargestImageFile) {
     VxromReasons().Reason(L"\"%ls\" is larger than %u bytes: no image",
                           job.image_path.c_str(),
@@ -58,10 +58,10 @@ int ReadImage(const RomJob& job, std::vector<uint8_t>* image) {
 }
 
 /// The command, with the library started around it.
-int RunCommand(const VxromOptions& options, DeviceSession& session,
-               RomJob& job) {
+ExitCode RunCommand(const VxromOptions& options, DeviceSession& session,
+                    RomJob& job) {
   std::vector<uint8_t> image;
-  int result = 0;
+  ExitCode result = kExitOk;
   if (options.command != Command::kList &&
       (result = ReadImage(job, &image)) != 0)
     return result;
@@ -92,7 +92,7 @@ int RunCommand(const VxromOptions& options, DeviceSession& session,
   }
   // A stop that came after the last poll is answered too.
   NoticeStopRequest(session, &job.stop);
-  return library.Stop(session, static_cast<ExitCode>(result));
+  return library.Stop(session, result);
 }
 
 int Run(const std::vector<std::wstring>& args) {

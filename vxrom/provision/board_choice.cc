@@ -28,8 +28,8 @@ std::string Model(uint8_t revision) {
 
 /// The chosen boards among the controllers found, each with what its ROM
 /// holds.  @return 0 or -6.
-int TakeBoards(const VxromOptions& options, DeviceSession& session, uint8_t revision,
-               std::vector<BoardState>* boards) {
+ExitCode TakeBoards(const VxromOptions& options, DeviceSession& session, uint8_t revision,
+                    std::vector<BoardState>* boards) {
   const std::vector<PciAddress>& named = options.addresses;
   for (uint32_t i = 0; i < session.devices.count; ++i) {
     const DeviceRecord record = session.devices.list[i];
@@ -73,7 +73,7 @@ int TakeBoards(const VxromOptions& options, DeviceSession& session, uint8_t revi
            ": is a board missing, or one too many seated? No board touched");
     return kExitNoController;
   }
-  return 0;
+  return kExitOk;
 }
 
 /// True when --rework names the board (or all).
@@ -87,7 +87,7 @@ bool Reworked(const VxromOptions& options, PciAddress address) {
 
 }  // namespace
 
-int ChooseBoards(const VxromOptions& options, std::vector<BoardState>* boards) {
+ExitCode ChooseBoards(const VxromOptions& options, std::vector<BoardState>* boards) {
   const Console console(nullptr, L"vxrom");
   ConsoleReporter reporter(console, L"--address", L"--no-revision-check");
   DeviceSession session(&reporter);
@@ -96,16 +96,16 @@ int ChooseBoards(const VxromOptions& options, std::vector<BoardState>* boards) {
   job.firmware_path = options.firmware_path;
   job.config_path = options.config_path;
   StartedLibrary library;
-  int result = library.Start(session);
+  ExitCode result = library.Start(session);
   if (result != 0) return result;
   PreparedImage image;
   if ((result = LoadSomeDevices(session)) == 0)
     result = PrepareImage(job, nullptr, RevisionCheck::kByCaller, &image);
   if (result == 0) result = TakeBoards(options, session, image.revision, boards);
-  return library.Stop(session, static_cast<ExitCode>(result));
+  return library.Stop(session, result);
 }
 
-int SkipProgrammed(const VxromOptions& options, Store& store, std::vector<BoardState>* boards) {
+ExitCode SkipProgrammed(const VxromOptions& options, Store& store, std::vector<BoardState>* boards) {
   for (const std::string& word : options.rework) {
     PciAddress named = kNoAddress;
     if (word != "all" && (!ParsePciAddress(word, &named) ||
@@ -139,5 +139,5 @@ int SkipProgrammed(const VxromOptions& options, Store& store, std::vector<BoardS
                FormatEui64Value(*b.rom_eui) + " (--rework " + FormatPciAddress(b.address) +
                " programs it anew)";
   }
-  return 0;
+  return kExitOk;
 }

@@ -38,8 +38,8 @@ void Reason(const std::string& text) {
 
 /// Refuses the run before any prompt when the pool cannot cover the
 /// boards to program.  @return 0, -21 or a store failure's code.
-int CheckPoolCovers(const VxromOptions& options, Store& store, const std::vector<BoardState>& boards) {
-  if (options.no_eui) return 0;
+ExitCode CheckPoolCovers(const VxromOptions& options, Store& store, const std::vector<BoardState>& boards) {
+  if (options.no_eui) return kExitOk;
   // A board that keeps its number takes none from the pool.
   const size_t wanted = static_cast<size_t>(std::count_if(
       boards.begin(), boards.end(), [](const BoardState& b) { return b.stage != BoardStage::kSkipped && !b.keeps; }));
@@ -50,7 +50,7 @@ int CheckPoolCovers(const VxromOptions& options, Store& store, const std::vector
   if (status == StoreStatus::kOk)
     status = Watermark(options, store, counts.free >= wanted ? counts.free - wanted : 0, &low, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
-  if (counts.free >= wanted) return 0;
+  if (counts.free >= wanted) return kExitOk;
   Reason("the pool has " + std::to_string(counts.free) + " free EUI-64" + (counts.free == 1 ? "" : "s") +
          " for " + std::to_string(wanted) + " board" + (wanted == 1 ? "" : "s") +
          ": nothing reserved, no ROM touched (vxrom pool add adds more)");
@@ -58,7 +58,7 @@ int CheckPoolCovers(const VxromOptions& options, Store& store, const std::vector
 }
 
 /// The serials of the boards to program: from --serial, or scanned.
-int BindSerials(const VxromOptions& options, Store& store, std::vector<BoardState>* boards) {
+ExitCode BindSerials(const VxromOptions& options, Store& store, std::vector<BoardState>* boards) {
   SerialRules rules;
   SlotLabels slots;
   std::string why;
@@ -149,7 +149,7 @@ bool AllDelivered(const DeliveryThread& delivery, const DeliveryTally& tally,
 /// Opens the station's journal, delivers what waits in it for the store,
 /// and settles the reservations of this station's dead runs.
 std::unique_ptr<Journal> PrepareStation(Store& store, const StoreName& name, const RunIdentity& run,
-                                        int* result) {
+                                        ExitCode* result) {
   std::string reason;
   std::unique_ptr<Journal> journal = Journal::Open(Journal::DefaultPath(), false, &reason);
   if (!journal) {
@@ -172,19 +172,19 @@ std::unique_ptr<Journal> PrepareStation(Store& store, const StoreName& name, con
   if (recovered.spoiled > 0)
     Reason(std::to_string(recovered.spoiled) + " EUI-64s reserved by an earlier run of station \"" +
            run.station + "\" that ended without their results are spoiled (vxrom history tells which)");
-  *result = 0;
+  *result = kExitOk;
   return journal;
 }
 
 }  // namespace
 
-int ProvisionCommand(const VxromOptions& given) {
+ExitCode ProvisionCommand(const VxromOptions& given) {
   const std::string url = StoreUrl(given);
   std::unique_ptr<Store> store = OpenStore(url);
   if (!store) return kExitDatabase;
   const StoreName name = {store->store_id(), MaskCredentials(url)};
   const RunIdentity run = NewRun(given);
-  int result = 0;
+  ExitCode result = kExitOk;
   std::unique_ptr<Journal> journal = PrepareStation(*store, name, run, &result);
   if (!journal) return result;
   // With a released job, its files stand in for the operator's.
@@ -240,5 +240,5 @@ int ProvisionCommand(const VxromOptions& given) {
   if (tally.failed > 0) return kExitBoardsFailed;
   if (tally.programmed == 0 && tally.untouched == 0)
     Reason("every chosen board is programmed already: nothing written (--rework ADDRESS programs one anew)");
-  return tally.untouched > 0 ? kExitStopped : 0;
+  return tally.untouched > 0 ? kExitStopped : kExitOk;
 }

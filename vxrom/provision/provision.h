@@ -5,10 +5,11 @@
 #ifndef VXROM_PROVISION_H_
 #define VXROM_PROVISION_H_
 
+#include "device/exit_codes.h"
 #include "vxrom/options.h"
 
 /// Runs a provision.  @return 0 when every chosen board was programmed
 /// and verified; else a code of vxrom/exit_codes.h, -4 or -6.
-int ProvisionCommand(const VxromOptions& options);
+ExitCode ProvisionCommand(const VxromOptions& options);
 
 #endif  // VXROM_PROVISION_H_

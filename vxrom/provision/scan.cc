@@ -67,8 +67,8 @@ StoreStatus Refusal(const std::string& serial, BoardState& board,
 }
 
 /// The serials of --serial words.
-int SerialWords(const VxromOptions& options, const SerialRules& rules,
-                const ProgrammedLookup& programmed, std::vector<BoardState>* boards) {
+ExitCode SerialWords(const VxromOptions& options, const SerialRules& rules,
+                     const ProgrammedLookup& programmed, std::vector<BoardState>* boards) {
   for (const std::string& word : options.serials) {
     const size_t equals = word.find('=');
     PciAddress address = kNoAddress;
@@ -96,16 +96,16 @@ int SerialWords(const VxromOptions& options, const SerialRules& rules,
     if (status != StoreStatus::kOk) return StoreFailure(status, why);
     if (refused != Refused::kNot) {
       Reason(why + ": no board touched");
-      return refused == Refused::kTwice ? static_cast<int>(kExitCommandLine) : static_cast<int>(kExitSerialProgrammed);
+      return refused == Refused::kTwice ? kExitCommandLine : kExitSerialProgrammed;
     }
     board->serial = serial;
   }
-  return 0;
+  return kExitOk;
 }
 
 /// --scan: each board in turn, again after a slip.
-int ScanSerials(const SerialRules& rules, const SlotLabels& slots, const ProgrammedLookup& programmed,
-                const LineReader& read, std::vector<BoardState>* boards) {
+ExitCode ScanSerials(const SerialRules& rules, const SlotLabels& slots, const ProgrammedLookup& programmed,
+                     const LineReader& read, std::vector<BoardState>* boards) {
   for (BoardState& b : *boards) {
     if (b.stage == BoardStage::kSkipped) continue;
     const std::string name = BoardName(b.address, slots);
@@ -127,7 +127,7 @@ int ScanSerials(const SerialRules& rules, const SlotLabels& slots, const Program
       Reason(name + ": " + why + ": scan this board's label again");
     }
   }
-  return 0;
+  return kExitOk;
 }
 
 }  // namespace
@@ -145,10 +145,10 @@ bool ReadSlots(const std::wstring& path, SlotLabels* slots, std::string* why) {
   return ParseSlots(std::string(data.begin(), data.end()), name, slots, why);
 }
 
-int AssignSerials(const VxromOptions& options, const SerialRules& rules, const SlotLabels& slots,
-                  const ProgrammedLookup& programmed, const LineReader& read,
-                  std::vector<BoardState>* boards) {
-  const int result = SerialWords(options, rules, programmed, boards);
+ExitCode AssignSerials(const VxromOptions& options, const SerialRules& rules, const SlotLabels& slots,
+                       const ProgrammedLookup& programmed, const LineReader& read,
+                       std::vector<BoardState>* boards) {
+  const ExitCode result = SerialWords(options, rules, programmed, boards);
   if (result != 0 || !options.scan) return result;
   return ScanSerials(rules, slots, programmed, read, boards);
 }

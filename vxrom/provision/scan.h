@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "device/exit_codes.h"
 #include "line/serials.h"
 #include "store/store.h"
 #include "vxrom/options.h"
@@ -33,8 +34,8 @@ typedef std::function<bool(const std::string& prompt, std::string* line)> LineRe
 /// already goes to a board --rework names, whose number it retires.
 /// @return 0, -4 (a word malformed or twice, the input's end), -24 (a
 ///         --serial programmed already) or a store failure's code.
-int AssignSerials(const VxromOptions& options, const SerialRules& rules, const SlotLabels& slots,
-                  const ProgrammedLookup& programmed, const LineReader& read,
-                  std::vector<BoardState>* boards);
+ExitCode AssignSerials(const VxromOptions& options, const SerialRules& rules, const SlotLabels& slots,
+                       const ProgrammedLookup& programmed, const LineReader& read,
+                       std::vector<BoardState>* boards);
 
 #endif  // VXROM_PROVISION_SCAN_H_

@@ -72,7 +72,7 @@ struct BoardFacts {
 
 /// The .eui file the library builds the image from: the board's own
 /// number, in the run's private folder, written as any output file is.
-int WriteEuiFile(const WorkerTask& task, std::wstring* path) {
+ExitCode WriteEuiFile(const WorkerTask& task, std::wstring* path) {
   *path = platform::WideFromUtf8(task.eui_folder + platform::kPathSeparator +
                                  FormatPciAddress(task.address, true) + ".eui");
   std::unique_ptr<platform::OutputFile> file;
@@ -81,17 +81,17 @@ int WriteEuiFile(const WorkerTask& task, std::wstring* path) {
   const std::string text = FormatEui64Value(*task.eui) + "\n";
   if (platform::OutputFile::Open(*path, &file, &error_number, &why) &&
       file->Write(text.data(), text.size()) && file->Commit())
-    return 0;
+    return kExitOk;
   VxromReasons().Reason(L"cannot write the board's EUI-64 file \"%ls\": %ls", path->c_str(),
                         (file ? file->reason() : why).c_str());
   path->clear();
   return kExitFile;
 }
 
-int ProgramBoard(RomJob& job, PreparedImage& prepared, BoardFacts* facts) {
+ExitCode ProgramBoard(RomJob& job, PreparedImage& prepared, BoardFacts* facts) {
   DeviceSession& session = job.session;
   SelectedControllerGuard guard(session);
-  int result = OpenTarget(session, NO_REVISION);
+  ExitCode result = OpenTarget(session, NO_REVISION);
   if (result != 0) return result;
   const RomGeometry& geometry = session.geometry();
   const int rom_type = session.rom_types.ListedType(geometry);
@@ -114,17 +114,17 @@ int ProgramBoard(RomJob& job, PreparedImage& prepared, BoardFacts* facts) {
     return kExitFailed;
   }
   facts->read_back = true;
-  return 0;
+  return kExitOk;
 }
 
 /// Checks that the verified ROM holds the board's own number; when it
 /// holds another, that one is settled too.  @return the board's result.
-int CheckNumber(const WorkerTask& task, const BoardFacts& facts, HistoryRecord* record,
-                std::vector<Settlement>* settlements) {
-  if (!task.eui || !facts.read_back) return static_cast<int>(record->result);
+ExitCode CheckNumber(const WorkerTask& task, const BoardFacts& facts, HistoryRecord* record,
+                     std::vector<Settlement>* settlements) {
+  if (!task.eui || !facts.read_back) return static_cast<ExitCode>(record->result);
   const std::string own = FormatEui64Value(*task.eui);
   const std::string found = IsEui64Set(facts.info) ? FormatEui64(facts.info.eui64) : "none";
-  if (found == own) return 0;
+  if (found == own) return kExitOk;
   const std::string why = "the verified ROM holds EUI-64 " + found + ", not its own " + own +
                           ": both are spoiled";
   VxromReasons().Reason(L"%ls", platform::WideFromUtf8(why).c_str());
@@ -233,7 +233,7 @@ int WorkerCommand(const std::vector<std::wstring>& words) {
   job.firmware_path = task.firmware_path;
   job.config_path = task.config_path;
   BoardFacts facts;
-  int result = task.eui ? WriteEuiFile(task, &job.eui64_path) : 0;
+  ExitCode result = task.eui ? WriteEuiFile(task, &job.eui64_path) : kExitOk;
   if (result == 0) {
     StartedLibrary library;
     result = library.Start(session);
@@ -241,7 +241,7 @@ int WorkerCommand(const std::vector<std::wstring>& words) {
       PreparedImage image;
       result = ProgramBoard(job, image, &facts);
       NoticeStopRequest(session, &job.stop);
-      result = library.Stop(session, static_cast<ExitCode>(result));
+      result = library.Stop(session, result);
     }
   }
   if (!job.eui64_path.empty()) {
