@@ -329,6 +329,118 @@ StoreStatus CheckSerials(Transaction& tx, const std::vector<BoardClaim>& boards,
 
 }  // namespace
 
+namespace {
+
+/// After a commit whose answer was lost: the numbers that commit
+/// reserved, this run's rows of this reservation, in the boards' order;
+/// none when it did not commit.
+bool LostReservation(Transaction& tx, const RunIdentity& run, const std::string& now,
+                     const std::vector<BoardClaim>& boards, std::vector<int64_t>* keys) {
+  std::vector<SqlRow> rows;
+  if (!tx.Execute("SELECT address, eui_key FROM vxrom_eui WHERE run_id = ? AND "
+                  "reserved_at = ? AND state = 'reserved'",
+                  {run.run_id, now}, &rows))
+    return false;
+  std::map<std::string, int64_t> reserved;
+  for (const SqlRow& r : rows) reserved[r[0].value_or("")] = ToInt(r[1]);
+  for (const BoardClaim& b : boards)
+    if (reserved.count(b.address)) keys->push_back(reserved[b.address]);
+  if (keys->size() != boards.size()) keys->clear();
+  return true;
+}
+
+/// The common case in one statement: a range with room for the whole
+/// run moves its counter on.  On a server the row lock orders the
+/// stations, and a station that waited re-checks the room it sees.  A
+/// range another station holds is passed over, so that stations commit
+/// side by side instead of one after the other.
+bool TakeFromOneRange(Transaction& tx, int64_t n, std::vector<int64_t>* keys) {
+  std::vector<SqlRow> rows;
+  const bool pg = tx.dialect() == SqlDialect::kPostgres;
+  if (!tx.Execute("UPDATE vxrom_range SET next_key = next_key + ? WHERE "
+                  "first_key = (SELECT first_key FROM vxrom_range WHERE "
+                  "last_key - next_key >= ? ORDER BY first_key LIMIT 1" +
+                      std::string(pg ? " FOR UPDATE SKIP LOCKED" : "") +
+                      ") AND last_key - next_key >= ? RETURNING next_key",
+                  {n, n - 1, n - 1}, &rows))
+    return false;
+  if (!rows.empty())
+    for (int64_t end = ToInt(rows[0][0]), k = end - n; k < end; ++k) keys->push_back(k);
+  return true;
+}
+
+/// No range has room for the run: the numbers earlier runs gave back
+/// (the first *returned of *keys) and the remains of as few ranges as
+/// it takes, with the writers in turn.  Locked rows: a one-range
+/// reservation of another station waits.
+bool TakeFromMany(Transaction& tx, size_t n, std::vector<int64_t>* keys, size_t* returned) {
+  std::vector<SqlRow> rows;
+  const bool pg = tx.dialect() == SqlDialect::kPostgres;
+  if (pg && !tx.Execute("SELECT pg_advisory_xact_lock(5130)")) return false;
+  if (!tx.Execute("SELECT eui_key FROM vxrom_eui WHERE state = 'free' ORDER BY eui_key LIMIT ?",
+                  {static_cast<int64_t>(n)}, &rows))
+    return false;
+  for (const SqlRow& r : rows) keys->push_back(ToInt(r[0]));
+  *returned = keys->size();
+  // At most one range a board is read, never the whole pool.  A range
+  // that another station emptied while this one waited for it drops
+  // out: ask again past the last one seen until none is left.  (No
+  // range starts at the largest key: its first octet would have the
+  // group bit.)
+  int64_t from = Key(0);
+  for (bool more = true; more && keys->size() < n;) {
+    if (!tx.Execute("SELECT first_key, last_key, next_key FROM vxrom_range WHERE "
+                    "next_key <= last_key AND first_key >= ? ORDER BY first_key LIMIT ?" +
+                        std::string(pg ? " FOR UPDATE" : ""),
+                    {from, static_cast<int64_t>(n - keys->size())}, &rows))
+      return false;
+    more = !rows.empty();
+    for (const SqlRow& r : rows) {
+      const int64_t first = ToInt(r[0]), last = ToInt(r[1]);
+      int64_t next = ToInt(r[2]);
+      from = first + 1;
+      while (keys->size() < n && next <= last) keys->push_back(next++);
+      if (!tx.Execute("UPDATE vxrom_range SET next_key = ? WHERE first_key = ?", {next, first}))
+        return false;
+    }
+  }
+  return true;
+}
+
+/// Marks the numbers reserved for the run's boards: numbers given back
+/// were rows already; new ones become rows, all in one statement.
+bool MarkReserved(Transaction& tx, const RunIdentity& run, const std::string& now,
+                  const std::vector<BoardClaim>& boards, const std::vector<int64_t>& keys,
+                  size_t returned) {
+  std::string insert;
+  std::vector<SqlValue> values;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    std::vector<SqlValue> row = {run.run_id, run.station, run.host,
+                                 static_cast<int64_t>(run.pid),
+                                 static_cast<int64_t>(run.pid_start), boards[i].address,
+                                 SqlValue::Maybe(boards[i].serial), now, keys[i]};
+    if (i < returned) {
+      if (!tx.Execute("UPDATE vxrom_eui SET state = 'reserved', run_id = ?, station = "
+                      "?, host = ?, pid = ?, pid_start = ?, address = ?, serial = ?, "
+                      "reserved_at = ? WHERE eui_key = ?",
+                      row))
+        return false;
+      continue;
+    }
+    insert += insert.empty() ? "" : ", ";
+    insert += "('reserved', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+    values.insert(values.end(), row.begin(), row.end());
+    values.emplace_back(FormatEui64Value(Value(keys[i])));
+  }
+  return insert.empty() ||
+         tx.Execute("INSERT INTO vxrom_eui (state, run_id, station, host, pid, pid_start, "
+                    "address, serial, reserved_at, eui_key, eui64) VALUES " +
+                        insert,
+                    values);
+}
+
+}  // namespace
+
 StoreStatus Store::Reserve(const RunIdentity& run,
                            const std::vector<BoardClaim>& boards, bool rework,
                            std::vector<uint64_t>* numbers,
@@ -336,115 +448,28 @@ StoreStatus Store::Reserve(const RunIdentity& run,
   numbers->clear();
   if (boards.empty()) return StoreStatus::kOk;
   const std::string now = UtcTimestamp();
-  const int64_t n = static_cast<int64_t>(boards.size());
   std::vector<int64_t> keys;
   StoreStatus status = Transact(
       Access::kWrite, [&](Transaction& tx, std::string* why) {
         keys.clear();
-        std::vector<SqlRow> rows;
         if (tx.commit_unknown()) {
-          // A commit whose answer was lost may have reserved the numbers:
-          // this run's rows of this reservation are its boards' then.
-          if (!tx.Execute("SELECT address, eui_key FROM vxrom_eui WHERE run_id = ? AND "
-                          "reserved_at = ? AND state = 'reserved'",
-                          {run.run_id, now}, &rows))
-            return tx.Failed();
-          std::map<std::string, int64_t> reserved;
-          for (const SqlRow& r : rows) reserved[r[0].value_or("")] = ToInt(r[1]);
-          for (const BoardClaim& b : boards)
-            if (reserved.count(b.address)) keys.push_back(reserved[b.address]);
-          if (keys.size() == boards.size()) return StoreStatus::kOk;
-          keys.clear();
+          if (!LostReservation(tx, run, now, boards, &keys)) return tx.Failed();
+          if (!keys.empty()) return StoreStatus::kOk;
         }
         if (!rework) {
           const StoreStatus serials = CheckSerials(tx, boards, why);
           if (serials != StoreStatus::kOk) return serials;
         }
-        // The common case in one statement: a range with room for the
-        // whole run moves its counter on.  On a server the row lock
-        // orders the stations, and a station that waited re-checks the
-        // room it sees.  A range another station holds is passed over,
-        // so that stations commit side by side instead of one after the
-        // other.
-        const bool pg = tx.dialect() == SqlDialect::kPostgres;
-        if (!tx.Execute("UPDATE vxrom_range SET next_key = next_key + ? WHERE "
-                        "first_key = (SELECT first_key FROM vxrom_range WHERE "
-                        "last_key - next_key >= ? ORDER BY first_key LIMIT 1" +
-                            std::string(pg ? " FOR UPDATE SKIP LOCKED" : "") +
-                            ") AND last_key - next_key >= ? RETURNING next_key",
-                        {n, n - 1, n - 1}, &rows))
-          return tx.Failed();
-        if (!rows.empty())
-          for (int64_t end = ToInt(rows[0][0]), k = end - n; k < end; ++k) keys.push_back(k);
-        size_t from_returned = 0;
-        if (keys.empty()) {
-          // No range has room for the run: the numbers earlier runs gave
-          // back and the remains of as few ranges as it takes, with the
-          // writers in turn.  Locked rows: a one-range reservation of
-          // another station waits.
-          if (pg && !tx.Execute("SELECT pg_advisory_xact_lock(5130)")) return tx.Failed();
-          if (!tx.Execute("SELECT eui_key FROM vxrom_eui WHERE state = 'free' ORDER BY eui_key LIMIT ?", {n}, &rows))
-            return tx.Failed();
-          for (const SqlRow& r : rows) keys.push_back(ToInt(r[0]));
-          from_returned = keys.size();
-          // At most one range a board is read, never the whole pool.  A
-          // range that another station emptied while this one waited for
-          // it drops out: ask again past the last one seen until none is
-          // left.  (No range starts at the largest key: its first octet
-          // would have the group bit.)
-          int64_t from = Key(0);
-          for (bool more = true; more && keys.size() < boards.size();) {
-            if (!tx.Execute("SELECT first_key, last_key, next_key FROM vxrom_range WHERE "
-                            "next_key <= last_key AND first_key >= ? ORDER BY first_key LIMIT ?" +
-                                std::string(pg ? " FOR UPDATE" : ""),
-                            {from, static_cast<int64_t>(boards.size() - keys.size())}, &rows))
-              return tx.Failed();
-            more = !rows.empty();
-            for (const SqlRow& r : rows) {
-              const int64_t first = ToInt(r[0]), last = ToInt(r[1]);
-              int64_t next = ToInt(r[2]);
-              from = first + 1;
-              while (keys.size() < boards.size() && next <= last) keys.push_back(next++);
-              if (!tx.Execute("UPDATE vxrom_range SET next_key = ? WHERE first_key = ?", {next, first}))
-                return tx.Failed();
-            }
-          }
-          if (keys.size() < boards.size()) {
-            *why = "the pool has " + std::to_string(keys.size()) + " free EUI-64" +
-                   (keys.size() == 1 ? "" : "s") + " for " + std::to_string(boards.size()) +
-                   " boards: nothing reserved, no ROM touched (vxrom pool add adds more)";
-            return StoreStatus::kTooSmall;
-          }
+        if (!TakeFromOneRange(tx, static_cast<int64_t>(boards.size()), &keys)) return tx.Failed();
+        size_t returned = 0;
+        if (keys.empty() && !TakeFromMany(tx, boards.size(), &keys, &returned)) return tx.Failed();
+        if (keys.size() < boards.size()) {
+          *why = "the pool has " + std::to_string(keys.size()) + " free EUI-64" +
+                 (keys.size() == 1 ? "" : "s") + " for " + std::to_string(boards.size()) +
+                 " boards: nothing reserved, no ROM touched (vxrom pool add adds more)";
+          return StoreStatus::kTooSmall;
         }
-        // Numbers given back were rows already; new ones become rows,
-        // all in one statement.
-        std::string insert;
-        std::vector<SqlValue> values;
-        for (size_t i = 0; i < keys.size(); ++i) {
-          std::vector<SqlValue> row = {run.run_id, run.station, run.host,
-                                       static_cast<int64_t>(run.pid),
-                                       static_cast<int64_t>(run.pid_start), boards[i].address,
-                                       SqlValue::Maybe(boards[i].serial), now, keys[i]};
-          if (i < from_returned) {
-            if (!tx.Execute("UPDATE vxrom_eui SET state = 'reserved', run_id = ?, station = "
-                            "?, host = ?, pid = ?, pid_start = ?, address = ?, serial = ?, "
-                            "reserved_at = ? WHERE eui_key = ?",
-                            row))
-              return tx.Failed();
-            continue;
-          }
-          insert += insert.empty() ? "" : ", ";
-          insert += "('reserved', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
-          values.insert(values.end(), row.begin(), row.end());
-          values.emplace_back(FormatEui64Value(Value(keys[i])));
-        }
-        if (!insert.empty() &&
-            !tx.Execute("INSERT INTO vxrom_eui (state, run_id, station, host, pid, pid_start, "
-                        "address, serial, reserved_at, eui_key, eui64) VALUES " +
-                            insert,
-                        values))
-          return tx.Failed();
-        return StoreStatus::kOk;
+        return MarkReserved(tx, run, now, boards, keys, returned) ? StoreStatus::kOk : tx.Failed();
       },
       reason);
   if (status != StoreStatus::kOk) return status;
