@@ -16,6 +16,13 @@ std::string Utf8FromWide(const std::wstring& text);
 /// U+FFFD.
 std::wstring WideFromUtf8(const std::string& text);
 
+/// UTF-8 form of length UTF-16 units (a database driver's text), as
+/// Utf8FromWide.
+std::string Utf8FromUtf16(const char16_t* text, size_t length);
+
+/// UTF-16 form of UTF-8 text, as WideFromUtf8.
+std::u16string Utf16FromUtf8(const std::string& text);
+
 /// True when text is well-formed UTF-8 throughout.
 bool IsUtf8(const std::string& text);
 

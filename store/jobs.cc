@@ -18,9 +18,10 @@ const char kHex[] = "0123456789abcdef";
 std::string ToHex(const std::string& bytes) {
   std::string hex;
   hex.reserve(bytes.size() * 2);
-  for (unsigned char c : bytes) {
+  for (char byte : bytes) {
+    const unsigned c = static_cast<unsigned char>(byte);
     hex += kHex[c >> 4];
-    hex += kHex[c & 15];
+    hex += kHex[c & 15u];
   }
   return hex;
 }

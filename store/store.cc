@@ -433,10 +433,11 @@ bool MarkReserved(Transaction& tx, const RunIdentity& run, const std::string& no
     values.emplace_back(FormatEui64Value(Value(keys[i])));
   }
   return insert.empty() ||
-         tx.Execute("INSERT INTO vxrom_eui (state, run_id, station, host, pid, pid_start, "
-                    "address, serial, reserved_at, eui_key, eui64) VALUES " +
-                        insert,
-                    values);
+         tx.Execute(
+             "INSERT INTO vxrom_eui (state, run_id, station, host, pid, pid_start, "
+             "address, serial, reserved_at, eui_key, eui64) VALUES " +
+                 insert,
+             values);
 }
 
 }  // namespace

@@ -8,64 +8,16 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include "platform/text.h"
 #include "store/db.h"
 
 namespace {
 
+using platform::Utf16FromUtf8;
+using platform::Utf8FromUtf16;
+
 /// Seconds that a login, and a wait for another run's lock, may take.
 const SQLULEN kLoginTimeoutSeconds = 5;
-
-std::u16string Utf16FromUtf8(const std::string& text) {
-  std::u16string out;
-  for (size_t i = 0; i < text.size();) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    uint32_t code = 0xFFFD;
-    size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2
-                               : (c >> 4) == 14  ? 3
-                               : (c >> 3) == 30  ? 4
-                                                 : 1;
-    if (length == 1 && c < 0x80) code = c;
-    if (length > 1 && i + length <= text.size()) {
-      code = c & (0x7Fu >> length);
-      for (size_t k = 1; k < length; ++k)
-        code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
-    }
-    i += length;
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (code >> 10));
-      out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(code);
-    }
-  }
-  return out;
-}
-
-std::string Utf8FromUtf16(const char16_t* text, size_t length) {
-  std::string out;
-  for (size_t i = 0; i < length; ++i) {
-    uint32_t code = text[i];
-    if (code >= 0xD800 && code < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-      code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00u);
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | code >> 6);
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | code >> 12);
-      out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | code >> 18);
-      out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-      out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return out;
-}
 
 SQLWCHAR* Wide(std::u16string& text) {
   static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "UTF-16 SQLWCHAR");
