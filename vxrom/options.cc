@@ -47,6 +47,7 @@ struct Words {
   std::vector<std::string> rework, serials, addresses;
   unsigned expect = 0;
   std::string serial_pattern, slots;
+  std::string job, output;
 };
 
 /// Refuses a database that would keep nothing.
@@ -255,6 +256,21 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
       ->check(CLI::Range(1u, 86400u).description(""));
   AddDatabaseOption(provision, &words.db);
 
+  CLI::App* report = app.add_subcommand(
+      "report", "The line's yield, failures, pool and rework: one HTML page, or JSON");
+  report->add_option("-o,--output", words.output,
+                     "The file to write (with --json, standard output without it)")
+      ->type_name("FILE");
+  report->add_flag("--json", words.json, "One JSON object of the same figures");
+  report->add_option("--since", words.since, "Only attempts started at or after TIME (as history takes it)")
+      ->type_name("TIME");
+  report->add_option("--until", words.until, "Only attempts started at or before TIME (a date: to its end)")
+      ->type_name("TIME");
+  report->add_option("--station", words.station, "Only this station")->type_name("NAME");
+  report->add_option("--job", words.job, "Only this job: NAME (any version) or NAME@VERSION")
+      ->type_name("NAME");
+  AddDatabaseOption(report, &words.db);
+
   CLI::App* journal = app.add_subcommand(
       "journal", "The board records this station keeps that are not yet on their store");
   journal->add_flag("--json", words.json, "A JSON array");
@@ -351,6 +367,9 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   if (provision->parsed()) options->command = Command::kProvision;
   if (history->parsed()) options->command = Command::kHistory;
   if (journal->parsed()) options->command = Command::kJournal;
+  if (report->parsed()) options->command = Command::kReport;
+  options->job = words.job;
+  options->output_path = platform::WideFromUtf8(words.output);
   if (history->parsed() && !words.address.empty()) {
     options->has_address = true;
     if (!ParsePciAddress(words.address, &options->address)) {

@@ -21,7 +21,8 @@ enum class Command { kList,
                      kPoolRelease,
                      kHistory,
                      kProvision,
-                     kJournal };
+                     kJournal,
+                     kReport };
 
 /// How history is written.
 enum class HistoryFormat { kText,
@@ -72,6 +73,8 @@ struct VxromOptions {
   unsigned expect = 0;                ///< --expect N; 0: any number.
   std::string serial_pattern;         ///< --serial-pattern REGEX.
   std::wstring slots_path;            ///< --slots FILE; empty: none.
+  std::string job;                    ///< report --job NAME[@VERSION]; empty: every job.
+  std::wstring output_path;           ///< report -o FILE; empty: standard output.
 };
 
 /// Reads args (the program's own name first) into *options.

@@ -5,29 +5,29 @@
 #include <exception>
 #include <new>
 
-#include "words/console_reporter.h"
 #include "device/exit_codes.h"
 #include "device/library_loader.h"
 #include "device/log_record.h"
 #include "device/session.h"
 #include "device/target.h"
+#include "line/worker_protocol.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "rom/job.h"
 #include "rom/progress.h"
-#include "vxrom/options.h"
-#include "device/exit_codes.h"
 #include "vxrom/history.h"
 #include "vxrom/info.h"
 #include "vxrom/journal_view.h"
 #include "vxrom/list.h"
+#include "vxrom/options.h"
+#include "vxrom/output.h"
 #include "vxrom/pool.h"
 #include "vxrom/provision/provision.h"
-#include "vxrom/restore.h"
-#include "vxrom/output.h"
 #include "vxrom/provision/worker.h"
-#include "line/worker_protocol.h"
+#include "vxrom/report.h"
+#include "vxrom/restore.h"
+#include "words/console_reporter.h"
 
 namespace {
 
@@ -117,6 +117,8 @@ int Run(const std::vector<std::wstring>& args) {
       return ProvisionCommand(options);
     case Command::kJournal:
       return JournalCommand(options);
+    case Command::kReport:
+      return ReportCommand(options);
     default:
       break;
   }
