@@ -48,21 +48,22 @@ std::string ReasonKeySql() {
 }
 
 /// Per board (its serial without case, else the attempt itself): its
-/// first attempt in the window, with what its later ones came to, in one
-/// sorted pass over the window.
+/// first attempt in the window, with its second (lead) and its latest,
+/// in one sorted pass over the window.
 const char kBoardsSql[] =
     "SELECT station, hour, count(*), "
     "sum(CASE WHEN result = 0 THEN 1 ELSE 0 END), "
     "sum(CASE WHEN last_result = 0 THEN 1 ELSE 0 END), "
-    "sum(CASE WHEN tries > 1 THEN 1 ELSE 0 END), "
+    "sum(CASE WHEN second_result IS NOT NULL THEN 1 ELSE 0 END), "
     "sum(CASE WHEN result <> 0 AND second_result = 0 THEN 1 ELSE 0 END) "
     "FROM (SELECT h.station, substr(h.started, 1, 13) AS hour, h.result, "
-    "row_number() OVER w AS n, count(*) OVER w AS tries, "
-    "last_value(h.result) OVER w AS last_result, nth_value(h.result, 2) OVER w AS second_result "
+    "row_number() OVER w AS n, lead(h.result) OVER w AS second_result, "
+    "last_value(h.result) OVER (w ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS last_result "
     "FROM vxrom_history h%s "
-    "WINDOW w AS (PARTITION BY CASE WHEN h.serial IS NULL THEN 'i' || h.id "
-    "ELSE 's' || lower(h.serial) END ORDER BY h.started, h.id "
-    "ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING)) a "
+    // Two partition keys, not one made by concatenation: a text built
+    // per record costs a third of the sort.
+    "WINDOW w AS (PARTITION BY lower(h.serial), CASE WHEN h.serial IS NULL THEN h.id END "
+    "ORDER BY h.started, h.id)) a "
     "WHERE n = 1 GROUP BY station, hour ORDER BY hour, station";
 
 std::string WithWhere(const char* sql, const std::string& where) {
