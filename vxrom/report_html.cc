@@ -31,7 +31,7 @@ caption{text-align:left;font-weight:600;padding-bottom:.2rem}
 .s0{fill:#2b6cb0}.s1{fill:#68a063}.line{fill:none;stroke:#c05621;stroke-width:2}.dot{fill:#c05621}
 .axis{stroke:#718096;stroke-width:1}.grid{stroke:#e2e8f0;stroke-width:1}
 svg text{font-size:10px;fill:#2d3748}
-.warn{color:#9b2c2c;font-weight:600}.none{color:#718096}
+.nw{white-space:nowrap}.warn{color:#9b2c2c;font-weight:600}.none{color:#718096}
 @page{size:A4;margin:12mm}
 @media print{body{max-width:none;margin:0;padding:0;font-size:9pt}h2{break-after:avoid}table,figure,.pair{break-inside:avoid}}
 </style>
@@ -53,6 +53,8 @@ std::string Maybe(const std::optional<double>& value, int decimals) {
 std::string Exact(const std::optional<double>& value) { return value ? Fixed(*value, 6) : ""; }
 
 std::string Cell(const std::string& text) { return "<td>" + HtmlEscape(text) + "</td>"; }
+/// A cell kept on one line: a time, an EUI-64.
+std::string Whole(const std::string& text) { return "<td class=\"nw\">" + HtmlEscape(text) + "</td>"; }
 std::string Number(uint64_t n) { return "<td class=\"n\">" + std::to_string(n) + "</td>"; }
 std::string NumberText(const std::string& text) { return "<td class=\"n\">" + text + "</td>"; }
 std::string Data(const char* name, const std::string& value) {
@@ -216,7 +218,7 @@ std::string ParetoTable(const char* id, const std::vector<ParetoBar>& bars, bool
 std::string LatestTable(const std::vector<FailureRecord>& latest) {
   std::string t = "<table id=\"latest-failures\"><caption>The latest failures</caption><tr><th>Started (UTC)</th><th>Station</th><th>Serial</th><th>Address</th><th>EUI-64</th><th class=\"n\">Exit code</th><th>Reason</th></tr>";
   for (const FailureRecord& f : latest)
-    t += "<tr" + Data("serial", f.serial.value_or("")) + ">" + Cell(f.started) + Cell(f.station) + Cell(f.serial.value_or("\xE2\x80\x93")) + Cell(f.address) + Cell(f.eui64.value_or("\xE2\x80\x93")) + NumberText(std::to_string(f.result)) + Cell(f.reason.value_or("")) + "</tr>";
+    t += "<tr" + Data("serial", f.serial.value_or("")) + ">" + Whole(f.started) + Cell(f.station) + Cell(f.serial.value_or("\xE2\x80\x93")) + Whole(f.address) + Whole(f.eui64.value_or("\xE2\x80\x93")) + NumberText(std::to_string(f.result)) + Cell(f.reason.value_or("")) + "</tr>";
   if (latest.empty()) t += "<tr><td colspan=\"7\" class=\"none\">no failures in this window</td></tr>";
   return t + "</table>";
 }
