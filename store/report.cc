@@ -5,6 +5,7 @@ const size_t kLatestFailures = 10;
 
 namespace {
 
+/// A count as the database wrote it; NULL (a sum of nothing) is 0.
 uint64_t Count(const std::optional<std::string>& text) {
   return text ? std::stoull(*text) : 0;
 }
@@ -21,6 +22,7 @@ struct Where {
   }
 };
 
+/// The condition that selects the window's attempts.
 Where WindowWhere(const ReportWindow& w) {
   Where where;
   where.Add(w.since, " AND h.started >= ?");
@@ -29,8 +31,10 @@ Where WindowWhere(const ReportWindow& w) {
   if (w.job) {
     // A name alone takes every version of the job.
     const bool versioned = w.job->find('@') != std::string::npos;
-    where.sql += versioned ? " AND h.job = ?" : " AND substr(h.job, 1, ?) = ?";
-    if (!versioned) where.params.emplace_back(static_cast<int64_t>(w.job->size() + 1));
+    // (The length is the database's own: a bound integer would be a
+    // bigint on a server, which substr does not take.)
+    where.sql += versioned ? " AND h.job = ?" : " AND substr(h.job, 1, length(?)) = ?";
+    if (!versioned) where.params.emplace_back(*w.job + "@");
     where.params.emplace_back(versioned ? *w.job : *w.job + "@");
   }
   return where;
@@ -66,11 +70,13 @@ const char kBoardsSql[] =
     "ORDER BY h.started, h.id)) a "
     "WHERE n = 1 GROUP BY station, hour ORDER BY hour, station";
 
+/// sql with its "%s" replaced by where.
 std::string WithWhere(const char* sql, const std::string& where) {
   std::string out = sql;
   return out.replace(out.find("%s"), 2, where);
 }
 
+/// The boards and the attempts by station and hour.
 bool ReadBoards(Transaction& tx, const Where& where, ReportData* data) {
   std::vector<SqlRow> rows;
   if (!tx.Execute(WithWhere(kBoardsSql, where.sql), where.params, &rows)) return false;
@@ -87,6 +93,7 @@ bool ReadBoards(Transaction& tx, const Where& where, ReportData* data) {
   return true;
 }
 
+/// The failures in groups, and the latest ones.
 bool ReadFailures(Transaction& tx, const Where& where, ReportData* data) {
   std::vector<SqlRow> rows;
   const std::string key = ReasonKeySql();

@@ -19,11 +19,13 @@ namespace {
 /// Rows of hours up to this span of the data; rows of days beyond it.
 const int64_t kHourRowsUpTo = 48 * 3600;
 
+/// part / whole; none when whole is 0.
 std::optional<double> Ratio(uint64_t part, uint64_t whole) {
   if (whole == 0) return std::nullopt;
   return static_cast<double>(part) / static_cast<double>(whole);
 }
 
+/// Adds a cell's boards to f.
 void AddBoards(const BoardCell& c, YieldFigures* f) {
   f->boards += c.boards;
   f->first_pass += c.first_pass;
@@ -93,6 +95,7 @@ std::string ReasonKey(const std::string& reason) {
   return out;
 }
 
+/// The Pareto's order: by station, the largest first, then by code and reason.
 bool MoreFirst(const ParetoBar& a, const ParetoBar& b) {
   if (a.station != b.station) return a.station < b.station;
   if (a.count != b.count) return a.count > b.count;
@@ -149,9 +152,11 @@ void MakePool(const ReportData& data, const ReportWindow& window, const std::str
   }
 }
 
+/// A value, or null.
 Json Maybe(const std::optional<double>& value) { return value ? Json(*value) : Json(nullptr); }
 Json Maybe(const std::optional<std::string>& value) { return value ? Json(*value) : Json(nullptr); }
 
+/// The figures' fields of a JSON object.
 Json FiguresJson(const YieldFigures& f) {
   return {{"boards", f.boards},
           {"first_pass", f.first_pass},
@@ -166,6 +171,7 @@ Json FiguresJson(const YieldFigures& f) {
           {"boards_per_hour", Maybe(f.BoardsPerHour())}};
 }
 
+/// Rows of figures, each labelled under key.
 Json RowsJson(const std::vector<YieldRow>& rows, const char* key) {
   Json all = Json::array();
   for (const YieldRow& row : rows) {
@@ -176,6 +182,7 @@ Json RowsJson(const std::vector<YieldRow>& rows, const char* key) {
   return all;
 }
 
+/// The bars of a Pareto; with their station when per station.
 Json ParetoJson(const std::vector<ParetoBar>& bars, bool station) {
   Json all = Json::array();
   for (const ParetoBar& b : bars) {
@@ -186,6 +193,7 @@ Json ParetoJson(const std::vector<ParetoBar>& bars, bool station) {
   return all;
 }
 
+/// The latest failures.
 Json LatestJson(const std::vector<FailureRecord>& latest) {
   Json all = Json::array();
   for (const FailureRecord& f : latest)
@@ -193,6 +201,7 @@ Json LatestJson(const std::vector<FailureRecord>& latest) {
   return all;
 }
 
+/// The pool's figures.
 Json PoolJson(const PoolFigures& p) {
   Json days = Json::array();
   for (const PoolDay& d : p.days) days.push_back({{"day", d.day}, {"used", d.used}});

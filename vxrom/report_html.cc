@@ -43,20 +43,26 @@ std::string Fixed(double value, int decimals) {
   snprintf(text, sizeof text, "%.*f", decimals, value);
   return text;
 }
+/// A ratio as a percentage; a dash for none.
 std::string Percent(const std::optional<double>& value) {
   return value ? Fixed(*value * 100, 1) + " %" : "\xE2\x80\x93";
 }
+/// A value to decimals places; a dash for none.
 std::string Maybe(const std::optional<double>& value, int decimals) {
   return value ? Fixed(*value, decimals) : "\xE2\x80\x93";
 }
 /// An exact figure for a data- attribute: a ratio to six places, or empty.
 std::string Exact(const std::optional<double>& value) { return value ? Fixed(*value, 6) : ""; }
 
+/// A cell of text.
 std::string Cell(const std::string& text) { return "<td>" + HtmlEscape(text) + "</td>"; }
 /// A cell kept on one line: a time, an EUI-64.
 std::string Whole(const std::string& text) { return "<td class=\"nw\">" + HtmlEscape(text) + "</td>"; }
+/// A cell of a count.
 std::string Number(uint64_t n) { return "<td class=\"n\">" + std::to_string(n) + "</td>"; }
+/// A cell of a figure, aligned as numbers are.
 std::string NumberText(const std::string& text) { return "<td class=\"n\">" + text + "</td>"; }
+/// A data- attribute.
 std::string Data(const char* name, const std::string& value) {
   return std::string(" data-") + name + "=\"" + HtmlEscape(value) + "\"";
 }
@@ -81,6 +87,7 @@ struct Chart {
 
 const int kWidth = 560, kHeight = 240, kLeft = 44, kRight = 40, kTop = 22, kBottom = 48;
 
+/// The grid, the axes and their values.
 std::string Axes(const Chart& c, int plot_w, int plot_h) {
   std::string svg;
   for (int i = 0; i <= 4; ++i) {
@@ -95,6 +102,7 @@ std::string Axes(const Chart& c, int plot_w, int plot_h) {
   return svg;
 }
 
+/// The bars, and the labels below them (a dozen at most).
 std::string Bars(const Chart& c, int plot_w, int plot_h) {
   std::string svg;
   const size_t n = c.labels.size();
@@ -116,6 +124,7 @@ std::string Bars(const Chart& c, int plot_w, int plot_h) {
   return svg;
 }
 
+/// The cumulative share, as a line over the bars.
 std::string Line(const Chart& c, int plot_w, int plot_h) {
   if (c.line.empty()) return "";
   const double slot = static_cast<double>(plot_w) / static_cast<double>(c.line.size());
@@ -163,6 +172,7 @@ std::string Figure(const char* id, const char* words, const std::string& shown, 
   return std::string("<div><dt>") + words + "</dt><dd id=\"" + id + "\"" + Data("value", exact) + ">" + HtmlEscape(shown) + "</dd></div>";
 }
 
+/// The window's figures, each with its exact value.
 std::string Summary(const LineReport& r) {
   const YieldFigures& t = r.total;
   return "<dl class=\"figures\" id=\"summary\">" +
@@ -187,6 +197,7 @@ std::string YieldTable(const char* id, const char* caption, const char* head, co
   return t + "</table>";
 }
 
+/// Yield: the figures, by station, and over time.
 std::string YieldSection(const LineReport& r) {
   Chart c{"chart-yield", "Yield by " + r.period, {}, {{"first-pass yield", "s0", {}}, {"final yield", "s1", {}}}, {}, 1, true};
   for (const YieldRow& row : r.periods) {
@@ -201,10 +212,12 @@ std::string YieldSection(const LineReport& r) {
          YieldTable("yield-by-period", r.period == "hour" ? "By hour (UTC)" : "By day (UTC)", r.period == "hour" ? "Hour" : "Day", "period", r.periods) + "</div></section>";
 }
 
+/// A bar's reason as the page shows it.
 std::string Reason(const ParetoBar& b) {
   return b.reason.empty() ? "(no reason recorded)" : b.reason;
 }
 
+/// A Pareto's bars as a table.
 std::string ParetoTable(const char* id, const std::vector<ParetoBar>& bars, bool station) {
   std::string t = std::string("<table id=\"") + id + "\"><tr>" + (station ? "<th>Station</th>" : "<th class=\"n\">#</th>") + "<th class=\"n\">Exit code</th><th>Reason</th><th class=\"n\">Failures</th><th class=\"n\">Cumulative</th></tr>";
   for (size_t i = 0; i < bars.size(); ++i) {
@@ -215,6 +228,7 @@ std::string ParetoTable(const char* id, const std::vector<ParetoBar>& bars, bool
   return t + "</table>";
 }
 
+/// The latest failures, as history has them.
 std::string LatestTable(const std::vector<FailureRecord>& latest) {
   std::string t = "<table id=\"latest-failures\"><caption>The latest failures</caption><tr><th>Started (UTC)</th><th>Station</th><th>Serial</th><th>Address</th><th>EUI-64</th><th class=\"n\">Exit code</th><th>Reason</th></tr>";
   for (const FailureRecord& f : latest)
@@ -238,6 +252,7 @@ std::string FailureSection(const LineReport& r) {
   return s + "</p><div class=\"pair\">" + Svg(c) + ParetoTable("pareto", r.pareto, false) + "</div><h3>By station</h3>" + ParetoTable("pareto-by-station", r.station_pareto, true) + LatestTable(r.latest) + "</section>";
 }
 
+/// The pool now, and its use per day.
 std::string PoolSection(const PoolFigures& p) {
   Chart c{"chart-pool", "Numbers used per day", {}, {{"used", "s0", {}}}, {}, 1, false};
   std::string rows;
@@ -262,6 +277,7 @@ std::string PoolSection(const PoolFigures& p) {
   return s + "<div class=\"pair\">" + Svg(c) + "<table id=\"pool-by-day\"><caption>Numbers used by day (UTC)</caption><tr><th>Day</th><th class=\"n\">Used</th></tr>" + rows + "</table></div></section>";
 }
 
+/// Boards tried again, and how many passed the second time.
 std::string ReworkSection(const YieldFigures& t) {
   return "<section id=\"rework\"><h2>Rework</h2><dl class=\"figures\">" +
          Figure("reworked", "Boards attempted more than once", std::to_string(t.reworked), std::to_string(t.reworked)) +
@@ -269,6 +285,7 @@ std::string ReworkSection(const YieldFigures& t) {
          "</dl></section>";
 }
 
+/// The title and the window.
 std::string Header(const LineReport& r) {
   std::string window = "from " + r.window.since.value_or("the first record") + (r.window.until_exclusive ? " to before " : " to ") + r.window.until.value_or("the last");
   if (r.window.station) window += ", station " + *r.window.station;
