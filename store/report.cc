@@ -51,15 +51,18 @@ std::string ReasonKeySql() {
   return sql;
 }
 
-/// Per board (its serial without case, else the attempt itself): its
-/// first attempt in the window, with its second (lead) and its latest,
-/// in one sorted pass over the window.
+/// Per station and hour: the boards (their serial without case, else
+/// the attempt itself) whose first attempt in the window was there,
+/// with what their second (lead) and latest attempts came to, and the
+/// attempts made there, in one sorted pass over the window.
 const char kBoardsSql[] =
-    "SELECT station, hour, count(*), "
-    "sum(CASE WHEN result = 0 THEN 1 ELSE 0 END), "
-    "sum(CASE WHEN last_result = 0 THEN 1 ELSE 0 END), "
-    "sum(CASE WHEN second_result IS NOT NULL THEN 1 ELSE 0 END), "
-    "sum(CASE WHEN result <> 0 AND second_result = 0 THEN 1 ELSE 0 END) "
+    "SELECT station, hour, "
+    "sum(CASE WHEN n = 1 THEN 1 ELSE 0 END), "
+    "sum(CASE WHEN n = 1 AND result = 0 THEN 1 ELSE 0 END), "
+    "sum(CASE WHEN n = 1 AND last_result = 0 THEN 1 ELSE 0 END), "
+    "sum(CASE WHEN n = 1 AND second_result IS NOT NULL THEN 1 ELSE 0 END), "
+    "sum(CASE WHEN n = 1 AND result <> 0 AND second_result = 0 THEN 1 ELSE 0 END), "
+    "count(*), sum(CASE WHEN result = 0 THEN 1 ELSE 0 END) "
     "FROM (SELECT h.station, substr(h.started, 1, 13) AS hour, h.result, "
     "row_number() OVER w AS n, lead(h.result) OVER w AS second_result, "
     "last_value(h.result) OVER (w ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS last_result "
@@ -68,7 +71,7 @@ const char kBoardsSql[] =
     // per record costs a third of the sort.
     "WINDOW w AS (PARTITION BY lower(h.serial), CASE WHEN h.serial IS NULL THEN h.id END "
     "ORDER BY h.started, h.id)) a "
-    "WHERE n = 1 GROUP BY station, hour ORDER BY hour, station";
+    "GROUP BY station, hour ORDER BY hour, station";
 
 /// sql with its "%s" replaced by where.
 std::string WithWhere(const char* sql, const std::string& where) {
@@ -80,16 +83,11 @@ std::string WithWhere(const char* sql, const std::string& where) {
 bool ReadBoards(Transaction& tx, const Where& where, ReportData* data) {
   std::vector<SqlRow> rows;
   if (!tx.Execute(WithWhere(kBoardsSql, where.sql), where.params, &rows)) return false;
-  for (const SqlRow& r : rows)
-    data->boards.push_back({r[0].value_or(""), r[1].value_or(""), Count(r[2]), Count(r[3]),
-                            Count(r[4]), Count(r[5]), Count(r[6])});
-  if (!tx.Execute("SELECT h.station, substr(h.started, 1, 13), count(*), "
-                  "sum(CASE WHEN h.result = 0 THEN 1 ELSE 0 END) FROM vxrom_history h" +
-                      where.sql + " GROUP BY h.station, substr(h.started, 1, 13) ORDER BY 2, 1",
-                  where.params, &rows))
-    return false;
-  for (const SqlRow& r : rows)
-    data->attempts.push_back({r[0].value_or(""), r[1].value_or(""), Count(r[2]), Count(r[3])});
+  for (const SqlRow& r : rows) {
+    const std::string station = r[0].value_or(""), hour = r[1].value_or("");
+    data->boards.push_back({station, hour, Count(r[2]), Count(r[3]), Count(r[4]), Count(r[5]), Count(r[6])});
+    data->attempts.push_back({station, hour, Count(r[7]), Count(r[8])});
+  }
   return true;
 }
 
