@@ -2,35 +2,35 @@
 
 // clang-format off: the pairs as a table
 const StatusExitPair StatusToExitCode[25] = {
-    {0, 0},
-    {-1, -1},
-    {-11, -6},
-    {-12, -1},
-    {-13, -1},
-    {-14, -1},
-    {-15, -1},
-    {-16, -2},
-    {-17, -5},
-    {-21, -5},
-    {-22, -5},
-    {-31, -1},
-    {-32, -1},
-    {-33, -1},
-    {-34, -1},
-    {-41, -7},
-    {-42, -12},
-    {-43, -7},
-    {-44, -10},
-    {-45, -7},
-    {-46, -11},
-    {-51, -15},
-    {-53, -15},
-    {-54, -15},
-    {-55, -17},
+    {0, kExitOk},
+    {-1, kExitFailed},
+    {-11, kExitNoController},
+    {-12, kExitFailed},
+    {-13, kExitFailed},
+    {-14, kExitFailed},
+    {-15, kExitFailed},
+    {-16, kExitNoMemory},
+    {-17, kExitRomOperation},
+    {-21, kExitRomOperation},
+    {-22, kExitRomOperation},
+    {-31, kExitFailed},
+    {-32, kExitFailed},
+    {-33, kExitFailed},
+    {-34, kExitFailed},
+    {-41, kExitFirmware},
+    {-42, kExitFile},
+    {-43, kExitFirmware},
+    {-44, kExitConfig},
+    {-45, kExitFirmware},
+    {-46, kExitEui64},
+    {-51, kExitImage},
+    {-53, kExitImage},
+    {-54, kExitImage},
+    {-55, kExitUnsupportedRom},
 };
 // clang-format on
 
-int32_t MapStatusToExitCode(LibraryStatus status) {
+ExitCode MapStatusToExitCode(LibraryStatus status) {
   for (const StatusExitPair& pair : StatusToExitCode) {
     if (pair.status == status) return pair.exit_code;
   }

@@ -33,18 +33,20 @@ enum ExitCode : int32_t {
   kExitSerialProgrammed = -24,  ///< A serial is programmed already.
   kExitRangeRefused = -25,      ///< A range overlaps the pool.
   kExitRecordsWaiting = -26,    ///< Records wait in the station's journal.
+  kExitChainBroken = -27,       ///< history verify: a record was changed.
 };
 
 /// One StatusToExitCode pair.
 struct StatusExitPair {
   LibraryStatus status;
-  int32_t exit_code;
+  ExitCode exit_code;
 };
 
 /// StatusToExitCode: the 25 pairs, searched in order.
 extern const StatusExitPair StatusToExitCode[25];
 
-/// The exit code of the first pair with this status; -1 when none.
-int32_t MapStatusToExitCode(LibraryStatus status);
+/// The exit code of the first pair with this status; kExitFailed when
+/// none.
+ExitCode MapStatusToExitCode(LibraryStatus status);
 
 #endif  // VXSROM_DEVICE_EXIT_CODES_H_

@@ -43,35 +43,28 @@ void LoadedLibrary::Unload() {
   operations_ = ControllerLibrary();
 }
 
-int StartedLibrary::Start(DeviceSession& session) {
+ExitCode StartedLibrary::Start(DeviceSession& session) {
   std::wstring reason;
   if (!loaded_.Load(&reason)) {
-    Event event(EventKind::kLibraryNotLoaded);
-    event.why = reason;
-    event.count = loaded_.incomplete() ? 1 : 0;
-    session.Report(event);
+    session.report().LibraryNotLoaded(reason, loaded_.incomplete());
     return kExitFailed;
   }
   LibraryStatus status = loaded_.operations().InitializeLibrary();
   if (status != 0) {
-    Event event(EventKind::kLibraryNotStarted);
-    event.status = status;
-    session.Report(event);
+    session.report().LibraryNotStarted(status);
     loaded_.Unload();
     return kExitFailed;
   }
   session.library = &loaded_.operations();
-  return 0;
+  return kExitOk;
 }
 
-int StartedLibrary::Stop(DeviceSession& session, int exit_code) {
+ExitCode StartedLibrary::Stop(DeviceSession& session, ExitCode exit_code) {
   if (!session.library) return exit_code;
   LibraryStatus status = session.library->TerminateLibrary();
   session.library = nullptr;
   loaded_.Unload();
   if (status == 0) return exit_code;
-  Event event(EventKind::kLibraryNotStopped);
-  event.status = status;
-  session.Report(event);
-  return exit_code == 0 ? kExitFailed : exit_code;
+  session.report().LibraryNotStopped(status);
+  return exit_code == kExitOk ? kExitFailed : exit_code;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "device/controller_library.h"
+#include "device/exit_codes.h"
 
 struct DeviceSession;
 
@@ -41,12 +42,12 @@ class LoadedLibrary {
 class StartedLibrary {
  public:
   /// Loads and starts vxctl and hands it to session; reports why not.
-  /// @return 0 or -1.
-  int Start(DeviceSession& session);
+  /// @return kExitOk or kExitFailed.
+  ExitCode Start(DeviceSession& session);
 
   /// Stops the library (if started); a failure to stop is reported and
-  /// turns a success into -1.  @return the run's exit code.
-  int Stop(DeviceSession& session, int exit_code);
+  /// turns a success into kExitFailed.  @return the run's exit code.
+  ExitCode Stop(DeviceSession& session, ExitCode exit_code);
 
  private:
   LoadedLibrary loaded_;

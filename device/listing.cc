@@ -7,15 +7,6 @@
 
 namespace {
 
-/// An event about the controller of report.
-Event About(EventKind kind, const ControllerReport& report) {
-  Event event(kind);
-  event.address = report.address;
-  event.chip_revision = report.chip_revision;
-  event.status = report.status;
-  return event;
-}
-
 /// Reads what the open controller's ROM holds into report.
 void ReadContents(DeviceSession& session, ControllerReport* report) {
   LibraryStatus status =
@@ -47,13 +38,11 @@ void ListRom(DeviceSession& session, ControllerReport* report) {
   } else {
     ReadContents(session, report);
     if (report->contents == RomContents::kImage) {
-      Event event = About(EventKind::kListedRom, *report);
-      event.info = report->info;
-      session.Report(event);
+      session.report().ListedRom(address, report->info);
     } else if (report->contents != RomContents::kUnread) {
-      session.Report(About(EventKind::kListedRomWithout, *report));
+      session.report().ListedRomWithout(address, report->status);
     } else {
-      session.Report(About(EventKind::kListedRomFailed, *report));
+      session.report().ListedRomFailed(address, report->status);
     }
   }
   session.library->CloseDevice(address);
@@ -61,22 +50,23 @@ void ListRom(DeviceSession& session, ControllerReport* report) {
 
 }  // namespace
 
-int ListControllers(DeviceSession& session,
-                    std::vector<ControllerReport>* reports) {
+ExitCode ListControllers(DeviceSession& session,
+                         std::vector<ControllerReport>* reports) {
   reports->clear();
   int failures = 0;
   bool unsupported_revision = false;
-  int result = LoadSomeDevices(session);
-  if (result != 0) return result;
+  const ExitCode result = LoadSomeDevices(session);
+  if (result != kExitOk) return result;
   const uint32_t selector = session.rom_type_selector;
   for (uint32_t i = 0; i < session.devices.count; ++i) {
     ControllerReport report;
     report.address = session.devices.list[i].address;
     report.chip_revision = session.devices.list[i].chip_revision;
-    session.Report(About(EventKind::kListedController, report));
+    const ControllerSeen seen = {report.address, report.chip_revision};
+    session.report().ListedController(seen);
     if (selector != kRomTypeNone) {
       if (session.check_revision && !IsSupportedChip(report.chip_revision)) {
-        session.Report(About(EventKind::kListedChipUnsupported, report));
+        session.report().ListedChipUnsupported(seen);
         unsupported_revision = true;
       } else {
         ListRom(session, &report);
@@ -86,8 +76,8 @@ int ListControllers(DeviceSession& session,
     reports->push_back(report);
   }
   if (unsupported_revision)
-    session.Report(Event(EventKind::kListedUnsupportedNote));
-  return failures ? kExitFailed : 0;
+    session.report().ListedUnsupportedNote();
+  return failures ? kExitFailed : kExitOk;
 }
 
 void SurveyController(DeviceSession& session, ControllerReport* report) {

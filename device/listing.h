@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device/controller_library.h"
+#include "device/exit_codes.h"
 #include "device/rom_types.h"
 
 struct DeviceSession;
@@ -38,9 +39,10 @@ struct ControllerReport {
 
 /// Lists every controller, reporting each as it goes; with a ROM type also
 /// its ROM's contents, with "/srom ?" its ROM part.  The facts go to
-/// *reports as well.  @return 0, -1 (a controller failed), -2, -6.
-int ListControllers(DeviceSession& session,
-                    std::vector<ControllerReport>* reports);
+/// *reports as well.  @return kExitOk, kExitFailed (a controller failed),
+/// kExitNoMemory or kExitNoController.
+ExitCode ListControllers(DeviceSession& session,
+                         std::vector<ControllerReport>* reports);
 
 /// Opens the controller as auto-detection does, reads its ROM's geometry
 /// and what the ROM holds, and closes it; reports nothing.

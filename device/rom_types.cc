@@ -27,32 +27,24 @@ RomContents ContentsFromStatus(LibraryStatus status) {
   }
 }
 
-int DetectRomGeometry(DeviceSession& session, PciAddress address) {
+ExitCode DetectRomGeometry(DeviceSession& session, PciAddress address) {
   RomGeometry reported = {};
   LibraryStatus status = session.library->GetSromInfo(address, &reported);
   if (status == kStatusUnsupportedRom) {
-    Event event(EventKind::kRomUnsupported);
-    event.address = address;
-    event.status = status;
-    session.Report(event);
+    session.report().RomUnsupported(address, status);
     return kExitUnsupportedRom;
   }
   if (status != 0) {
-    Event event(EventKind::kRomGeometryFailed);
-    event.address = address;
-    event.status = status;
-    session.Report(event);
+    session.report().RomGeometryFailed(address, status);
     return kExitFailed;
   }
   if (reported.mem_size == 0) {
     // A ROM of no bytes can be neither written nor read.
-    Event event(EventKind::kRomOfNoBytes);
-    event.address = address;
-    session.Report(event);
+    session.report().RomOfNoBytes(address);
     return kExitUnsupportedRom;
   }
   session.rom_types.rows[kRomTypeAuto] = reported;
-  return 0;
+  return kExitOk;
 }
 
 void CheckChosenGeometry(DeviceSession& session, PciAddress address) {
@@ -61,22 +53,16 @@ void CheckChosenGeometry(DeviceSession& session, PciAddress address) {
   if (session.library->GetSromInfo(address, &reported) != 0) return;
   const RomGeometry& chosen = session.geometry();
   if (memcmp(&reported, &chosen, sizeof reported) == 0) return;
-  Event event(EventKind::kRomTypeDiffers);
-  event.address = address;
-  event.rom_type = static_cast<int>(session.rom_type_selector);
-  event.geometry = chosen;
-  event.detected = reported;
-  event.count = static_cast<uint32_t>(session.rom_types.ListedType(reported));
-  session.Report(event);
+  session.report().RomTypeDiffers({address, session.rom_type_selector, chosen,
+                                   reported,
+                                   session.rom_types.ListedType(reported)});
 }
 
-int IdentifySrom(DeviceSession& session, PciAddress address) {
-  int result = DetectRomGeometry(session, address);
-  if (result != 0) return result;
-  Event event(EventKind::kRomTypeIdentified);
-  event.address = address;
-  event.geometry = session.rom_types.rows[kRomTypeAuto];
-  event.rom_type = session.rom_types.ListedType(event.geometry);
-  session.Report(event);
-  return event.rom_type != 0 ? 0 : kExitUnsupportedRom;
+ExitCode IdentifySrom(DeviceSession& session, PciAddress address) {
+  ExitCode result = DetectRomGeometry(session, address);
+  if (result != kExitOk) return result;
+  const RomGeometry& geometry = session.rom_types.rows[kRomTypeAuto];
+  const int rom_type = session.rom_types.ListedType(geometry);
+  session.report().RomTypeIdentified(address, rom_type, geometry);
+  return rom_type != 0 ? kExitOk : kExitUnsupportedRom;
 }

@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "device/controller_library.h"
+#include "device/exit_codes.h"
 
 /// Selector values with a meaning of their own.
 enum RomTypeSelectorValue : uint32_t {
@@ -54,8 +55,9 @@ RomContents ContentsFromStatus(LibraryStatus status);
 struct DeviceSession;
 
 /// Reads the geometry of the open controller's ROM into row 0; reports
-/// why not.  @return 0, -17 (ROM not supported) or -1 (query failed).
-int DetectRomGeometry(DeviceSession& session, PciAddress address);
+/// why not.  @return kExitOk, kExitUnsupportedRom (ROM not supported) or
+/// kExitFailed (query failed).
+ExitCode DetectRomGeometry(DeviceSession& session, PciAddress address);
 
 /// Before a chosen type (not detected) erases or writes the open
 /// controller's ROM: asks the library what the part is and reports when
@@ -64,7 +66,8 @@ void CheckChosenGeometry(DeviceSession& session, PciAddress address);
 
 /// Asks the open controller at address for its ROM's geometry, keeps it in
 /// row 0 and reports the listed type it equals (rows 1 to 4, all 8 bytes).
-/// @return 0 (listed), -17 (unsupported or unlisted) or -1 (query failed).
-int IdentifySrom(DeviceSession& session, PciAddress address);
+/// @return kExitOk (listed), kExitUnsupportedRom (unsupported or unlisted)
+///         or kExitFailed (query failed).
+ExitCode IdentifySrom(DeviceSession& session, PciAddress address);
 
 #endif  // VXSROM_DEVICE_ROM_TYPES_H_

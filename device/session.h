@@ -66,8 +66,8 @@ struct DeviceSession {
 
   /// The RomTypeTable row that the selector selects.
   RomGeometry& geometry() { return rom_types.rows[rom_type_selector]; }
-  /// Hands event to the reporter.
-  void Report(const Event& event) const { reporter->Report(event); }
+  /// Where the code reports what it finds.
+  Reporter& report() const { return *reporter; }
 };
 
 /// Closes the selected controller, if any, when it goes: the end step of

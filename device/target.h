@@ -6,25 +6,30 @@
 #include <stdint.h>
 
 #include "device/controller_library.h"
+#include "device/exit_codes.h"
 
 struct DeviceSession;
 
 /// Enumerates the controllers into DeviceList / DeviceCount (count, then
-/// fill, again while the count changes).  @return 0, -2 or -6.
-int LoadDeviceList(DeviceSession& session);
+/// fill, again while the count changes).
+/// @return kExitOk, kExitNoMemory or kExitNoController.
+ExitCode LoadDeviceList(DeviceSession& session);
 
-/// LoadDeviceList, and -6 (reported) when it finds no controller.
-int LoadSomeDevices(DeviceSession& session);
+/// LoadDeviceList, and kExitNoController (reported) when it finds no
+/// controller.
+ExitCode LoadSomeDevices(DeviceSession& session);
 
 /// Chooses, checks and opens the target controller with the geometry in
 /// use; returns 0 at once when one is already selected.
 /// @param image_revision chip revision of the image, or NO_REVISION.
-/// @return 0, -1, -2, -6, -16 or -17.
-int OpenTarget(DeviceSession& session, uint8_t image_revision);
+/// @return kExitOk, kExitFailed, kExitNoMemory, kExitNoController,
+///         kExitRevision or kExitUnsupportedRom.
+ExitCode OpenTarget(DeviceSession& session, uint8_t image_revision);
 
 /// Checks the image's revision against the selected controller's chip, as
-/// the auto-detecting actions must do themselves.  @return 0 or -16.
-int CheckSelectedRevision(DeviceSession& session, uint8_t image_revision);
+/// the auto-detecting actions must do themselves.
+/// @return kExitOk or kExitRevision.
+ExitCode CheckSelectedRevision(DeviceSession& session, uint8_t image_revision);
 
 /// CloseDevice with OpenAddress, then no controller is selected.
 void CloseTarget(DeviceSession& session);
@@ -34,8 +39,8 @@ void CloseTarget(DeviceSession& session);
 void CloseSelected(DeviceSession& session);
 
 /// OpenDevice with the geometry (null: the library detects the ROM);
-/// reports why not.  @return 0 or -1.
-int OpenController(DeviceSession& session, PciAddress address,
-                   const RomGeometry* geometry);
+/// reports why not.  @return kExitOk or kExitFailed.
+ExitCode OpenController(DeviceSession& session, PciAddress address,
+                        const RomGeometry* geometry);
 
 #endif  // VXSROM_DEVICE_TARGET_H_

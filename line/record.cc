@@ -8,7 +8,6 @@
 #include <chrono>
 #include <random>
 
-
 namespace {
 
 /// Reads a whole decimal integer.
@@ -55,76 +54,81 @@ std::string UtcTimestamp() {
   return text;
 }
 
-const char* const kHistoryFields[] = {
-    "started", "finished", "station", "host", "serial", "address",
-    "chip_revision", "rom_type", "firmware_version", "subsystem_vendor_id",
-    "subsystem_id", "eui64", "image_sha256", "result", "reason",
-    "duration_s", "version"};
-const size_t kHistoryFieldCount = sizeof kHistoryFields / sizeof *kHistoryFields;
+namespace {
+
+bool SetReal(const std::optional<std::string>& text, double* field) {
+  char* end = nullptr;
+  *field = text ? strtod(text->c_str(), &end) : 0;
+  return !text || (end && *end == '\0');
+}
+bool SetInt(const std::optional<std::string>& text, int64_t* field) {
+  return text && ToInt(*text, field);
+}
+
+// Each field once: its name (the SQL column, the JSON key, the CSV
+// header), how its value is read from a record and how its text is
+// written into one.
+#define TEXT_FIELD(name)                                                                                                                                          \
+  {                                                                                                                                                               \
+#name, [](const HistoryRecord& h) { return FieldValue(h.name); }, [](const std::optional <std::string>& t, HistoryRecord* h) { return SetText(t, &h->name); } \
+  }
+#define MAYBE_TEXT_FIELD(name)                                                                                                                                                \
+  {                                                                                                                                                                           \
+#name, [](const HistoryRecord& h) { return FieldValue::Maybe(h.name); }, [](const std::optional <std::string>& t, HistoryRecord* h) { return SetMaybeText(t, &h->name); } \
+  }
+#define MAYBE_INT_FIELD(name)                                                                                                                                       \
+  {                                                                                                                                                                 \
+#name, [](const HistoryRecord& h) { return MaybeInt(h.name); }, [](const std::optional <std::string>& t, HistoryRecord* h) { return SetMaybeInt(t, &h->name); } \
+  }
+
+const HistoryField kFields[] = {
+    TEXT_FIELD(started),
+    TEXT_FIELD(finished),
+    TEXT_FIELD(station),
+    TEXT_FIELD(host),
+    MAYBE_TEXT_FIELD(serial),
+    TEXT_FIELD(address),
+    MAYBE_INT_FIELD(chip_revision),
+    MAYBE_INT_FIELD(rom_type),
+    MAYBE_TEXT_FIELD(firmware_version),
+    MAYBE_INT_FIELD(subsystem_vendor_id),
+    MAYBE_INT_FIELD(subsystem_id),
+    MAYBE_TEXT_FIELD(eui64),
+    MAYBE_TEXT_FIELD(image_sha256),
+    {"result", [](const HistoryRecord& h) { return FieldValue(h.result); },
+     [](const std::optional<std::string>& t, HistoryRecord* h) { return SetInt(t, &h->result); }},
+    MAYBE_TEXT_FIELD(reason),
+    {"duration_s", [](const HistoryRecord& h) { return FieldValue(h.duration_s); },
+     [](const std::optional<std::string>& t, HistoryRecord* h) { return SetReal(t, &h->duration_s); }},
+    TEXT_FIELD(version),
+    MAYBE_TEXT_FIELD(job),
+};
+
+#undef TEXT_FIELD
+#undef MAYBE_TEXT_FIELD
+#undef MAYBE_INT_FIELD
+
+}  // namespace
+
+const size_t kHistoryFieldCount = sizeof kFields / sizeof *kFields;
+
+const HistoryField& HistoryFieldAt(size_t i) { return kFields[i]; }
+
+std::vector<std::string> HistoryFieldNames() {
+  std::vector<std::string> names;
+  for (const HistoryField& f : kFields) names.push_back(f.name);
+  return names;
+}
 
 std::vector<FieldValue> HistoryValues(const HistoryRecord& h) {
-  return {h.started,
-          h.finished,
-          h.station,
-          h.host,
-          FieldValue::Maybe(h.serial),
-          h.address,
-          MaybeInt(h.chip_revision),
-          MaybeInt(h.rom_type),
-          FieldValue::Maybe(h.firmware_version),
-          MaybeInt(h.subsystem_vendor_id),
-          MaybeInt(h.subsystem_id),
-          FieldValue::Maybe(h.eui64),
-          FieldValue::Maybe(h.image_sha256),
-          h.result,
-          FieldValue::Maybe(h.reason),
-          h.duration_s,
-          h.version};
+  std::vector<FieldValue> values;
+  for (const HistoryField& f : kFields) values.push_back(f.get(h));
+  return values;
 }
 
 bool SetHistoryField(size_t i, const std::optional<std::string>& text,
                      HistoryRecord* h) {
-  switch (i) {
-    case 0:
-      return SetText(text, &h->started);
-    case 1:
-      return SetText(text, &h->finished);
-    case 2:
-      return SetText(text, &h->station);
-    case 3:
-      return SetText(text, &h->host);
-    case 4:
-      return SetMaybeText(text, &h->serial);
-    case 5:
-      return SetText(text, &h->address);
-    case 6:
-      return SetMaybeInt(text, &h->chip_revision);
-    case 7:
-      return SetMaybeInt(text, &h->rom_type);
-    case 8:
-      return SetMaybeText(text, &h->firmware_version);
-    case 9:
-      return SetMaybeInt(text, &h->subsystem_vendor_id);
-    case 10:
-      return SetMaybeInt(text, &h->subsystem_id);
-    case 11:
-      return SetMaybeText(text, &h->eui64);
-    case 12:
-      return SetMaybeText(text, &h->image_sha256);
-    case 13:
-      return text && ToInt(*text, &h->result);
-    case 14:
-      return SetMaybeText(text, &h->reason);
-    case 15: {
-      char* end = nullptr;
-      h->duration_s = text ? strtod(text->c_str(), &end) : 0;
-      return !text || (end && *end == '\0');
-    }
-    case 16:
-      return SetText(text, &h->version);
-    default:
-      return false;
-  }
+  return i < kHistoryFieldCount && kFields[i].set(text, h);
 }
 
 const char* OutcomeName(Outcome outcome) {

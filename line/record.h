@@ -35,20 +35,30 @@ struct HistoryRecord {
   std::optional<std::string> reason;
   double duration_s = 0;
   std::string version;
+  std::optional<std::string> job;  ///< The released job, "NAME@VERSION"; none without one.
 };
 
-/// The history's fields in their order: the SQL columns, the JSON keys
-/// and the CSV header all take their names from here.
-extern const char* const kHistoryFields[];
-/// How many kHistoryFields there are.
+/// One field of the history: its name (the SQL column, the JSON key,
+/// the CSV header), its value in a record, and how its text is read.
+struct HistoryField {
+  const char* name;
+  FieldValue (*get)(const HistoryRecord& record);
+  bool (*set)(const std::optional<std::string>& text, HistoryRecord* record);
+};
+/// How many fields a history record has.
 extern const size_t kHistoryFieldCount;
-
-/// The record's fields, in kHistoryFields order.
+/// How many the first release had: the later ones may be missing from
+/// what it wrote.
+constexpr size_t kFieldsOfFirstRelease = 17;
+/// Field i, in the history's order.
+const HistoryField& HistoryFieldAt(size_t i);
+/// The fields' names, in order.
+std::vector<std::string> HistoryFieldNames();
+/// The record's fields, in order.
 std::vector<FieldValue> HistoryValues(const HistoryRecord& record);
 /// Fills field i from its text (NULL as nothing).  @return false when
 /// the text does not fit the field (a number that is none).
-bool SetHistoryField(size_t i, const std::optional<std::string>& text,
-                     HistoryRecord* record);
+bool SetHistoryField(size_t i, const std::optional<std::string>& text, HistoryRecord* record);
 
 /// What becomes of a reserved number once its board is done.
 enum class Outcome { kProgrammed,

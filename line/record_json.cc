@@ -28,7 +28,7 @@ Json FieldJson(const FieldValue& v) {
 Json RecordJson(const HistoryRecord& record) {
   const std::vector<FieldValue> values = HistoryValues(record);
   Json j = Json::object();
-  for (size_t i = 0; i < kHistoryFieldCount; ++i) j[kHistoryFields[i]] = FieldJson(values[i]);
+  for (size_t i = 0; i < kHistoryFieldCount; ++i) j[HistoryFieldAt(i).name] = FieldJson(values[i]);
   return j;
 }
 
@@ -38,9 +38,12 @@ bool RecordFromJson(const Json& json, HistoryRecord* record, std::string* why) {
     return false;
   }
   for (size_t i = 0; i < kHistoryFieldCount; ++i) {
-    const char* name = kHistoryFields[i];
+    const char* name = HistoryFieldAt(i).name;
     const auto at = json.find(name);
     std::optional<std::string> text;
+    // A record that an earlier version journaled lacks the fields added
+    // since: they are none.
+    if (at == json.end() && i >= kFieldsOfFirstRelease) continue;
     if (at == json.end()) {
       *why = std::string("the record lacks \"") + name + "\"";
       return false;

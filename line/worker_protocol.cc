@@ -1,8 +1,8 @@
 #include "line/worker_protocol.h"
 
-#include "platform/text.h"
-#include "line/record_json.h"
 #include "line/eui64.h"
+#include "line/record_json.h"
+#include "platform/text.h"
 
 const wchar_t kWorkerCommand[] = L"provision-board";
 
@@ -174,11 +174,13 @@ enum class TaskOption { kFirmware,
                         kJournal,
                         kStoreId,
                         kStore,
-                        kSupersedes };
+                        kSupersedes,
+                        kKeeps,
+                        kJob };
 const wchar_t* const kTaskOptions[] = {L"--firmware", L"--config", L"--address", L"--eui",
                                        L"--eui-folder", L"--run", L"--station", L"--serial",
                                        L"--chip-revision", L"--journal", L"--store-id",
-                                       L"--store", L"--supersedes"};
+                                       L"--store", L"--supersedes", L"--keeps", L"--job"};
 
 bool SetTaskOption(TaskOption option, const std::wstring& value, WorkerTask* t) {
   const std::string text = platform::Utf8FromWide(value);
@@ -226,6 +228,12 @@ bool SetTaskOption(TaskOption option, const std::wstring& value, WorkerTask* t) 
       if (!ParseEui64(text, &number)) return false;
       t->supersedes.push_back(number);
       return true;
+    case TaskOption::kKeeps:
+      t->keeps = value == L"yes";
+      return t->keeps;
+    case TaskOption::kJob:
+      t->job = text;
+      return true;
   }
   return false;
 }
@@ -254,6 +262,8 @@ std::vector<std::wstring> EncodeTask(const std::wstring& program, const WorkerTa
   add8(TaskOption::kStoreId, t.store_id);
   add8(TaskOption::kStore, t.store_url);
   for (uint64_t n : t.supersedes) add8(TaskOption::kSupersedes, FormatEui64Value(n));
+  if (t.keeps) add(TaskOption::kKeeps, L"yes");
+  if (!t.job.empty()) add8(TaskOption::kJob, t.job);
   return args;
 }
 

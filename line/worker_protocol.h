@@ -31,6 +31,8 @@ struct WorkerTask {
   std::string station;
   std::optional<std::string> serial;
   std::vector<uint64_t> supersedes;  ///< Numbers a rework takes off the board.
+  bool keeps = false;                ///< eui is the board's own, programmed already.
+  std::string job;                   ///< The released job, "NAME@VERSION"; empty: none.
   uint8_t chip_revision = 0;
   std::string journal;    ///< The station's journal.
   std::string store_id;   ///< The store the settlement is for.

@@ -10,62 +10,53 @@
 
 namespace {
 
-int DumpSteps(RomJob& job, RomBuffer& buffer, ImageFile& file) {
+ExitCode DumpSteps(RomJob& job, RomBuffer& buffer, ImageFile& file) {
   DeviceSession& session = job.session;
-  int result = OpenTarget(session, NO_REVISION);
-  if (result != 0) return result;
+  ExitCode result = OpenTarget(session, NO_REVISION);
+  if (result != kExitOk) return result;
   const uint32_t size = ImageSize(session.geometry());
-  if ((result = AllocateRomBuffer(session, size, &buffer)) != 0) return result;
-  Event event(EventKind::kReadComplete);
-  event.address = session.devices.open_address;
-  result = RunRomOperation(session, event.address, RomOperation::kDumpRead,
-                           size, buffer.get(), &job.stop);
-  if (result != 0) return result;
-  job.Report(event);
-  // The file is created only now, so a failed read leaves no trace of it.
-  if ((result = OpenImageFile(job, false, &file)) != 0) return result;
-  if ((result = FinishImageFile(job, &file, buffer.get(), size)) != 0)
+  if ((result = AllocateRomBuffer(session, size, &buffer)) != kExitOk)
     return result;
-  event.kind = EventKind::kDumpComplete;
-  event.path = job.image_path;
-  job.Report(event);
-  return 0;
+  const PciAddress address = session.devices.open_address;
+  result = RunRomOperation(session, address, RomOperation::kDumpRead, size,
+                           buffer.get(), &job.stop);
+  if (result != kExitOk) return result;
+  job.report().ReadComplete(address);
+  // The file is created only now, so a failed read leaves no trace of it.
+  if ((result = OpenImageFile(job, false, &file)) != kExitOk) return result;
+  if ((result = FinishImageFile(job, &file, buffer.get(), size)) != kExitOk)
+    return result;
+  job.report().DumpComplete(job.image_path);
+  return kExitOk;
 }
 
-int VerifySteps(RomJob& job, RomBuffer& image) {
+ExitCode VerifySteps(RomJob& job, PreparedImage& image) {
   DeviceSession& session = job.session;
   const bool automatic = session.rom_type_selector == kRomTypeAuto;
-  int result = 0;
-  if (automatic && (result = OpenTarget(session, NO_REVISION)) != 0)
+  ExitCode result = kExitOk;
+  if (automatic && (result = OpenTarget(session, NO_REVISION)) != kExitOk)
     return result;
-  const uint32_t size = ImageSize(session.geometry());
-  if ((result = AllocateRomBuffer(session, size, &image)) != 0) return result;
-  if ((result = UpdateImage(job, &session.geometry(), image.get())) != 0)
+  result = PrepareImage(job, &session.geometry(),
+                        automatic ? RevisionCheck::kSelected
+                                  : RevisionCheck::kByCaller,
+                        &image);
+  if (result != kExitOk) return result;
+  if (!automatic && (result = OpenTarget(session, image.revision)) != kExitOk)
     return result;
-  uint8_t revision = NO_REVISION;
-  if ((result = ImageRevision(job, image.get(), size, &revision)) != 0)
-    return result;
-  if (automatic) {
-    if (revision != NO_REVISION &&
-        (result = CheckSelectedRevision(session, revision)) != 0)
-      return result;
-  } else if ((result = OpenTarget(session, revision)) != 0) {
-    return result;
-  }
-  return VerifySrom(job, image.get(), size);
+  return VerifySrom(job, image.bytes.get(), image.size);
 }
 
 }  // namespace
 
-int DumpAction(RomJob& job) {
+ExitCode DumpAction(RomJob& job) {
   SelectedControllerGuard guard(job.session);
   RomBuffer buffer;
   ImageFile file;
   return DumpSteps(job, buffer, file);
 }
 
-int VerifyAction(RomJob& job) {
+ExitCode VerifyAction(RomJob& job) {
   SelectedControllerGuard guard(job.session);
-  RomBuffer image;
+  PreparedImage image;
   return VerifySteps(job, image);
 }

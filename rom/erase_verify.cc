@@ -12,67 +12,61 @@
 namespace {
 
 /// Erases the target's ROM, opening the target unless one is selected.
-int EraseSteps(RomJob& job, bool alone) {
-  int result = OpenTarget(job.session, NO_REVISION);
-  if (result != 0) return result;
+ExitCode EraseSteps(RomJob& job, bool alone) {
+  ExitCode result = OpenTarget(job.session, NO_REVISION);
+  if (result != kExitOk) return result;
   if (alone) CheckChosenGeometry(job.session, job.session.devices.open_address);
   // Taken after opening: auto-detection learns the geometry there.
   uint32_t size = ImageSize(job.session.geometry());
   const PciAddress address = job.session.devices.open_address;
   result = RunRomOperation(job.session, address, RomOperation::kErase, size,
                            nullptr, &job.stop);
-  if (result != 0) return result;
+  if (result != kExitOk) return result;
   // The last poll may have stopped short of 100%; the erase is done.
-  Event event(EventKind::kEraseComplete);
-  event.address = address;
-  job.Report(event);
-  return 0;
+  job.report().EraseComplete(address);
+  return kExitOk;
 }
 
 /// Where the ROM and the image part: the first differing offset, both
 /// bytes there, and how many bytes differ in all.
-Event Mismatch(PciAddress address, const uint8_t* rom, const uint8_t* image,
-               uint32_t size) {
-  Event event(EventKind::kVerifyMismatch);
-  event.address = address;
-  event.total = size;
-  event.offset = size;
+VerifyDifference Mismatch(PciAddress address, const uint8_t* rom,
+                          const uint8_t* image, uint32_t size) {
+  VerifyDifference d = {address, 0, size, size, 0, 0};
   for (uint32_t i = 0; i < size; ++i) {
     if (rom[i] == image[i]) continue;
-    if (event.count++ == 0) event.offset = i;
+    if (d.differing++ == 0) d.offset = i;
   }
-  if (event.offset < size) {
-    event.rom_byte = rom[event.offset];
-    event.image_byte = image[event.offset];
+  if (d.offset < size) {
+    d.rom_byte = rom[d.offset];
+    d.image_byte = image[d.offset];
   }
-  return event;
+  return d;
 }
 
 }  // namespace
 
-int EraseSrom(RomJob& job, bool keep_open) {
+ExitCode EraseSrom(RomJob& job, bool keep_open) {
   job.stop.Claim(StopScope::kErase);
-  int result = EraseSteps(job, !keep_open);
+  const ExitCode result = EraseSteps(job, !keep_open);
   // Inside a write the controller stays open for the write that follows.
   if (!keep_open) CloseSelected(job.session);
   return result;
 }
 
-int VerifySrom(RomJob& job, const uint8_t* expected_image,
-               uint32_t image_size) {
+ExitCode VerifySrom(RomJob& job, const uint8_t* expected_image,
+                    uint32_t image_size) {
   RomBuffer buffer;
-  int result = AllocateRomBuffer(job.session, image_size, &buffer);
-  if (result != 0) return result;
+  ExitCode result = AllocateRomBuffer(job.session, image_size, &buffer);
+  if (result != kExitOk) return result;
   const PciAddress address = job.session.devices.open_address;
   result = RunRomOperation(job.session, address, RomOperation::kVerifyRead,
                            image_size, buffer.get(), &job.stop);
-  if (result != 0) return result;
+  if (result != kExitOk) return result;
   if (memcmp(buffer.get(), expected_image, image_size) != 0) {
-    job.Report(Mismatch(address, buffer.get(), expected_image, image_size));
+    job.report().VerifyMismatch(
+        Mismatch(address, buffer.get(), expected_image, image_size));
     return kExitVerifyMismatch;
   }
-  Event event(EventKind::kVerifyComplete);
-  event.address = address;
-  job.Report(event);
-  return 0;
+  job.report().VerifyComplete(address);
+  return kExitOk;
 }

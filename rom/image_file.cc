@@ -3,33 +3,27 @@
 #include "device/exit_codes.h"
 #include "rom/job.h"
 
-int OpenImageFile(RomJob& job, bool output, ImageFile* file) {
+ExitCode OpenImageFile(RomJob& job, bool output, ImageFile* file) {
   int error_number = 0;
   std::wstring reason;
   if (!platform::OutputFile::Open(job.image_path, file, &error_number,
                                   &reason)) {
-    Event event(EventKind::kFileOpenFailed);
-    event.path = job.image_path;
-    event.error_number = error_number;
-    event.why = reason;
-    event.output = output;
-    job.Report(event);
+    job.report().FileOpenFailed(job.image_path, output, error_number, reason);
     return kExitFile;
   }
-  return 0;
+  return kExitOk;
 }
 
-int FinishImageFile(RomJob& job, ImageFile* file, const uint8_t* data,
-                    uint32_t size) {
+ExitCode FinishImageFile(RomJob& job, ImageFile* file, const uint8_t* data,
+                         uint32_t size) {
   platform::OutputFile& output = **file;
   if (!output.Write(data, size) || !output.Commit()) {
     // Abandoned before the run says so: nothing of it is left behind.
-    Event event(EventKind::kFileWriteFailed);
-    event.path = output.path();
-    event.why = output.reason();
+    const std::wstring path = output.path();
+    const std::wstring why = output.reason();
     file->reset();
-    job.Report(event);
+    job.report().FileWriteFailed(path, why);
     return kExitFile;
   }
-  return 0;
+  return kExitOk;
 }

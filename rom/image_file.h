@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "device/exit_codes.h"
 #include "platform/output_file.h"
 
 struct RomJob;
@@ -19,12 +20,12 @@ typedef std::unique_ptr<platform::OutputFile> ImageFile;
 
 /// Opens the pending output file for the job's image path; reports why
 /// not.  @param output true for /fout's file, false for an image file.
-/// @return 0 or -12.
-int OpenImageFile(RomJob& job, bool output, ImageFile* file);
+/// @return kExitOk or kExitFile.
+ExitCode OpenImageFile(RomJob& job, bool output, ImageFile* file);
 
 /// Writes size bytes of data and puts the file in place; on failure
-/// reports it and abandons the file.  @return 0 or -12.
-int FinishImageFile(RomJob& job, ImageFile* file, const uint8_t* data,
-                    uint32_t size);
+/// reports it and abandons the file.  @return kExitOk or kExitFile.
+ExitCode FinishImageFile(RomJob& job, ImageFile* file, const uint8_t* data,
+                         uint32_t size);
 
 #endif  // VXSROM_ROM_IMAGE_FILE_H_

@@ -7,19 +7,18 @@
 
 #include "device/exit_codes.h"
 #include "device/session.h"
+#include "device/target.h"
 #include "platform/files.h"
 #include "rom/job.h"
 
-int AllocateRomBuffer(DeviceSession& session, uint32_t size,
-                      RomBuffer* buffer) {
+ExitCode AllocateRomBuffer(DeviceSession& session, uint32_t size,
+                           RomBuffer* buffer) {
   buffer->reset(new (std::nothrow) uint8_t[size]);
   if (!*buffer) {
-    Event event(EventKind::kNoMemoryForBuffer);
-    event.total = size;
-    session.Report(event);
+    session.report().NoMemoryForBuffer(size);
     return kExitNoMemory;
   }
-  return 0;
+  return kExitOk;
 }
 
 const wchar_t* OptionalPath(const std::wstring& path) {
@@ -61,14 +60,45 @@ InputDefect LookAt(InputFile input, const std::wstring& path) {
   return InputDefect::kUnknown;
 }
 
+/// Builds the image with UpdateSromImage from the firmware, configuration
+/// and EUI-64 paths for geometry (null: none).
+ExitCode UpdateImage(RomJob& job, const RomGeometry* geometry,
+                     uint8_t* image) {
+  LibraryStatus status = job.session.library->UpdateSromImage(
+      job.firmware_path.c_str(), OptionalPath(job.config_path),
+      OptionalPath(job.eui64_path), geometry, image);
+  if (status == 0) return kExitOk;
+  ImageBuildFailure failure = {status, MapStatusToExitCode(status), false, {}};
+  failure.problems = ImageBuildProblems(job, failure.exit_code);
+  job.report().ImageBuildFailed(failure);
+  return failure.exit_code;
+}
+
+/// The chip revision image is for (NO_REVISION when revisions are not
+/// checked, without asking the library).
+ExitCode ImageRevision(RomJob& job, const uint8_t* image, uint32_t size,
+                       uint8_t* revision) {
+  *revision = NO_REVISION;
+  if (!job.session.check_revision) return kExitOk;
+  ImageInfo info = {};
+  LibraryStatus status =
+      job.session.library->GetSromImageInfo(image, size, &info);
+  if (status != 0) {
+    job.report().ImageInfoFailed(status);
+    return MapStatusToExitCode(status);
+  }
+  *revision = ImageChipRevision(info);
+  return kExitOk;
+}
+
 }  // namespace
 
 std::vector<InputProblem> ImageBuildProblems(const RomJob& job,
-                                             int exit_code) {
+                                             ExitCode exit_code) {
   const struct {
     InputFile input;
     const std::wstring& path;
-    int refused_code;  ///< The exit code that blames this file's contents.
+    ExitCode refused_code;  ///< The exit code that blames its contents.
   } inputs[] = {{InputFile::kFirmware, job.firmware_path, kExitFirmware},
                 {InputFile::kConfig, job.config_path, kExitConfig},
                 {InputFile::kEui64, job.eui64_path, kExitEui64}};
@@ -92,36 +122,15 @@ std::vector<InputProblem> ImageBuildProblems(const RomJob& job,
   return problems;
 }
 
-int UpdateImage(RomJob& job, const RomGeometry* geometry, uint8_t* image) {
-  LibraryStatus status = job.session.library->UpdateSromImage(
-      job.firmware_path.c_str(), OptionalPath(job.config_path),
-      OptionalPath(job.eui64_path), geometry, image);
-  if (status != 0) {
-    Event event(EventKind::kImageBuildFailed);
-    event.status = status;
-    event.exit_code = MapStatusToExitCode(status);
-    event.problems = ImageBuildProblems(job, event.exit_code);
-    job.Report(event);
-    return event.exit_code;
-  }
-  return 0;
-}
-
-int ImageRevision(RomJob& job, const uint8_t* image, uint32_t size,
-                  uint8_t* revision) {
-  if (!job.session.check_revision) {
-    *revision = NO_REVISION;
-    return 0;
-  }
-  ImageInfo info = {};
-  LibraryStatus status =
-      job.session.library->GetSromImageInfo(image, size, &info);
-  if (status != 0) {
-    Event event(EventKind::kImageInfoFailed);
-    event.status = status;
-    job.Report(event);
-    return MapStatusToExitCode(status);
-  }
-  *revision = ImageChipRevision(info);
-  return 0;
+ExitCode PrepareImage(RomJob& job, const RomGeometry* geometry,
+                      RevisionCheck check, PreparedImage* image) {
+  image->size = ImageSize(geometry);
+  ExitCode result = AllocateRomBuffer(job.session, image->size, &image->bytes);
+  if (result == kExitOk) result = UpdateImage(job, geometry, image->bytes.get());
+  if (result == kExitOk)
+    result = ImageRevision(job, image->bytes.get(), image->size,
+                           &image->revision);
+  if (result == kExitOk && check == RevisionCheck::kSelected)
+    result = CheckSelectedRevision(job.session, image->revision);
+  return result;
 }

@@ -1,5 +1,6 @@
 // Building the ROM image from the input files and reading which chip
-// revision it is made for: shared by /write, /verify and /writeall.
+// revision it is made for: shared by /write, /verify, /writeall and
+// vxrom's provision run.
 #ifndef VXSROM_ROM_IMAGE_SOURCE_H_
 #define VXSROM_ROM_IMAGE_SOURCE_H_
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "device/controller_library.h"
+#include "device/exit_codes.h"
 #include "device/report.h"
 
 struct DeviceSession;
@@ -19,9 +21,9 @@ struct RomJob;
 typedef std::unique_ptr<uint8_t[]> RomBuffer;
 
 /// Allocates size bytes into *buffer; reports when there is no memory.
-/// @return 0 or -2.
-int AllocateRomBuffer(DeviceSession& session, uint32_t size,
-                      RomBuffer* buffer);
+/// @return kExitOk or kExitNoMemory.
+ExitCode AllocateRomBuffer(DeviceSession& session, uint32_t size,
+                           RomBuffer* buffer);
 
 /// The path to hand the library for an optional slot: null when empty.
 const wchar_t* OptionalPath(const std::wstring& path);
@@ -31,17 +33,30 @@ const wchar_t* OptionalPath(const std::wstring& path);
 /// read, the system's reason found by trying it; for a file it refused,
 /// that file.
 std::vector<InputProblem> ImageBuildProblems(const RomJob& job,
-                                             int exit_code);
+                                             ExitCode exit_code);
 
-/// Builds the image with UpdateSromImage from the firmware, configuration
-/// and EUI-64 paths for geometry (null: none).
-/// @return 0, or the mapped status after its report.
-int UpdateImage(RomJob& job, const RomGeometry* geometry, uint8_t* image);
+/// An image built from the job's input files, and what it is for.
+struct PreparedImage {
+  RomBuffer bytes;                 ///< Null until allocated.
+  uint32_t size = 0;               ///< Bytes of the image.
+  uint8_t revision = NO_REVISION;  ///< Its chip revision; NO_REVISION when
+                                   ///< revisions are not checked.
+};
 
-/// The chip revision image is for (NO_REVISION when revisions are not
-/// checked, without asking the library).
-/// @return 0, or the mapped status after its report.
-int ImageRevision(RomJob& job, const uint8_t* image, uint32_t size,
-                  uint8_t* revision);
+/// Whether PrepareImage checks the image against a controller.
+enum class RevisionCheck {
+  kByCaller,  ///< No controller is selected yet: the caller checks.
+  kSelected,  ///< The selected controller's chip (auto-detection).
+};
+
+/// Sizes the image for geometry (null: no ROM type, the largest image),
+/// allocates it, builds it with UpdateSromImage from the job's firmware,
+/// configuration and EUI-64 paths, reads which chip revision it is for
+/// (unless revisions are not checked) and with kSelected checks that
+/// against the selected controller.  Reports every failure.
+/// @return kExitOk, kExitNoMemory, kExitRevision or the library's status
+///         mapped.
+ExitCode PrepareImage(RomJob& job, const RomGeometry* geometry,
+                      RevisionCheck check, PreparedImage* image);
 
 #endif  // VXSROM_ROM_IMAGE_SOURCE_H_

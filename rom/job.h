@@ -21,8 +21,8 @@ struct RomJob {
   bool to_file = false;        ///< The write goes to image_path instead.
   StopNotice stop;             ///< The answer to a held-back stop.
 
-  /// Hands event to the session's reporter.
-  void Report(const Event& event) const { session.Report(event); }
+  /// The session's reporter.
+  Reporter& report() const { return session.report(); }
 };
 
 #endif  // VXSROM_ROM_JOB_H_

@@ -35,11 +35,7 @@ LibraryStatus Poll(const ControllerLibrary& lib, PciAddress address,
 void NoticeStopRequest(DeviceSession& session, StopNotice* notice) {
   if (notice->reported || !session.host->stop_requested()) return;
   notice->reported = true;
-  Event event(EventKind::kStopHeld);
-  event.stop_scope = notice->scope;
-  event.address = notice->address;
-  event.count = notice->left;
-  session.Report(event);
+  session.report().StopHeld(notice->scope, notice->address, notice->left);
 }
 
 uint32_t ProgressPercent(uint32_t progress, uint32_t size) {
@@ -48,14 +44,12 @@ uint32_t ProgressPercent(uint32_t progress, uint32_t size) {
   return static_cast<uint32_t>(progress * 100u) / size;
 }
 
-int RunRomOperation(DeviceSession& session, PciAddress address,
-                    RomOperation op, uint32_t size, uint8_t* data,
-                    StopNotice* notice) {
+ExitCode RunRomOperation(DeviceSession& session, PciAddress address,
+                         RomOperation op, uint32_t size, uint8_t* data,
+                         StopNotice* notice) {
   const ControllerLibrary& lib = *session.library;
-  Event event(EventKind::kOperationStarted);
-  event.address = address;
-  event.operation = op;
-  event.total = size;
+  Reporter& report = session.report();
+  const RunningOperation running = {address, op, size};
   // From the first erase or write on, the ROM is finished whatever
   // happens to the terminal: a request to stop waits for the action.
   if (op == RomOperation::kErase || op == RomOperation::kWrite) {
@@ -64,28 +58,22 @@ int RunRomOperation(DeviceSession& session, PciAddress address,
   }
   LibraryStatus status = Start(lib, address, op, size, data);
   if (status != 0) {
-    event.kind = EventKind::kOperationNotStarted;
-    event.status = status;
-    session.Report(event);
-    // Only a write that did not start tells why; erase and read say -5.
+    report.OperationNotStarted(running, status);
+    // Only a write that did not start tells why; erase and read say
+    // kExitRomOperation.
     return op == RomOperation::kWrite ? MapStatusToExitCode(status) : kExitRomOperation;
   }
-  session.Report(event);
+  report.OperationStarted(running);
   for (;;) {
     session.host->sleep_ms(kPollIntervalMs);
     uint32_t progress = 0;
     LibraryStatus result = Poll(lib, address, op, size, data, &progress);
     NoticeStopRequest(session, notice);
-    event.count = progress;
     if (result < 0) {
-      event.kind = EventKind::kOperationFailed;
-      event.status = result;
-      session.Report(event);
+      report.OperationFailed(running, progress, result);
       return kExitRomOperation;
     }
-    event.kind = EventKind::kOperationProgress;
-    event.percent = ProgressPercent(progress, size);
-    session.Report(event);
-    if (result != 1) return 0;
+    report.OperationProgress(running, progress, ProgressPercent(progress, size));
+    if (result != 1) return kExitOk;
   }
 }

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "device/controller_library.h"
+#include "device/exit_codes.h"
 #include "device/report.h"
 
 struct DeviceSession;
@@ -41,10 +42,11 @@ uint32_t ProgressPercent(uint32_t progress, uint32_t size);
 /// @param data the image to write, or the buffer of size bytes to read into.
 /// @param notice answers a request to stop that an erase or a write holds
 ///        back.
-/// @return 0 complete; the start-failure code (-5, or for the write the
-///         mapped status); -5 when a poll failed.
-int RunRomOperation(DeviceSession& session, PciAddress address,
-                    RomOperation operation, uint32_t size, uint8_t* data,
-                    StopNotice* notice);
+/// @return kExitOk complete; the start-failure code (kExitRomOperation,
+///         or for the write the mapped status); kExitRomOperation when a
+///         poll failed.
+ExitCode RunRomOperation(DeviceSession& session, PciAddress address,
+                         RomOperation operation, uint32_t size, uint8_t* data,
+                         StopNotice* notice);
 
 #endif  // VXSROM_ROM_PROGRESS_H_

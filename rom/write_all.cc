@@ -29,140 +29,136 @@ uint32_t CountMatches(const DeviceState& devices, uint32_t first,
   return count;
 }
 
-/// An event about record.
-Event About(EventKind kind, const DeviceRecord& record) {
-  Event event(kind);
-  event.address = record.address;
-  event.chip_revision = record.chip_revision;
-  return event;
-}
+/// What the walk over the controllers has done so far.
+struct Walk {
+  WriteTally tally;
+  /// A board whose ROM failed verification must not pass as written: the
+  /// first such failure is the result, though the others are still
+  /// written.
+  ExitCode first_verify_failure = kExitOk;
+  PciAddress first_failed_address = kNoAddress;
+};
 
 /// Opens controller index with the geometry in use; with auto-detection
 /// reads its ROM's geometry and adapts the shared image to it.
-int OpenAndPrepare(RomJob& job, uint32_t index, uint8_t* image) {
+ExitCode OpenAndPrepare(RomJob& job, uint32_t index, uint8_t* image) {
   DeviceSession& session = job.session;
   const PciAddress address = session.devices.list[index].address;
   const bool automatic = session.rom_type_selector == kRomTypeAuto;
-  int result = OpenController(session, address,
-                              automatic ? nullptr : &session.geometry());
-  if (result != 0) return result;
+  ExitCode result = OpenController(session, address,
+                                   automatic ? nullptr : &session.geometry());
+  if (result != kExitOk) return result;
   session.devices.selected_index = static_cast<int32_t>(index);
-  if (!automatic) return 0;
-  if ((result = DetectRomGeometry(session, address)) != 0) return result;
+  if (!automatic) return kExitOk;
+  if ((result = DetectRomGeometry(session, address)) != kExitOk) return result;
   const RomGeometry& detected = session.rom_types.rows[kRomTypeAuto];
   if (detected.mem_size != kAutoImageSize) {
-    Event event(EventKind::kRomSizeMismatch);
-    event.address = address;
-    event.count = detected.mem_size;
-    event.total = kAutoImageSize;
-    job.Report(event);
+    job.report().RomSizeMismatch(address, detected.mem_size, kAutoImageSize);
     return kExitImage;
   }
   session.library->PatchSromImage(image, kAutoImageSize, 0, 0, nullptr,
                                   &detected, nullptr, 4);
-  return 0;
+  return kExitOk;
 }
 
-/// Opens, erases when asked and writes controller index.  @return 0 when
-/// the write completed, else the code that stops the walk.
-int WriteController(RomJob& job, uint32_t index, uint8_t* image,
-                    uint32_t size) {
-  int result = OpenAndPrepare(job, index, image);
-  if (result != 0) return result;
+/// Opens, erases when asked and writes controller index.  @return kExitOk
+/// when the write completed, else the code that stops the walk.
+ExitCode WriteController(RomJob& job, uint32_t index, uint8_t* image,
+                         uint32_t size) {
+  const ExitCode result = OpenAndPrepare(job, index, image);
+  if (result != kExitOk) return result;
   // The erase decision is this ROM's own: row 0 was just read from it.
   return EraseAndWrite(job, image, size);
 }
 
 /// Reports the closing counts.
 void ReportTally(RomJob& job, const WriteTally& tally) {
-  Event event(EventKind::kWriteAllSummary);
-  event.tally = tally;
-  event.path = job.eui64_path;
-  job.Report(event);
+  job.report().WriteAllSummary(tally, job.eui64_path);
 }
 
-int WriteAllSteps(RomJob& job, RomBuffer& image) {
+/// Takes up matching controller index, left more to come after it:
+/// writes and verifies it, and counts what became of it.
+/// @return kExitOk, or the failed write's code, which ends the walk.
+ExitCode TakeUp(RomJob& job, uint32_t index, PreparedImage& image,
+                uint32_t left, Walk* walk) {
+  const DeviceRecord& record = job.session.devices.list[index];
+  const ControllerSeen controller = {record.address, record.chip_revision};
+  job.report().TargetChosen(controller);
+  job.session.devices.open_address = controller.address;
+  job.stop.scope = StopScope::kController;
+  job.stop.claimed = true;
+  job.stop.address = controller.address;
+  job.stop.left = left;
+  ExitCode result = WriteController(job, index, image.bytes.get(), image.size);
+  if (result != kExitOk) {
+    job.report().ControllerFailed(controller, result);
+    ++walk->tally.failed;
+    walk->tally.untouched = left;
+    return result;
+  }
+  result = VerifySrom(job, image.bytes.get(), image.size);
+  if (result == kExitOk) {
+    job.report().ControllerVerified(controller);
+    ++walk->tally.verified;
+  } else {
+    job.report().ControllerUnverified(controller, result);
+    ++walk->tally.failed;
+    if (walk->first_verify_failure == kExitOk) {
+      walk->first_verify_failure = result;
+      walk->first_failed_address = controller.address;
+    }
+  }
+  CloseTarget(job.session);
+  return kExitOk;
+}
+
+ExitCode WriteAllSteps(RomJob& job, PreparedImage& image) {
   DeviceSession& session = job.session;
   DeviceState& devices = session.devices;
-  int result = LoadSomeDevices(session);
-  if (result != 0) return result;
+  ExitCode result = LoadSomeDevices(session);
+  if (result != kExitOk) return result;
   const bool automatic = session.rom_type_selector == kRomTypeAuto;
-  const RomGeometry* geometry = automatic ? nullptr : &session.geometry();
-  const uint32_t size = automatic ? kAutoImageSize : ImageSize(geometry);
-  if ((result = AllocateRomBuffer(session, size, &image)) != 0) return result;
-  if ((result = UpdateImage(job, geometry, image.get())) != 0) return result;
-  uint8_t revision = NO_REVISION;
-  if ((result = ImageRevision(job, image.get(), size, &revision)) != 0)
-    return result;
-  WriteTally tally;
-  // A board whose ROM failed verification must not pass as written: the
-  // first such failure is the result, though the others are still written.
-  int first_verify_failure = 0;
-  PciAddress first_failed_address = kNoAddress;
+  result = PrepareImage(job, automatic ? nullptr : &session.geometry(),
+                        RevisionCheck::kByCaller, &image);
+  if (result != kExitOk) return result;
+  Walk walk;
   for (uint32_t i = 0; i < devices.count; ++i) {
     const DeviceRecord& record = devices.list[i];
-    if (!Matches(record, revision)) {
-      Event event = About(EventKind::kControllerPassedOver, record);
-      event.image_revision = revision;
-      job.Report(event);
-      ++tally.passed_over;
+    if (!Matches(record, image.revision)) {
+      job.report().ControllerPassedOver({record.address, record.chip_revision},
+                                        image.revision);
+      ++walk.tally.passed_over;
       continue;
     }
-    job.Report(About(EventKind::kTargetChosen, record));
-    devices.open_address = record.address;
-    const uint32_t left = CountMatches(devices, i + 1, revision);
-    job.stop.scope = StopScope::kController;
-    job.stop.claimed = true;
-    job.stop.address = record.address;
-    job.stop.left = left;
-    if ((result = WriteController(job, i, image.get(), size)) != 0) {
-      Event event = About(EventKind::kControllerFailed, record);
-      event.exit_code = result;
-      job.Report(event);
-      ++tally.failed;
-      tally.untouched = left;
-      ReportTally(job, tally);
+    const uint32_t left = CountMatches(devices, i + 1, image.revision);
+    if ((result = TakeUp(job, i, image, left, &walk)) != kExitOk) {
+      ReportTally(job, walk.tally);
       return result;
     }
-    int verified = VerifySrom(job, image.get(), size);
-    if (verified == 0) {
-      job.Report(About(EventKind::kControllerVerified, record));
-      ++tally.verified;
-    } else {
-      Event event = About(EventKind::kControllerUnverified, record);
-      event.exit_code = verified;
-      job.Report(event);
-      ++tally.failed;
-      if (first_verify_failure == 0) {
-        first_verify_failure = verified;
-        first_failed_address = record.address;
-      }
-    }
-    CloseTarget(session);
     // A stop held back during this controller: take up no further one.
     if (left > 0 && session.host->stop_requested()) {
       NoticeStopRequest(session, &job.stop);
-      tally.untouched = left;
-      result = first_verify_failure != 0 ? first_verify_failure : kExitFailed;
+      walk.tally.untouched = left;
+      result = walk.first_verify_failure != kExitOk ? walk.first_verify_failure
+                                                    : kExitFailed;
       break;
     }
   }
-  if (tally.verified + tally.failed == 0) {
-    Event event(EventKind::kNoMatchingController);
-    event.image_revision = revision;
-    job.Report(event);
+  if (walk.tally.verified + walk.tally.failed == 0) {
+    job.report().NoMatchingController(image.revision);
     return kExitNoController;
   }
-  ReportTally(job, tally);
+  ReportTally(job, walk.tally);
   // The run log names the board that failed, not the last one taken up.
-  if (first_verify_failure != 0) devices.open_address = first_failed_address;
-  return result != 0 ? result : first_verify_failure;
+  if (walk.first_verify_failure != kExitOk)
+    devices.open_address = walk.first_failed_address;
+  return result != kExitOk ? result : walk.first_verify_failure;
 }
 
 }  // namespace
 
-int WriteAllAction(RomJob& job) {
+ExitCode WriteAllAction(RomJob& job) {
   SelectedControllerGuard guard(job.session);
-  RomBuffer image;
+  PreparedImage image;
   return WriteAllSteps(job, image);
 }

@@ -1,5 +1,7 @@
 #include "store/report.h"
 
+#include "store/jobs.h"
+
 const size_t kFailureGroups = 500;
 const size_t kLatestFailures = 10;
 
@@ -118,7 +120,7 @@ bool ReadFailures(Transaction& tx, const Where& where, ReportData* data) {
 }
 
 /// The numbers used by day of their reservation, in the window's time
-/// only, and the watermark.
+/// only.
 bool ReadPool(Transaction& tx, const ReportWindow& window, ReportData* data) {
   Where where;
   where.sql = " WHERE state IN ('programmed', 'spoiled')";
@@ -131,8 +133,6 @@ bool ReadPool(Transaction& tx, const ReportWindow& window, ReportData* data) {
     return false;
   for (const SqlRow& r : rows)
     if (r[0]) data->pool_days.push_back({*r[0], Count(r[1])});
-  if (!tx.Execute("SELECT value FROM vxrom_setting WHERE name = 'low_water'", {}, &rows)) return false;
-  if (!rows.empty()) data->low_water = rows[0][0];
   return true;
 }
 
@@ -151,5 +151,6 @@ StoreStatus ReadReport(Store& store, const ReportWindow& window, ReportData* dat
       },
       reason);
   if (status != StoreStatus::kOk) return status;
-  return store.Counts(&data->pool, reason);
+  const StoreStatus counted = store.Counts(&data->pool, reason);
+  return counted != StoreStatus::kOk ? counted : LowWater(store, &data->low_water, reason);
 }

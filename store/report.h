@@ -73,8 +73,8 @@ struct ReportData {
   bool failures_cut = false;           ///< More groups than kFailureGroups.
   std::vector<FailureRecord> latest;   ///< The latest failures, latest first.
   PoolCounts pool;
-  std::vector<PoolDay> pool_days;        ///< In the window only: the pool is the line's.
-  std::optional<std::string> low_water;  ///< The pool's watermark, when one is set.
+  std::vector<PoolDay> pool_days;     ///< In the window only: the pool is the line's.
+  std::optional<uint64_t> low_water;  ///< The pool's watermark, when one is set.
 };
 
 /// Failure groups read at most; the rest are counted as others.

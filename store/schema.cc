@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "store/ledger.h"
+
 namespace {
 
 /// A new store's identity: 128 random bits in hexadecimal.
@@ -101,8 +103,38 @@ bool MigrateTo3(Transaction& tx) {
                  });
 }
 
+/// 3 to 4: the chain over history, pool changes and released jobs (the
+/// records kept so far chained in their order); the pool's log, its
+/// settings (the watermark) and the numbers retired from it; the job a
+/// board was programmed from.
+bool MigrateTo4(Transaction& tx) {
+  return Run(tx, {
+                     "ALTER TABLE vxrom_history ADD COLUMN job TEXT",
+                     "ALTER TABLE vxrom_history ADD COLUMN seq BIGINT",
+                     "ALTER TABLE vxrom_history ADD COLUMN digest TEXT",
+                     "CREATE UNIQUE INDEX vxrom_history_seq ON vxrom_history (seq)",
+                     "CREATE TABLE vxrom_chain (id INTEGER PRIMARY KEY CHECK (id = 1), "
+                     "seq BIGINT NOT NULL, digest TEXT NOT NULL)",
+                     "INSERT INTO vxrom_chain (id, seq, digest) VALUES (1, 0, '')",
+                     "CREATE TABLE vxrom_log (seq BIGINT PRIMARY KEY, at TEXT NOT NULL, "
+                     "who TEXT NOT NULL, action TEXT NOT NULL, subject TEXT NOT NULL, "
+                     "detail TEXT, digest TEXT NOT NULL)",
+                     "CREATE TABLE vxrom_job (name TEXT NOT NULL, version BIGINT NOT NULL, "
+                     "eui BIGINT NOT NULL, chip_revision BIGINT, firmware_name TEXT NOT NULL, "
+                     "firmware_size BIGINT NOT NULL, firmware_sha256 TEXT NOT NULL, "
+                     "config_name TEXT, config_size BIGINT, config_sha256 TEXT, note TEXT, "
+                     "released_by TEXT NOT NULL, released_at TEXT NOT NULL, firmware TEXT NOT "
+                     "NULL, config TEXT, seq BIGINT NOT NULL UNIQUE, digest TEXT NOT NULL, "
+                     "PRIMARY KEY (name, version))",
+                     "CREATE TABLE vxrom_setting (name TEXT PRIMARY KEY, value TEXT)",
+                     "CREATE TABLE vxrom_retired (first_key BIGINT PRIMARY KEY, "
+                     "last_key BIGINT NOT NULL)",
+                 }) &&
+         ChainEarlierHistory(tx) && tx.Execute("UPDATE vxrom_schema SET version = 4 WHERE id = 1");
+}
+
 /// The migrations in order: kMigrations[v] takes version v to v + 1.
-bool (*const kMigrations[])(Transaction&) = {CreateVersion1, MigrateTo2, MigrateTo3};
+bool (*const kMigrations[])(Transaction&) = {CreateVersion1, MigrateTo2, MigrateTo3, MigrateTo4};
 
 }  // namespace
 

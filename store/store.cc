@@ -6,6 +6,9 @@
 #include <chrono>
 #include <map>
 
+#include "store/jobs.h"
+#include "store/ledger.h"
+#include "store/rows.h"
 #include "store/schema.h"
 
 namespace {
@@ -24,39 +27,12 @@ const char kSerialsInTurn[] = "SELECT pg_advisory_xact_lock(5131)";
 
 typedef std::pair<uint64_t, uint64_t> Range;
 
-/// Numbers are kept as signed 64-bit keys whose order is the numbers'
-/// order: the top bit flipped.
-int64_t Key(uint64_t value) {
-  return static_cast<int64_t>(value ^ (uint64_t{1} << 63));
-}
-uint64_t Value(int64_t key) {
-  return static_cast<uint64_t>(key) ^ (uint64_t{1} << 63);
-}
-int64_t ToInt(const std::optional<std::string>& text) {
-  return text ? std::stoll(*text) : 0;
-}
-uint64_t KeyValue(const std::optional<std::string>& text) {
-  return Value(ToInt(text));
-}
-
-/// "started, finished, ..." of history, each after prefix.
-std::string HistoryColumns(const std::string& prefix = "") {
-  std::string columns;
-  for (size_t i = 0; i < kHistoryFieldCount; ++i)
-    columns += std::string(i ? ", " : "") + prefix + kHistoryFields[i];
-  return columns;
-}
-
 /// Reads history records from rows of HistoryColumns.
 StoreStatus RecordsFromRows(const std::vector<SqlRow>& rows, std::vector<HistoryRecord>* records,
                             std::string* reason) {
   for (const SqlRow& r : rows) {
     HistoryRecord h;
-    for (size_t i = 0; i < kHistoryFieldCount; ++i)
-      if (!SetHistoryField(i, r[i], &h)) {
-        *reason = std::string("a history record's ") + kHistoryFields[i] + " is unreadable";
-        return StoreStatus::kUnavailable;
-      }
+    if (!RecordFromRow(r, &h, reason)) return StoreStatus::kUnavailable;
     records->push_back(std::move(h));
   }
   return StoreStatus::kOk;
@@ -76,6 +52,24 @@ std::string Marks(size_t count) {
 
 std::string Span(const Range& range) {
   return FormatEui64Value(range.first) + " to " + FormatEui64Value(range.second);
+}
+
+}  // namespace
+
+namespace {
+
+/// Takes cut out of the range row [first, last] whose next number to
+/// hand out is next: what lies before the cut keeps the row, what lies
+/// after it becomes a row of its own.
+bool CutRange(Transaction& tx, uint64_t first, uint64_t last, uint64_t next, const Range& cut) {
+  const uint64_t from = std::max(first, cut.first), to = std::min(last, cut.second);
+  if (to < last &&
+      !tx.Execute("INSERT INTO vxrom_range (first_key, last_key, next_key) VALUES (?, ?, ?)",
+                  {Key(to + 1), Key(last), Key(std::max(next, to + 1))}))
+    return false;
+  if (from == first) return tx.Execute("DELETE FROM vxrom_range WHERE first_key = ?", {Key(first)});
+  return tx.Execute("UPDATE vxrom_range SET last_key = ?, next_key = ? WHERE first_key = ?",
+                    {Key(from - 1), Key(std::min(next, from)), Key(first)});
 }
 
 }  // namespace
@@ -120,7 +114,7 @@ std::unique_ptr<Store> Store::Open(const std::string& url,
   return store;
 }
 
-StoreStatus Store::AddRanges(const std::vector<Range>& given,
+StoreStatus Store::AddRanges(const std::vector<Range>& given, const std::string& action,
                              std::string* reason) {
   std::vector<Range> ranges = given;
   std::sort(ranges.begin(), ranges.end());
@@ -174,6 +168,18 @@ StoreStatus Store::AddRanges(const std::vector<Range>& given,
             return StoreStatus::kRefused;
           }
         } while (stored.size() == kRangesPerRead && next < ranges.size());
+        // Numbers retired once are never in use again.
+        if (!tx.Execute("SELECT first_key, last_key FROM vxrom_retired WHERE last_key >= ? AND first_key <= ?",
+                        {low, high}, &stored))
+          return tx.Failed();
+        for (const SqlRow& s : stored) {
+          const Range retired(KeyValue(s[0]), KeyValue(s[1]));
+          auto at = std::lower_bound(ranges.begin(), ranges.end(), Range(retired.first, 0),
+                                     [](const Range& a, const Range& b) { return a.second < b.first; });
+          if (at == ranges.end() || at->first > retired.second) continue;
+          *why = Span(*at) + " overlaps the numbers retired from the pool, " + Span(retired) + ": nothing added";
+          return StoreStatus::kRefused;
+        }
         std::string sql;
         for (size_t at = 0; at < rows.size(); at += kRowsPerInsert) {
           const size_t count = std::min(kRowsPerInsert, rows.size() - at);
@@ -189,7 +195,59 @@ StoreStatus Store::AddRanges(const std::vector<Range>& given,
           }
           if (!tx.Execute(sql, values)) return tx.Failed();
         }
-        return StoreStatus::kOk;
+        uint64_t count = 0;
+        for (const Range& r : ranges) count += r.second - r.first + 1;
+        PoolChange change;
+        change.action = action;
+        change.subject = ranges.size() == 1 ? Span(ranges[0])
+                                            : std::to_string(ranges.size()) + " ranges, " +
+                                                  Span({ranges.front().first, ranges.back().second});
+        change.detail = std::to_string(count) + " numbers";
+        return LogChange(tx, change) ? StoreStatus::kOk : tx.Failed();
+      },
+      reason);
+}
+
+StoreStatus Store::Retire(uint64_t first, uint64_t last, uint64_t* count, std::string* reason) {
+  const Range asked(first, last);
+  return Transact(
+      Access::kWriteInTurn, [&](Transaction& tx, std::string* why) {
+        std::vector<SqlRow> rows;
+        if (!tx.Execute("SELECT eui64, state FROM vxrom_eui WHERE eui_key >= ? AND eui_key <= ? AND "
+                        "state <> 'free' ORDER BY eui_key LIMIT 1",
+                        {Key(first), Key(last)}, &rows))
+          return tx.Failed();
+        if (!rows.empty()) {
+          *why = rows[0][0].value_or("?") + " is " + rows[0][1].value_or("?") +
+                 ": only free numbers are retired; nothing retired";
+          return StoreStatus::kRefused;
+        }
+        if (!tx.Execute("SELECT first_key, last_key, next_key FROM vxrom_range WHERE last_key >= ? AND "
+                        "first_key <= ? ORDER BY first_key",
+                        {Key(first), Key(last)}, &rows))
+          return tx.Failed();
+        uint64_t covered = first;
+        for (const SqlRow& r : rows) {
+          if (KeyValue(r[0]) > covered) break;
+          covered = KeyValue(r[1]) == UINT64_MAX ? UINT64_MAX : std::max(covered, KeyValue(r[1]) + 1);
+        }
+        if (covered <= last) {
+          *why = FormatEui64Value(covered) + " is not in the pool: nothing retired";
+          return StoreStatus::kRefused;
+        }
+        for (const SqlRow& r : rows)
+          if (!CutRange(tx, KeyValue(r[0]), KeyValue(r[1]), KeyValue(r[2]), asked)) return tx.Failed();
+        PoolChange change;
+        change.action = "pool retire";
+        change.subject = Span(asked);
+        *count = last - first + 1;
+        change.detail = std::to_string(*count) + " numbers";
+        return tx.Execute("DELETE FROM vxrom_eui WHERE eui_key >= ? AND eui_key <= ?", {Key(first), Key(last)}) &&
+                       tx.Execute("INSERT INTO vxrom_retired (first_key, last_key) VALUES (?, ?)",
+                                  {Key(first), Key(last)}) &&
+                       LogChange(tx, change)
+                   ? StoreStatus::kOk
+                   : tx.Failed();
       },
       reason);
 }
@@ -398,16 +456,23 @@ namespace {
 
 bool InsertHistory(Transaction& tx, const HistoryRecord& h, const std::string& run_id,
                    const std::string& entry_id) {
-  std::vector<SqlValue> values = HistoryValues(h);
-  values.emplace_back(run_id);
-  values.emplace_back(entry_id);
-  return tx.Execute("INSERT INTO vxrom_history (" + HistoryColumns() + ", run_id, entry_id) VALUES (" +
-                        Marks(values.size()) + ")",
+  std::vector<SqlValue> values = HistoryEntryFields(h, run_id, entry_id);
+  int64_t seq = 0;
+  std::string digest;
+  if (!ChainAppend(tx, kHistoryEntry, values, &seq, &digest)) return false;
+  values.emplace_back(seq);
+  values.emplace_back(digest);
+  return tx.Execute("INSERT INTO vxrom_history (" + HistoryColumns() +
+                        ", run_id, entry_id, seq, digest) VALUES (" + Marks(values.size()) + ")",
                     values);
 }
 
 /// The statement that gives a settled number its new state.
 const char* SettleSql(const Settlement& s) {
+  // Whichever run holds it: a number a rework takes off its board is
+  // spoiled, and one the board keeps stays programmed unless its
+  // rework spoiled it.
+  if (s.any_holder && s.outcome != Outcome::kSpoiled) return nullptr;
   if (s.any_holder)
     return "UPDATE vxrom_eui SET state = 'spoiled' WHERE eui_key = ? AND state <> 'spoiled'";
   switch (s.outcome) {
@@ -436,7 +501,7 @@ StoreStatus Store::Settle(const Settlement& s, std::string* reason) {
             return tx.Failed();
           if (!rows.empty() && ToInt(rows[0][0]) > 0) return StoreStatus::kOk;
         }
-        if (s.number) {
+        if (s.number && SettleSql(s)) {
           std::vector<SqlValue> params = {Key(*s.number)};
           if (!s.any_holder) params.emplace_back(s.run_id);
           if (!tx.Execute(SettleSql(s), params)) return tx.Failed();
@@ -604,6 +669,22 @@ StoreStatus Store::History(const HistoryFilter& filter, std::vector<HistoryRecor
   const StoreStatus status = History(filter, &rows, reason);
   for (HistoryRow& row : rows) records->push_back(std::move(row.record));
   return status;
+}
+
+std::string HistoryColumns(const std::string& prefix) {
+  std::string columns;
+  for (size_t i = 0; i < kHistoryFieldCount; ++i)
+    columns += std::string(i ? ", " : "") + prefix + HistoryFieldAt(i).name;
+  return columns;
+}
+
+bool RecordFromRow(const SqlRow& row, HistoryRecord* record, std::string* reason) {
+  for (size_t i = 0; i < kHistoryFieldCount; ++i) {
+    if (SetHistoryField(i, row[i], record)) continue;
+    *reason = std::string("a history record's ") + HistoryFieldAt(i).name + " is unreadable";
+    return false;
+  }
+  return true;
 }
 
 StoreStatus Store::NumberState(uint64_t number, std::optional<std::string>* state,

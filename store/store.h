@@ -188,8 +188,13 @@ class Store {
 
   /// Adds the ranges [first, last] at once, or nothing: refused when one
   /// overlaps the pool or another.
+  /// Refused too when one holds a number retired from the pool.  The
+  /// change is kept in the pool's log as action ("pool add", ...).
   StoreStatus AddRanges(const std::vector<std::pair<uint64_t, uint64_t>>& ranges,
-                        std::string* reason);
+                        const std::string& action, std::string* reason);
+  /// Takes the numbers first to last out of use for good, all free ones
+  /// of the pool, or nothing (kRefused, *reason naming one that is not).
+  StoreStatus Retire(uint64_t first, uint64_t last, uint64_t* count, std::string* reason);
   /// The counts of every state.
   StoreStatus Counts(PoolCounts* counts, std::string* reason);
   /// Reserves one number per board in one transaction, all or none; a

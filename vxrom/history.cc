@@ -6,15 +6,15 @@
 #include <vector>
 
 #include "device/exit_codes.h"
+#include "line/record_json.h"
+#include "line/time_text.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/program.h"
 #include "platform/text.h"
-#include "device/exit_codes.h"
-#include "vxrom/pool.h"
-#include "line/record_json.h"
+#include "store/ledger.h"
 #include "vxrom/output.h"
-#include "line/time_text.h"
+#include "vxrom/pool.h"
 
 namespace {
 
@@ -156,7 +156,7 @@ int HistoryCommand(const VxromOptions& options) {
       break;
     }
     case HistoryFormat::kCsv: {
-      std::vector<std::string> fields(kHistoryFields, kHistoryFields + kHistoryFieldCount);
+      std::vector<std::string> fields = HistoryFieldNames();
       fields.insert(fields.end(), {"run_id", "eui_state"});
       for (size_t i = 0; i < fields.size(); ++i) out += (i ? "," : "") + fields[i];
       out += platform::kCrLf;
@@ -173,4 +173,22 @@ int HistoryCommand(const VxromOptions& options) {
   }
   WriteResult(out);
   return 0;
+}
+
+int HistoryVerifyCommand(const VxromOptions& options) {
+  std::unique_ptr<Store> store = OpenOptionsStore(options);
+  if (!store) return kExitDatabase;
+  ChainCheck check;
+  std::string reason;
+  const StoreStatus status = VerifyChain(*store, &check, &reason);
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+  if (check.break_at) {
+    WriteResult("broken at entry " + std::to_string(*check.break_at) + ": " + check.broken + "\n");
+    VxromReasons().Reason(L"the history's chain breaks after %lld intact entries: the store was changed behind vxrom's back",
+                          static_cast<long long>(check.entries));
+    return kExitChainBroken;
+  }
+  WriteResult("intact: " + std::to_string(check.entries) + " entries, head " +
+              (check.head.empty() ? std::string("none") : check.head) + "\n");
+  return kExitOk;
 }

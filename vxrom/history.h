@@ -7,4 +7,7 @@
 /// Writes the records the options select.  @return the exit code.
 int HistoryCommand(const VxromOptions& options);
 
+/// history verify: walks the chain; says where it breaks (-27).
+int HistoryVerifyCommand(const VxromOptions& options);
+
 #endif  // VXROM_HISTORY_H_

@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,14 @@ enum class Command { kList,
                      kHistory,
                      kProvision,
                      kJournal,
+                     kPoolRetire,
+                     kPoolLog,
+                     kPoolLowWater,
+                     kHistoryVerify,
+                     kJobRelease,
+                     kJobList,
+                     kJobShow,
+                     kJobRetire,
                      kReport };
 
 /// How history is written.
@@ -73,7 +82,9 @@ struct VxromOptions {
   unsigned expect = 0;                ///< --expect N; 0: any number.
   std::string serial_pattern;         ///< --serial-pattern REGEX.
   std::wstring slots_path;            ///< --slots FILE; empty: none.
-  std::string job;                    ///< report --job NAME[@VERSION]; empty: every job.
+  std::string job;                    ///< provision --job; job show/retire/release NAME.
+  std::string note;                   ///< job release --note.
+  std::optional<uint64_t> low_water;  ///< --low-water N; pool low-water N (none: cleared).
   std::wstring output_path;           ///< report -o FILE; empty: standard output.
 };
 

@@ -7,14 +7,14 @@
 #include <nlohmann/json.hpp>
 
 #include "device/exit_codes.h"
+#include "line/record_json.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/program.h"
 #include "platform/text.h"
-#include "device/exit_codes.h"
+#include "store/jobs.h"
 #include "store/journal.h"
-#include "line/record_json.h"
 #include "store/recovery.h"
 #include "vxrom/output.h"
 
@@ -64,9 +64,9 @@ bool CheckIndividual(const std::string& what, const Range& range) {
   return false;
 }
 
-int AddRanges(Store& store, const std::vector<Range>& ranges) {
+int AddRanges(Store& store, const std::vector<Range>& ranges, const char* action) {
   std::string reason;
-  StoreStatus status = store.AddRanges(ranges, &reason);
+  StoreStatus status = store.AddRanges(ranges, action, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   uint64_t count = 0;
   for (const Range& r : ranges) count += r.second - r.first + 1;
@@ -188,6 +188,9 @@ int Status(const VxromOptions& options, Store& store) {
   StoreStatus status = store.Counts(&counts, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   const std::string next = counts.next ? FormatEui64Value(*counts.next) : "";
+  std::optional<uint64_t> low;
+  if ((status = Watermark(options, store, counts.free, &low, &reason)) != StoreStatus::kOk)
+    return StoreFailure(status, reason);
   if (options.json) {
     nlohmann::ordered_json json = {{"free", counts.free},
                                    {"reserved", counts.reserved},
@@ -195,6 +198,7 @@ int Status(const VxromOptions& options, Store& store) {
                                    {"spoiled", counts.spoiled}};
     json["next"] = counts.next ? nlohmann::ordered_json(next) : nullptr;
     json["journal_waiting"] = waiting;
+    json["low_water"] = low ? nlohmann::ordered_json(*low) : nullptr;
     WriteResult(json.dump() + "\n");
     return 0;
   }
@@ -205,7 +209,44 @@ int Status(const VxromOptions& options, Store& store) {
               "next        " + (counts.next ? next : "none") + "\n" +
               (waiting > 0 ? "journal     " + std::to_string(waiting) + " records not yet here (" +
                                  Journal::DefaultPath() + ")\n"
-                           : ""));
+                           : "") +
+              (low ? "low water   " + std::to_string(*low) + "\n" : ""));
+  return 0;
+}
+
+/// pool retire.
+int Retire(Store& store, const Range& range) {
+  uint64_t count = 0;
+  std::string reason;
+  const StoreStatus status = store.Retire(range.first, range.second, &count, &reason);
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+  WriteResult("retired " + std::to_string(count) + (count == 1 ? " EUI-64: " : " EUI-64s: ") +
+              FormatEui64Value(range.first) + " to " + FormatEui64Value(range.second) + "\n");
+  return 0;
+}
+
+/// pool log.
+int Log(const VxromOptions& options, Store& store) {
+  std::vector<PoolChange> changes;
+  std::string reason;
+  const StoreStatus status = PoolLog(store, &changes, &reason);
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+  nlohmann::ordered_json all = nlohmann::ordered_json::array();
+  std::string text;
+  for (const PoolChange& c : changes) {
+    all.push_back({{"at", c.at}, {"who", c.who}, {"action", c.action}, {"subject", c.subject}, {"detail", c.detail ? nlohmann::ordered_json(*c.detail) : nullptr}});
+    text += c.at + "  " + c.who + "  " + c.action + "  " + c.subject + (c.detail ? "  (" + *c.detail + ")" : "") + "\n";
+  }
+  WriteResult(options.json ? all.dump(2) + "\n" : text);
+  return 0;
+}
+
+/// pool low-water.
+int SetWatermark(const VxromOptions& options, Store& store) {
+  std::string reason;
+  const StoreStatus status = SetLowWater(store, options.low_water, &reason);
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+  WriteResult(options.low_water ? "low water " + std::to_string(*options.low_water) + "\n" : "low water none\n");
   return 0;
 }
 
@@ -301,13 +342,26 @@ int PoolCommand(const VxromOptions& options) {
   // The numbers are checked before the database is asked anything.
   std::vector<Range> ranges;
   int result = 0;
-  if (options.command == Command::kPoolAdd) result = ReadRange(options, &ranges);
+  if (options.command == Command::kPoolAdd || options.command == Command::kPoolRetire)
+    result = ReadRange(options, &ranges);
   if (options.command == Command::kPoolImport) result = ReadImport(options, &ranges);
   if (result != 0) return result;
   std::unique_ptr<Store> store = OpenOptionsStore(options);
   if (!store) return kExitDatabase;
-  if (options.command == Command::kPoolList) return List(options, *store);
-  if (options.command == Command::kPoolRelease) return Release(options, *store);
-  if (ranges.empty()) return Status(options, *store);
-  return AddRanges(*store, ranges);
+  switch (options.command) {
+    case Command::kPoolList:
+      return List(options, *store);
+    case Command::kPoolRelease:
+      return Release(options, *store);
+    case Command::kPoolRetire:
+      return Retire(*store, ranges[0]);
+    case Command::kPoolLog:
+      return Log(options, *store);
+    case Command::kPoolLowWater:
+      return SetWatermark(options, *store);
+    case Command::kPoolStatus:
+      return Status(options, *store);
+    default:
+      return AddRanges(*store, ranges, options.command == Command::kPoolAdd ? "pool add" : "pool import");
+  }
 }

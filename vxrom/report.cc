@@ -145,11 +145,8 @@ void MakePool(const ReportData& data, const ReportWindow& window, const std::str
     pool->per_day = static_cast<double>(pool->used) / pool->window_days;
     pool->days_left = static_cast<double>(pool->counts.free) / *pool->per_day;
   }
-  if (data.low_water && !data.low_water->empty() &&
-      data.low_water->find_first_not_of("0123456789") == std::string::npos) {
-    pool->low_water = std::stoull(*data.low_water);
-    pool->below_low_water = pool->counts.free < *pool->low_water;
-  }
+  pool->low_water = data.low_water;
+  pool->below_low_water = data.low_water && pool->counts.free < *data.low_water;
 }
 
 /// A value, or null.

@@ -1,10 +1,11 @@
 #include "vxrom/store_access.h"
 
+#include "device/exit_codes.h"
 #include "platform/files.h"
 #include "platform/program.h"
 #include "platform/text.h"
 #include "store/delivery.h"
-#include "device/exit_codes.h"
+#include "store/jobs.h"
 #include "vxrom/output.h"
 
 namespace {
@@ -85,4 +86,17 @@ int StoreFailure(StoreStatus status, const std::string& reason) {
   }
   Reason("the database: " + reason);
   return kExitDatabase;
+}
+
+StoreStatus Watermark(const VxromOptions& options, Store& store, uint64_t free,
+                      std::optional<uint64_t>* low, std::string* reason) {
+  *low = options.low_water;
+  if (!*low) {
+    const StoreStatus status = LowWater(store, low, reason);
+    if (status != StoreStatus::kOk) return status;
+  }
+  if (*low && free < **low)
+    VxromReasons().Reason(L"the pool has %llu free EUI-64s, below its low water of %llu: add more soon (vxrom pool add)",
+                          static_cast<unsigned long long>(free), static_cast<unsigned long long>(**low));
+  return StoreStatus::kOk;
 }

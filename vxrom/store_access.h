@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "vxrom/options.h"
 #include "store/journal.h"
 #include "store/store.h"
+#include "vxrom/options.h"
 
 /// The store's URL: --db, else VXROM_DB, else vxrom.db in the state folder.
 std::string StoreUrl(const VxromOptions& options);
@@ -31,6 +31,10 @@ void DeliverAtStart(Store& store, Journal& journal);
 /// How many settlements for store wait in the station's journal.
 uint64_t JournalWaiting(const Store& store);
 
+/// The watermark in force, --low-water else the pool's own, in *low;
+/// warns on standard error when free is below it.
+StoreStatus Watermark(const VxromOptions& options, Store& store, uint64_t free,
+                      std::optional<uint64_t>* low, std::string* reason);
 /// The exit code of a store call that did not succeed, after its reason.
 int StoreFailure(StoreStatus status, const std::string& reason);
 

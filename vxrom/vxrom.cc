@@ -18,6 +18,7 @@
 #include "rom/progress.h"
 #include "vxrom/history.h"
 #include "vxrom/info.h"
+#include "vxrom/job.h"
 #include "vxrom/journal_view.h"
 #include "vxrom/list.h"
 #include "vxrom/options.h"
@@ -92,7 +93,7 @@ int RunCommand(const VxromOptions& options, DeviceSession& session,
   }
   // A stop that came after the last poll is answered too.
   NoticeStopRequest(session, &job.stop);
-  return library.Stop(session, result);
+  return library.Stop(session, static_cast<ExitCode>(result));
 }
 
 int Run(const std::vector<std::wstring>& args) {
@@ -110,7 +111,17 @@ int Run(const std::vector<std::wstring>& args) {
     case Command::kPoolStatus:
     case Command::kPoolList:
     case Command::kPoolRelease:
+    case Command::kPoolRetire:
+    case Command::kPoolLog:
+    case Command::kPoolLowWater:
       return PoolCommand(options);
+    case Command::kHistoryVerify:
+      return HistoryVerifyCommand(options);
+    case Command::kJobRelease:
+    case Command::kJobList:
+    case Command::kJobShow:
+    case Command::kJobRetire:
+      return JobCommand(options);
     case Command::kHistory:
       return HistoryCommand(options);
     case Command::kProvision:

@@ -2,9 +2,9 @@
 
 #include <wchar.h>
 
-#include "words/voice.h"
 #include "device/exit_codes.h"
 #include "device/rom_types.h"
+#include "words/voice.h"
 
 namespace {
 
@@ -67,13 +67,13 @@ bool ConvertWhole(const wchar_t* text, int base, unsigned long* value) {
 }
 
 /// Refuses arg: the message of the command language, and why in words.
-int Reject(const std::wstring& arg, const wchar_t* why) {
+ExitCode Reject(const std::wstring& arg, const wchar_t* why) {
   VxsromConsole().Print(L"Parameter error = \"%ls\"\n", arg.c_str());
   VxsromConsole().Reason(L"\"%ls\": %ls", arg.c_str(), why);
   return kExitCommandLine;
 }
 
-int TooLong(const std::wstring& arg) {
+ExitCode TooLong(const std::wstring& arg) {
   VxsromConsole().Print(L"Parameter too long = \"%ls\"\n", arg.c_str());
   VxsromConsole().Reason(L"a path of more than %u characters",
                          static_cast<unsigned>(kMaxPathLength));
@@ -142,91 +142,115 @@ struct Parser {
   unsigned count = 0;
   bool complete = true;
 
-  /// Handles one word of the pending option; 0 or -4.
-  int Word(const std::wstring& word) {
-    uint32_t bit = pending->bit;
-    if (bit == OPT_WRITE || bit == OPT_WRITEALL || bit == OPT_VERIFY) {
-      if (count >= 3) return Reject(word, kTooManyWords);
-      if (word.size() > kMaxPathLength) return TooLong(word);
-      std::wstring* slots[] = {&options->firmware_path, &options->config_path,
-                               &options->eui64_path};
-      *slots[count] = word;
-      if (count == 0) complete = true;
-    } else if (bit == OPT_IMAGEGEN) {
-      if (count >= 4) return Reject(word, kTooManyWords);
-      if (word.size() > kMaxPathLength) return TooLong(word);
-      std::wstring* slots[] = {&options->image_path, &options->firmware_path,
-                               &options->config_path, &options->eui64_path};
-      *slots[count] = word;
-      if (count == 2) complete = true;
-    } else if (bit == OPT_DUMP || bit == OPT_FOUT) {
-      if (count >= 1) return Reject(word, kTooManyWords);
-      if (word.size() > kMaxPathLength) return TooLong(word);
-      options->image_path = word;
-      complete = true;
-    } else if (bit == OPT_LOG) {
-      if (count >= 1) return Reject(word, kTooManyWords);
-      if (word.size() > kMaxPathLength) return TooLong(word);
-      options->log_path = word;
-    } else if (bit == OPT_ADDRESS) {
-      if (count >= 1) return Reject(word, kTooManyWords);
-      if (!ParseAddress(word, &options->target_address)) {
-        const std::wstring why = L"not an address for /address (" +
-                                 AddressRuleBroken(word) +
-                                 L"): bus-device-function in hexadecimal, "
-                                 L"e.g. 04-00-0";
-        return Reject(word, why.c_str());
-      }
-      complete = true;
-    } else if (bit == OPT_SROM) {
-      if (count >= 1) return Reject(word, kTooManyWords);
-      if (word == L"?") {
-        options->rom_type_selector = kRomTypeQuery;
-      } else {
-        unsigned long value;
-        if (!ConvertWhole(word.c_str(), 0, &value))
-          return Reject(word, L"not a ROM type for /srom: 0 to 4, 255 or ?");
-        if (value <= 4) {
-          options->rom_type_selector = static_cast<uint32_t>(value);
-        } else if (value == 255) {
-          options->rom_type_selector = kRomType255;
-        } else {
-          VxsromConsole().Print(L"Unknown Serial ROM Type = \"%ls\"\n", word.c_str());
-          VxsromConsole().Reason(L"/srom %ls: the ROM types are 0 to 4 and 255",
-                                 word.c_str());
-          return kExitCommandLine;
-        }
-      }
-      complete = true;
-    } else if (bit == OPT_SROMINFO) {
-      unsigned long value;
-      const wchar_t* kNotSromInfo =
-          L"/srominfo takes a size up to 0x8000, a page size no larger "
-          L"than the size and a device code up to 0xFFFF";
-      if (count >= 3) return Reject(word, kTooManyWords);
-      if (!ConvertWhole(word.c_str(), 0, &value))
-        return Reject(word, kNotSromInfo);
-      RomGeometry& custom = table->rows[kRomTypeCustom];
-      if (count == 0) {
-        if (value > 0x8000) return Reject(word, kNotSromInfo);
-        custom.mem_size = value == 0 ? 0x8000 : static_cast<uint32_t>(value);
-      } else if (count == 1) {
-        if (value != 0 && (value > 0xffff || value > custom.mem_size))
-          return Reject(word, kNotSromInfo);
-        custom.page_size = value == 0 ? 0x80 : static_cast<uint16_t>(value);
-      } else {
-        if (value > 0xffff) return Reject(word, kNotSromInfo);
-        custom.dev_code = static_cast<uint16_t>(value);
-        options->rom_type_selector = kRomTypeCustom;
-        complete = true;
-      }
-    }
-    ++count;
-    return 0;
+  /// The count-th word of an option of path slots; the option is complete
+  /// from word complete_at on.
+  ExitCode PathWord(const std::wstring& word,
+                    const std::vector<std::wstring*>& slots,
+                    unsigned complete_at) {
+    if (count >= slots.size()) return Reject(word, kTooManyWords);
+    if (word.size() > kMaxPathLength) return TooLong(word);
+    *slots[count] = word;
+    if (count == complete_at) complete = true;
+    return kExitOk;
   }
 
-  /// Handles one option keyword; 0 or -4.
-  int Option(const std::wstring& arg, bool last) {
+  /// The word of /address.
+  ExitCode AddressWord(const std::wstring& word) {
+    if (count >= 1) return Reject(word, kTooManyWords);
+    if (!ParseAddress(word, &options->target_address)) {
+      const std::wstring why = L"not an address for /address (" +
+                               AddressRuleBroken(word) +
+                               L"): bus-device-function in hexadecimal, "
+                               L"e.g. 04-00-0";
+      return Reject(word, why.c_str());
+    }
+    complete = true;
+    return kExitOk;
+  }
+
+  /// The word of /srom.
+  ExitCode SromWord(const std::wstring& word) {
+    if (count >= 1) return Reject(word, kTooManyWords);
+    if (word == L"?") {
+      options->rom_type_selector = kRomTypeQuery;
+    } else {
+      unsigned long value;
+      if (!ConvertWhole(word.c_str(), 0, &value))
+        return Reject(word, L"not a ROM type for /srom: 0 to 4, 255 or ?");
+      if (value <= 4) {
+        options->rom_type_selector = static_cast<uint32_t>(value);
+      } else if (value == 255) {
+        options->rom_type_selector = kRomType255;
+      } else {
+        VxsromConsole().Print(L"Unknown Serial ROM Type = \"%ls\"\n", word.c_str());
+        VxsromConsole().Reason(L"/srom %ls: the ROM types are 0 to 4 and 255",
+                               word.c_str());
+        return kExitCommandLine;
+      }
+    }
+    complete = true;
+    return kExitOk;
+  }
+
+  /// The count-th word of /srominfo: size, page size, device code.
+  ExitCode SromInfoWord(const std::wstring& word) {
+    unsigned long value;
+    const wchar_t* kNotSromInfo =
+        L"/srominfo takes a size up to 0x8000, a page size no larger "
+        L"than the size and a device code up to 0xFFFF";
+    if (count >= 3) return Reject(word, kTooManyWords);
+    if (!ConvertWhole(word.c_str(), 0, &value))
+      return Reject(word, kNotSromInfo);
+    RomGeometry& custom = table->rows[kRomTypeCustom];
+    if (count == 0) {
+      if (value > 0x8000) return Reject(word, kNotSromInfo);
+      custom.mem_size = value == 0 ? 0x8000 : static_cast<uint32_t>(value);
+    } else if (count == 1) {
+      if (value != 0 && (value > 0xffff || value > custom.mem_size))
+        return Reject(word, kNotSromInfo);
+      custom.page_size = value == 0 ? 0x80 : static_cast<uint16_t>(value);
+    } else {
+      if (value > 0xffff) return Reject(word, kNotSromInfo);
+      custom.dev_code = static_cast<uint16_t>(value);
+      options->rom_type_selector = kRomTypeCustom;
+      complete = true;
+    }
+    return kExitOk;
+  }
+
+  /// Handles one word of the pending option; kExitOk or kExitCommandLine.
+  ExitCode Word(const std::wstring& word) {
+    const uint32_t bit = pending->bit;
+    // /log's path is optional: the option is complete without it.
+    const unsigned kNever = 4;
+    ExitCode result = kExitOk;
+    if (bit == OPT_WRITE || bit == OPT_WRITEALL || bit == OPT_VERIFY) {
+      result = PathWord(word,
+                        {&options->firmware_path, &options->config_path,
+                         &options->eui64_path},
+                        0);
+    } else if (bit == OPT_IMAGEGEN) {
+      result = PathWord(word,
+                        {&options->image_path, &options->firmware_path,
+                         &options->config_path, &options->eui64_path},
+                        2);
+    } else if (bit == OPT_DUMP || bit == OPT_FOUT) {
+      result = PathWord(word, {&options->image_path}, 0);
+    } else if (bit == OPT_LOG) {
+      result = PathWord(word, {&options->log_path}, kNever);
+    } else if (bit == OPT_ADDRESS) {
+      result = AddressWord(word);
+    } else if (bit == OPT_SROM) {
+      result = SromWord(word);
+    } else if (bit == OPT_SROMINFO) {
+      result = SromInfoWord(word);
+    }
+    if (result == kExitOk) ++count;
+    return result;
+  }
+
+  /// Handles one option keyword; kExitOk or kExitCommandLine.
+  ExitCode Option(const std::wstring& arg, bool last) {
     if (!complete)
       return Reject(arg, L"the option before it lacks its words");
     complete = false;
@@ -244,15 +268,15 @@ struct Parser {
     if (option->bit == OPT_LOG) options->log_path = L"log.txt";
     if (option->takes_words) pending = option;
     if (option->complete_at_once) complete = true;
-    return 0;
+    return kExitOk;
   }
 
-  /// The checks of the whole combination; 0 or -4.
-  int Final() {
+  /// The checks of the whole combination; kExitOk or kExitCommandLine.
+  ExitCode Final() {
     uint32_t flags = options->flags;
     if (!(flags & kLowOptionBits)) {
       options->flags |= OPT_LIST;
-      return 0;
+      return kExitOk;
     }
     const wchar_t* message = nullptr;
     const wchar_t* why = nullptr;
@@ -279,7 +303,7 @@ struct Parser {
       message = L"Parameter error = \"/address\"\n";
       why = L"/address does not go with /writeall or the listing";
     }
-    if (!message) return 0;
+    if (!message) return kExitOk;
     VxsromConsole().Print(message);
     VxsromConsole().Reason(L"%ls", why);
     return kExitCommandLine;
@@ -288,9 +312,9 @@ struct Parser {
 
 }  // namespace
 
-int ParseCommandLine(const std::vector<std::wstring>& args,
-                     CommandLine* options, RomTypeTable* table,
-                     bool slash_starts_paths) {
+ExitCode ParseCommandLine(const std::vector<std::wstring>& args,
+                          CommandLine* options, RomTypeTable* table,
+                          bool slash_starts_paths) {
   *options = CommandLine();
   Parser parser{options, table};
   for (size_t i = 1; i < args.size(); ++i) {
@@ -302,7 +326,7 @@ int ParseCommandLine(const std::vector<std::wstring>& args,
         parser.pending->takes_path && !FindOption(arg)) {
       is_option = false;
     }
-    int result;
+    ExitCode result;
     if (is_option) {
       result = parser.Option(arg, i + 1 == args.size());
     } else if (!parser.pending) {
@@ -310,7 +334,7 @@ int ParseCommandLine(const std::vector<std::wstring>& args,
     } else {
       result = parser.Word(arg);
     }
-    if (result != 0) return result;
+    if (result != kExitOk) return result;
   }
   if (!parser.complete)
     return Reject(args.back(), L"the last option lacks its words");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "device/controller_library.h"
+#include "device/exit_codes.h"
 #include "platform/console.h"
 
 struct RomTypeTable;
@@ -92,9 +93,9 @@ struct CommandLine {
 /// for /srominfo, row 7 of *table.  Prints the message of the first error.
 /// @param slash_starts_paths a word in path position that starts with "/"
 ///        and is no keyword is a path (the platform's rule by default).
-/// @return 0 when accepted, -4 when rejected.
-int ParseCommandLine(const std::vector<std::wstring>& args,
-                     CommandLine* options, RomTypeTable* table,
-                     bool slash_starts_paths = platform::kSlashStartsPaths);
+/// @return kExitOk when accepted, kExitCommandLine when rejected.
+ExitCode ParseCommandLine(const std::vector<std::wstring>& args,
+                          CommandLine* options, RomTypeTable* table,
+                          bool slash_starts_paths = platform::kSlashStartsPaths);
 
 #endif  // VXSROM_VXSROM_COMMAND_LINE_H_

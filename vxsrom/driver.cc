@@ -1,10 +1,5 @@
 #include "vxsrom/driver.h"
 
-#include "vxsrom/command_line.h"
-#include "words/voice.h"
-#include "words/console_reporter.h"
-#include "vxsrom/context.h"
-#include "vxsrom/help.h"
 #include "device/exit_codes.h"
 #include "device/library_loader.h"
 #include "device/listing.h"
@@ -13,6 +8,11 @@
 #include "platform/program.h"
 #include "rom/actions.h"
 #include "rom/progress.h"
+#include "vxsrom/command_line.h"
+#include "vxsrom/context.h"
+#include "vxsrom/help.h"
+#include "words/console_reporter.h"
+#include "words/voice.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ void SayWhatIsNotWritten(const RomJob& job) {
 }
 
 /// Runs the one action that the flags name, first in the fixed order.
-int RunAction(Context& ctx) {
+ExitCode RunAction(Context& ctx) {
   const CommandLine& options = ctx.options;
   RomJob& job = ctx.job;
   if (options.has(OPT_WRITE) || options.has(OPT_WRITEALL))
@@ -77,9 +77,9 @@ int RunAction(Context& ctx) {
   if (options.has(OPT_VERIFY)) return VerifyAction(job);
   if (options.has(OPT_WRITEALL)) return WriteAllAction(job);
   std::vector<ControllerReport> reports;
-  int result = ListControllers(ctx.session, &reports);
+  const ExitCode result = ListControllers(ctx.session, &reports);
   // Without a ROM type the listing ends with the short help.
-  if (result == 0 && ctx.session.rom_type_selector == kRomTypeNone) {
+  if (result == kExitOk && ctx.session.rom_type_selector == kRomTypeNone) {
     VxsromConsole().Print(L"\n");
     PrintHelp(ctx.program_name, false, false);
   }
@@ -103,24 +103,24 @@ void ApplyOptions(Context& ctx) {
 }
 
 /// Everything after the identity check.
-int RunCommandLine(Context& ctx, const std::vector<std::wstring>& args) {
+ExitCode RunCommandLine(Context& ctx, const std::vector<std::wstring>& args) {
   ctx.command_line_echo = BuildCommandLineEcho(args);
-  if (ParseCommandLine(args, &ctx.options, &ctx.session.rom_types) != 0)
+  if (ParseCommandLine(args, &ctx.options, &ctx.session.rom_types) != kExitOk)
     return kExitCommandLine;
   ApplyOptions(ctx);
   if (ctx.options.has(OPT_HELP)) {
     PrintHelp(ctx.program_name, false, true);
-    return 0;
+    return kExitOk;
   }
   if (ctx.options.has(OPT_HELP_EXT)) {
     PrintHelp(ctx.program_name, true, true);
-    return 0;
+    return kExitOk;
   }
   StartedLibrary library;
-  if (library.Start(ctx.session) != 0) return kExitFailed;
+  if (library.Start(ctx.session) != kExitOk) return kExitFailed;
   RunLog log;
   if (ctx.options.has(OPT_LOG)) OpenRunLog(log, ctx.options.log_path);
-  int exit_code = RunAction(ctx);
+  ExitCode exit_code = RunAction(ctx);
   // A stop that came after the last poll is answered too.
   NoticeStopRequest(ctx.session, &ctx.job.stop);
   exit_code = library.Stop(ctx.session, exit_code);
@@ -131,18 +131,18 @@ int RunCommandLine(Context& ctx, const std::vector<std::wstring>& args) {
 
 }  // namespace
 
-int CheckProgramIdentity(Context& ctx) {
+ExitCode CheckProgramIdentity(Context& ctx) {
   std::wstring path;
   if (platform::ExecutablePath(&path)) {
     ctx.program_name = BaseNameWithoutExtension(path);
   }
   std::wstring recorded;
-  int result = platform::RecordedOriginalFilename(&recorded);
+  const int result = platform::RecordedOriginalFilename(&recorded);
   if (result != 0) {
     VxsromConsole().Print(L"Get Original Application name error!\n");
     VxsromConsole().Reason(L"cannot read the name recorded in %ls",
                            path.c_str());
-    return result;
+    return result == kExitNoMemory ? kExitNoMemory : kExitFailed;
   }
   if (!EqualFoldingAsciiLetters(recorded, ctx.program_name)) {
     VxsromConsole().Print(L"Application name and version are mismatch!\n");
@@ -152,13 +152,13 @@ int CheckProgramIdentity(Context& ctx) {
         recorded.c_str(), ctx.program_name.c_str());
     return kExitWrongName;
   }
-  return 0;
+  return kExitOk;
 }
 
-int RunProgram(const std::vector<std::wstring>& args) {
+ExitCode RunProgram(const std::vector<std::wstring>& args) {
   Context ctx;
-  int exit_code = CheckProgramIdentity(ctx);
-  if (exit_code == 0) exit_code = RunCommandLine(ctx, args);
+  ExitCode exit_code = CheckProgramIdentity(ctx);
+  if (exit_code == kExitOk) exit_code = RunCommandLine(ctx, args);
   ctx.session.devices.list.reset();
   VxsromConsole().Flush();
   return exit_code;

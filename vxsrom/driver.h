@@ -5,14 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "device/exit_codes.h"
+
 struct Context;
 
 /// Checks that the executable bears the name it records about itself and
-/// sets ProgramName.  @return 0, -1, -2 or -3.
-int CheckProgramIdentity(Context& ctx);
+/// sets ProgramName.
+/// @return kExitOk, kExitFailed, kExitNoMemory or kExitWrongName.
+ExitCode CheckProgramIdentity(Context& ctx);
 
 /// Runs the whole driver sequence on the arguments (element 0 is the
 /// program as invoked).  @return the exit code.
-int RunProgram(const std::vector<std::wstring>& args);
+ExitCode RunProgram(const std::vector<std::wstring>& args);
 
 #endif  // VXSROM_VXSROM_DRIVER_H_

@@ -5,8 +5,8 @@
 #ifndef VXSROM_WORDS_CONSOLE_REPORTER_H_
 #define VXSROM_WORDS_CONSOLE_REPORTER_H_
 
-#include "words/voice.h"
 #include "device/report.h"
+#include "words/voice.h"
 
 /// Turns events into console text.
 class ConsoleReporter : public Reporter {
@@ -22,16 +22,68 @@ class ConsoleReporter : public Reporter {
         revision_option_(revision_option),
         srom_option_(srom_option) {}
 
-  void Report(const Event& event) override;
+  void EnumerationFailed(LibraryStatus status) override;
+  void CountUnsettled(uint32_t count, uint32_t enumerations) override;
+  void NoMemoryForList(uint32_t records, uint32_t bytes) override;
+  void NoMemoryForBuffer(uint32_t bytes) override;
+  void NoController() override;
+  void AddressNotFound(PciAddress named, const std::vector<PciAddress>& present) override;
+  void SeveralControllers(const std::vector<PciAddress>& present) override;
+  void UnsupportedChip(const ControllerSeen& target) override;
+  void RevisionMismatch(const ControllerSeen& target, uint8_t image_revision) override;
+  void TargetChosen(const ControllerSeen& target) override;
+  void OpenFailed(PciAddress address, LibraryStatus status) override;
+  void RomUnsupported(PciAddress address, LibraryStatus status) override;
+  void RomOfNoBytes(PciAddress address) override;
+  void RomGeometryFailed(PciAddress address, LibraryStatus status) override;
+  void RomTypeIdentified(PciAddress address, int rom_type, const RomGeometry& geometry) override;
+  void RomTypeDiffers(const RomTypeDifference& d) override;
+
+  void ListedController(const ControllerSeen& controller) override;
+  void ListedChipUnsupported(const ControllerSeen& controller) override;
+  void ListedRom(PciAddress address, const DeviceInfo& info) override;
+  void ListedRomWithout(PciAddress address, LibraryStatus status) override;
+  void ListedRomFailed(PciAddress address, LibraryStatus status) override;
+  void ListedUnsupportedNote() override;
+
+  void OperationStarted(const RunningOperation& op) override;
+  void OperationProgress(const RunningOperation& op, uint32_t done, uint32_t percent) override;
+  void OperationNotStarted(const RunningOperation& op, LibraryStatus status) override;
+  void OperationFailed(const RunningOperation& op, uint32_t done, LibraryStatus status) override;
+  void EraseComplete(PciAddress address) override;
+  void WriteComplete(PciAddress address) override;
+  void ReadComplete(PciAddress address) override;
+  void VerifyComplete(PciAddress address) override;
+  void VerifyMismatch(const VerifyDifference& d) override;
+
+  void ImageBuildFailed(const ImageBuildFailure& failure) override;
+  void ImageInfoFailed(LibraryStatus status) override;
+  void FileOpenFailed(const std::wstring& path, bool output, int error_number, const std::wstring& why) override;
+  void FileWriteStarted(const std::wstring& path) override;
+  void FileWriteFailed(const std::wstring& path, const std::wstring& why) override;
+  void FileWritten(const std::wstring& path) override;
+  void DumpComplete(const std::wstring& path) override;
+  void ImageGenComplete(const std::wstring& path) override;
+
+  void RomSizeMismatch(PciAddress address, uint32_t rom_bytes, uint32_t image_bytes) override;
+  void ControllerPassedOver(const ControllerSeen& controller, uint8_t image_revision) override;
+  void ControllerFailed(const ControllerSeen& controller, ExitCode result) override;
+  void ControllerVerified(const ControllerSeen& controller) override;
+  void ControllerUnverified(const ControllerSeen& controller, ExitCode result) override;
+  void WriteAllSummary(const WriteTally& tally, const std::wstring& eui64_path) override;
+  void NoMatchingController(uint8_t image_revision) override;
+
+  void LibraryNotLoaded(const std::wstring& why, bool incomplete) override;
+  void LibraryNotStarted(LibraryStatus status) override;
+  void LibraryNotStopped(LibraryStatus status) override;
+
+  void StopHeld(StopScope scope, PciAddress address, uint32_t left) override;
 
  private:
-  void ReportTarget(const Event& event);
-  void ReportListing(const Event& event);
-  void ReportOperation(const Event& event);
-  void ReportFile(const Event& event);
-  void ReportWriteAll(const Event& event);
-  void ReportStop(const Event& event);
-  void ReportImageBuild(const Event& event);
+  /// The reason for an input file the library could not read.
+  void UnreadInputs(const ImageBuildFailure& failure);
+  /// The reason for an input file the library refused.
+  void RefusedInput(const ImageBuildFailure& failure);
   /// The chip model line of revisions 3 and 4; nothing for others.
   void ChipModel(uint8_t chip_revision);
   /// A ROM type as the user chose it.

@@ -45,16 +45,16 @@ TEST(OpenTarget, ChoosesChecksAndTellsWhy) {
     uint8_t image_revision;
     bool check_revision;
     int result;
-    EventKind told;  ///< The last event.
+    const char* told;  ///< The last fact told.
   } cases[] = {
-      {{{0x0400, 4}}, kNoAddress, NO_REVISION, true, 0, EventKind::kTargetChosen},
-      {{}, kNoAddress, NO_REVISION, true, -6, EventKind::kNoController},
-      {{{0x0400, 4}, {0x0500, 4}}, kNoAddress, 4, true, -6, EventKind::kSeveralControllers},
-      {{{0x0400, 4}, {0x0500, 3}}, 0x0500, 3, true, 0, EventKind::kTargetChosen},
-      {{{0x0400, 4}}, 0x0700, 4, true, -6, EventKind::kAddressNotFound},
-      {{{0x0400, 3}}, kNoAddress, 4, true, -16, EventKind::kRevisionMismatch},
-      {{{0x0400, 3}}, kNoAddress, 4, false, 0, EventKind::kTargetChosen},
-      {{{0x0400, 7}}, kNoAddress, NO_REVISION, true, -16, EventKind::kUnsupportedChip},
+      {{{0x0400, 4}}, kNoAddress, NO_REVISION, true, 0, "TargetChosen"},
+      {{}, kNoAddress, NO_REVISION, true, -6, "NoController"},
+      {{{0x0400, 4}, {0x0500, 4}}, kNoAddress, 4, true, -6, "SeveralControllers"},
+      {{{0x0400, 4}, {0x0500, 3}}, 0x0500, 3, true, 0, "TargetChosen"},
+      {{{0x0400, 4}}, 0x0700, 4, true, -6, "AddressNotFound"},
+      {{{0x0400, 3}}, kNoAddress, 4, true, -16, "RevisionMismatch"},
+      {{{0x0400, 3}}, kNoAddress, 4, false, 0, "TargetChosen"},
+      {{{0x0400, 7}}, kNoAddress, NO_REVISION, true, -16, "UnsupportedChip"},
   };
   for (const auto& c : cases) {
     Bench bench(c.boards);
@@ -62,8 +62,8 @@ TEST(OpenTarget, ChoosesChecksAndTellsWhy) {
     bench.session.target_address = c.named;
     bench.session.check_revision = c.check_revision;
     EXPECT_EQ(c.result, OpenTarget(bench.session, c.image_revision));
-    ASSERT_FALSE(bench.reporter.events.empty());
-    EXPECT_EQ(c.told, bench.reporter.events.back().kind);
+    ASSERT_FALSE(bench.reporter.told.empty());
+    EXPECT_EQ(c.told, bench.reporter.told.back());
     if (c.result == 0) {
       EXPECT_EQ(c.named == kNoAddress ? 0x0400 : c.named,
                 bench.session.devices.open_address);
@@ -86,7 +86,7 @@ TEST(ListControllers, EachRomAsItStandsAndOneOpenAtATime) {
   EXPECT_EQ(ListingFailure::kNone, reports[1].failure);
   EXPECT_EQ(ListingFailure::kOpen, reports[2].failure);
   EXPECT_FALSE(reports[3].rom_read);
-  EXPECT_EQ(1u, bench.reporter.Count(EventKind::kListedUnsupportedNote));
+  EXPECT_EQ(1u, bench.reporter.Count("ListedUnsupportedNote"));
   EXPECT_EQ(1, Machine().most_open);
   EXPECT_EQ(0, Machine().open_now);
 }
@@ -102,11 +102,11 @@ TEST(WriteAll, EveryMatchingBoardTheFirstFailureTheResult) {
   EXPECT_NE(image, bench.board(2).rom);
   EXPECT_EQ(image, bench.board(3).rom);
   EXPECT_EQ(0x0600, bench.session.devices.open_address);  // the run log's
-  const Event& summary = bench.reporter.events.back();
-  ASSERT_EQ(EventKind::kWriteAllSummary, summary.kind);
-  EXPECT_EQ(2u, summary.tally.verified);
-  EXPECT_EQ(1u, summary.tally.failed);
-  EXPECT_EQ(1u, summary.tally.passed_over);
+  ASSERT_EQ("WriteAllSummary", bench.reporter.told.back());
+  const WriteTally& tally = bench.reporter.tally;
+  EXPECT_EQ(2u, tally.verified);
+  EXPECT_EQ(1u, tally.failed);
+  EXPECT_EQ(1u, tally.passed_over);
   // Each board: erase, write and read back, two polls each.
   EXPECT_EQ(3u * 3u * 2u * 100u, Clock().waited_ms);
 }
@@ -118,10 +118,10 @@ TEST(WriteAll, AStopFinishesTheBoardAndTakesUpNoOther) {
   EXPECT_EQ(-1, WriteAllAction(bench.job));
   EXPECT_EQ(FakeImage(L"fw-rev4.mem", 0x8000), bench.board(0).rom);
   EXPECT_EQ(std::vector<uint8_t>(0x8000, 0xFF), bench.board(1).rom);
-  EXPECT_EQ(1u, bench.reporter.Count(EventKind::kStopHeld));
-  const Event& summary = bench.reporter.events.back();
-  EXPECT_EQ(2u, summary.tally.untouched);
-  EXPECT_EQ(1u, summary.tally.verified);
+  EXPECT_EQ(1u, bench.reporter.Count("StopHeld"));
+  ASSERT_EQ("WriteAllSummary", bench.reporter.told.back());
+  EXPECT_EQ(2u, bench.reporter.tally.untouched);
+  EXPECT_EQ(1u, bench.reporter.tally.verified);
 }
 
 TEST(Restore, RefusesAWrongImageBeforeTheRomChanges) {

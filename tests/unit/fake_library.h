@@ -1,6 +1,6 @@
 // An in-memory controller library for in-process tests of the actions:
 // controllers with ROM bytes, operations that finish on their second poll,
-// faults set per controller, and every event the code reports kept.
+// faults set per controller, and the facts the tests look at kept.
 #ifndef VXSROM_TESTS_UNIT_FAKE_LIBRARY_H_
 #define VXSROM_TESTS_UNIT_FAKE_LIBRARY_H_
 
@@ -42,13 +42,28 @@ const ControllerLibrary& FakeLibrary();
 std::vector<uint8_t> FakeImage(const std::wstring& firmware_path,
                                uint32_t size);
 
-/// Keeps the kinds of the events reported.
+/// Keeps the names of the facts the tests look at, in order: the choice
+/// of the target, the listing's closing note, a held stop and the closing
+/// counts of a write to all.
 class RecordingReporter : public Reporter {
  public:
-  void Report(const Event& event) override { events.push_back(event); }
-  /// How many events of kind were reported.
-  size_t Count(EventKind kind) const;
-  std::vector<Event> events;
+  void NoController() override { told.push_back("NoController"); }
+  void AddressNotFound(PciAddress, const std::vector<PciAddress>&) override { told.push_back("AddressNotFound"); }
+  void SeveralControllers(const std::vector<PciAddress>&) override { told.push_back("SeveralControllers"); }
+  void UnsupportedChip(const ControllerSeen&) override { told.push_back("UnsupportedChip"); }
+  void RevisionMismatch(const ControllerSeen&, uint8_t) override { told.push_back("RevisionMismatch"); }
+  void TargetChosen(const ControllerSeen&) override { told.push_back("TargetChosen"); }
+  void ListedUnsupportedNote() override { told.push_back("ListedUnsupportedNote"); }
+  void StopHeld(StopScope, PciAddress, uint32_t) override { told.push_back("StopHeld"); }
+  void WriteAllSummary(const WriteTally& t, const std::wstring&) override {
+    told.push_back("WriteAllSummary");
+    tally = t;
+  }
+  /// How many times name was told.
+  size_t Count(const std::string& name) const;
+
+  std::vector<std::string> told;
+  WriteTally tally;  ///< The last WriteAllSummary's.
 };
 
 #endif  // VXSROM_TESTS_UNIT_FAKE_LIBRARY_H_

@@ -50,7 +50,7 @@ TEST(Report, PoolDaysLeftAndWatermark) {
   ReportData data;
   data.pool.free = 90;
   data.pool_days = {{"2026-12-01", 20}, {"2026-12-02", 10}};
-  data.low_water = "100";
+  data.low_water = 100;
   ReportWindow window;
   window.since = "2026-12-01T00:00:00Z";
   const LineReport r = MakeReport(data, window, "2026-12-04T00:00:00Z");

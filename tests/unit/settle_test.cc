@@ -15,7 +15,7 @@ struct Line {
     store = Store::Open("sqlite::memory:", &why);
     journal = Journal::Open(":memory:", false, &why);
     EXPECT_TRUE(store && journal) << why;
-    EXPECT_EQ(store->AddRanges({{kFirst, kFirst + 9}}, &why), StoreStatus::kOk) << why;
+    EXPECT_EQ(store->AddRanges({{kFirst, kFirst + 9}}, "pool add", &why), StoreStatus::kOk) << why;
   }
   /// Reserves n numbers for a run of station "st" on host.
   std::vector<uint64_t> Reserve(const std::string& run_id, size_t n, const std::string& host = "pc") {

@@ -109,7 +109,7 @@ std::unique_ptr<Store> FlakyStore(FlakyDatabase** flaky) {
   std::string reason;
   std::unique_ptr<Store> store = Store::Open(std::unique_ptr<Database>(*flaky), {std::chrono::milliseconds(1), std::chrono::milliseconds(4), std::chrono::milliseconds(300)}, &reason);
   EXPECT_TRUE(store) << reason;
-  EXPECT_EQ(store->AddRanges({{kBase, kBase + 255}}, &reason), StoreStatus::kOk) << reason;
+  EXPECT_EQ(store->AddRanges({{kBase, kBase + 255}}, "pool add", &reason), StoreStatus::kOk) << reason;
   return store;
 }
 
@@ -280,8 +280,8 @@ TEST(VxromStore, RangesAddedInOnePass) {
     std::string reason;
     std::unique_ptr<Store> store = Store::Open("sqlite::memory:", &reason);
     ASSERT_TRUE(store) << reason;
-    ASSERT_EQ(store->AddRanges({At(0x10, 0x1F), At(0x30, 0x30), At(0x100, 0x1FF)}, &reason), StoreStatus::kOk) << reason;
-    const StoreStatus status = store->AddRanges(c.ranges, &reason);
+    ASSERT_EQ(store->AddRanges({At(0x10, 0x1F), At(0x30, 0x30), At(0x100, 0x1FF)}, "pool add", &reason), StoreStatus::kOk) << reason;
+    const StoreStatus status = store->AddRanges(c.ranges, "pool add", &reason);
     PoolCounts counts;
     ASSERT_EQ(store->Counts(&counts, &reason), StoreStatus::kOk);
     if (!c.overlaps) {
@@ -298,8 +298,8 @@ TEST(VxromStore, RangesAddedInOnePass) {
   std::unique_ptr<Store> store = Store::Open("sqlite::memory:", &reason);
   std::vector<std::pair<uint64_t, uint64_t>> scattered;
   for (uint64_t i = 0; i < 1000; ++i) scattered.push_back(At(3 * i, 3 * i));
-  ASSERT_EQ(store->AddRanges(scattered, &reason), StoreStatus::kOk) << reason;
-  EXPECT_EQ(store->AddRanges({At(2997, 2998)}, &reason), StoreStatus::kRefused);
+  ASSERT_EQ(store->AddRanges(scattered, "pool add", &reason), StoreStatus::kOk) << reason;
+  EXPECT_EQ(store->AddRanges({At(2997, 2998)}, "pool add", &reason), StoreStatus::kRefused);
   PoolCounts counts;
   ASSERT_EQ(store->Counts(&counts, &reason), StoreStatus::kOk);
   EXPECT_EQ(counts.free, 1000u);
@@ -309,7 +309,7 @@ TEST(VxromStore, ReservationsAcrossRangesAndSerials) {
   std::string reason;
   std::unique_ptr<Store> store = Store::Open("sqlite::memory:", &reason);
   ASSERT_TRUE(store) << reason;
-  ASSERT_EQ(store->AddRanges({At(1, 1), At(3, 3), At(5, 6), At(9, 9)}, &reason), StoreStatus::kOk);
+  ASSERT_EQ(store->AddRanges({At(1, 1), At(3, 3), At(5, 6), At(9, 9)}, "pool add", &reason), StoreStatus::kOk);
   struct Case {
     const char* run;
     std::vector<BoardClaim> boards;
@@ -358,11 +358,11 @@ TEST(VxromStore, BusyDatabaseWaitedForOnce) {
   EXPECT_EQ(store->History({}, &records, &reason), StoreStatus::kOk) << reason;
   EXPECT_TRUE(Store::Open("sqlite:" + file.path, &reason)) << reason;
   // The wait is had once: a busy database is no reason to try again.
-  EXPECT_EQ(store->AddRanges({At(0, 9)}, &reason), StoreStatus::kUnavailable);
+  EXPECT_EQ(store->AddRanges({At(0, 9)}, "pool add", &reason), StoreStatus::kUnavailable);
   EXPECT_NE(reason.find("SQLSTATE 55P03"), std::string::npos) << reason;
   EXPECT_EQ(reason.find("attempts"), std::string::npos) << reason;
   writer->Rollback();
-  EXPECT_EQ(store->AddRanges({At(0, 9)}, &reason), StoreStatus::kOk) << reason;
+  EXPECT_EQ(store->AddRanges({At(0, 9)}, "pool add", &reason), StoreStatus::kOk) << reason;
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "words/console_reporter.h"
 #include "device/exit_codes.h"
 #include "device/library_loader.h"
 #include "device/listing.h"
@@ -11,8 +10,9 @@
 #include "platform/text.h"
 #include "rom/image_source.h"
 #include "rom/job.h"
-#include "vxrom/store_access.h"
 #include "vxrom/output.h"
+#include "vxrom/store_access.h"
+#include "words/console_reporter.h"
 
 namespace {
 
@@ -98,14 +98,11 @@ int ChooseBoards(const VxromOptions& options, std::vector<BoardState>* boards) {
   StartedLibrary library;
   int result = library.Start(session);
   if (result != 0) return result;
-  RomBuffer image;
-  uint8_t revision = NO_REVISION;
-  if ((result = LoadSomeDevices(session)) == 0 &&
-      (result = AllocateRomBuffer(session, kMaxImageSize, &image)) == 0 &&
-      (result = UpdateImage(job, nullptr, image.get())) == 0)
-    result = ImageRevision(job, image.get(), kMaxImageSize, &revision);
-  if (result == 0) result = TakeBoards(options, session, revision, boards);
-  return library.Stop(session, result);
+  PreparedImage image;
+  if ((result = LoadSomeDevices(session)) == 0)
+    result = PrepareImage(job, nullptr, RevisionCheck::kByCaller, &image);
+  if (result == 0) result = TakeBoards(options, session, image.revision, boards);
+  return library.Stop(session, static_cast<ExitCode>(result));
 }
 
 int SkipProgrammed(const VxromOptions& options, Store& store, std::vector<BoardState>* boards) {
@@ -127,7 +124,10 @@ int SkipProgrammed(const VxromOptions& options, Store& store, std::vector<BoardS
     if (status != StoreStatus::kOk) return StoreFailure(status, reason);
     if (!record) continue;
     if (b.rework) {
-      b.supersedes.push_back(*b.rom_eui);
+      // The board keeps the number history gives it; a serial named for
+      // it must be that number's (scan.cc refuses another).
+      b.keeps = true;
+      b.eui = b.rom_eui;
       b.rom_serial = record->serial;
       continue;
     }

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 
-#include "words/console_reporter.h"
 #include "device/exit_codes.h"
 #include "device/library_loader.h"
 #include "device/session.h"
 #include "device/target.h"
+#include "line/record_json.h"
+#include "line/serials.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/private_folder.h"
@@ -16,19 +17,18 @@
 #include "platform/text.h"
 #include "rom/image_source.h"
 #include "rom/job.h"
-#include "vxrom/provision/board_choice.h"
 #include "store/delivery.h"
-#include "device/exit_codes.h"
 #include "store/journal.h"
+#include "store/recovery.h"
+#include "vxrom/output.h"
+#include "vxrom/provision/board_choice.h"
+#include "vxrom/provision/job_files.h"
 #include "vxrom/provision/line_host.h"
 #include "vxrom/provision/line_run.h"
 #include "vxrom/provision/provision_view.h"
 #include "vxrom/provision/scan.h"
-#include "line/record_json.h"
-#include "store/recovery.h"
-#include "line/serials.h"
-#include "vxrom/output.h"
 #include "vxrom/store_access.h"
+#include "words/console_reporter.h"
 
 namespace {
 
@@ -40,11 +40,15 @@ void Reason(const std::string& text) {
 /// boards to program.  @return 0, -21 or a store failure's code.
 int CheckPoolCovers(const VxromOptions& options, Store& store, const std::vector<BoardState>& boards) {
   if (options.no_eui) return 0;
+  // A board that keeps its number takes none from the pool.
   const size_t wanted = static_cast<size_t>(std::count_if(
-      boards.begin(), boards.end(), [](const BoardState& b) { return b.stage != BoardStage::kSkipped; }));
+      boards.begin(), boards.end(), [](const BoardState& b) { return b.stage != BoardStage::kSkipped && !b.keeps; }));
   PoolCounts counts;
   std::string reason;
-  const StoreStatus status = store.Counts(&counts, &reason);
+  StoreStatus status = store.Counts(&counts, &reason);
+  std::optional<uint64_t> low;
+  if (status == StoreStatus::kOk)
+    status = Watermark(options, store, counts.free >= wanted ? counts.free - wanted : 0, &low, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   if (counts.free >= wanted) return 0;
   Reason("the pool has " + std::to_string(counts.free) + " free EUI-64" + (counts.free == 1 ? "" : "s") +
@@ -91,7 +95,8 @@ RunIdentity NewRun(const VxromOptions& options) {
 /// What every board's worker is handed.
 std::vector<WorkerTask> Tasks(const VxromOptions& options, const RunIdentity& run,
                               const StoreName& store, const std::string& journal,
-                              const std::string& folder, const std::vector<BoardState>& boards) {
+                              const std::string& folder, const std::string& job,
+                              const std::vector<BoardState>& boards) {
   std::vector<WorkerTask> tasks;
   for (const BoardState& b : boards) {
     WorkerTask t;
@@ -102,9 +107,12 @@ std::vector<WorkerTask> Tasks(const VxromOptions& options, const RunIdentity& ru
     t.eui_folder = folder;
     t.run_id = run.run_id;
     t.station = run.station;
-    t.serial = b.serial;
+    // A board that keeps its number keeps its serial, unless named anew.
+    t.serial = b.serial || !b.keeps ? b.serial : b.rom_serial;
     t.chip_revision = b.chip_revision;
     t.supersedes = b.supersedes;
+    t.keeps = b.keeps;
+    t.job = job;
     t.journal = journal;
     t.store_id = store.id;
     t.store_url = store.url;
@@ -170,17 +178,22 @@ std::unique_ptr<Journal> PrepareStation(Store& store, const StoreName& name, con
 
 }  // namespace
 
-int ProvisionCommand(const VxromOptions& options) {
-  const std::string url = StoreUrl(options);
+int ProvisionCommand(const VxromOptions& given) {
+  const std::string url = StoreUrl(given);
   std::unique_ptr<Store> store = OpenStore(url);
   if (!store) return kExitDatabase;
   const StoreName name = {store->store_id(), MaskCredentials(url)};
-  const RunIdentity run = NewRun(options);
+  const RunIdentity run = NewRun(given);
   int result = 0;
   std::unique_ptr<Journal> journal = PrepareStation(*store, name, run, &result);
   if (!journal) return result;
+  // With a released job, its files stand in for the operator's.
+  VxromOptions options = given;
+  RunFolder folder;
+  std::string job;
   std::vector<BoardState> boards;
-  if ((result = ChooseBoards(options, &boards)) != 0 ||
+  if ((result = TakeJob(*store, folder, &options, &job)) != 0 ||
+      (result = ChooseBoards(options, &boards)) != 0 ||
       (result = SkipProgrammed(options, *store, &boards)) != 0 ||
       (result = CheckPoolCovers(options, *store, boards)) != 0 ||
       (result = BindSerials(options, *store, &boards)) != 0)
@@ -188,12 +201,12 @@ int ProvisionCommand(const VxromOptions& options) {
   // From the reservation on, a stop request lets the run settle every
   // number it holds.
   platform::HoldStopRequests();
-  std::string reason, folder;
+  std::string reason;
   if (!options.no_eui) {
     std::vector<BoardClaim> claims;
     std::vector<BoardState*> taking;
     for (BoardState& b : boards) {
-      if (b.stage == BoardStage::kSkipped) continue;
+      if (b.stage == BoardStage::kSkipped || b.keeps) continue;
       claims.push_back({FormatPciAddress(b.address), b.serial, b.rework});
       taking.push_back(&b);
     }
@@ -201,13 +214,11 @@ int ProvisionCommand(const VxromOptions& options) {
     const StoreStatus status = store->Reserve(run, claims, false, &numbers, &reason);
     if (status != StoreStatus::kOk) return StoreFailure(status, reason);
     for (size_t i = 0; i < taking.size(); ++i) taking[i]->eui = numbers[i];
-    std::wstring why;
-    if (!platform::MakePrivateFolder("vxrom", &folder, &why))
-      Reason(platform::Utf8FromWide(why) + ": every board fails before its erase");
+    if (!folder.Make()) Reason("every board fails before its erase");
   }
   LineSetup setup;
   platform::ExecutablePath(&setup.program);
-  setup.tasks = Tasks(options, run, name, journal->path(), folder, boards);
+  setup.tasks = Tasks(options, run, name, journal->path(), folder.path(), job, boards);
   setup.jobs = options.jobs;
   setup.board_seconds = options.board_timeout;
   setup.store = name;
@@ -220,7 +231,6 @@ int ProvisionCommand(const VxromOptions& options) {
   const ProvisionTally tally = ProvisionRun(*host, *journal, delivery, view, setup, boards).Run();
   view.Summary(tally);
   const DeliveryTally delivered = delivery.Finish();
-  platform::RemovePrivateFolder(folder);
   if (tally.untouched > 0)
     Reason("a request to stop: the boards in progress were finished, " +
            std::to_string(tally.untouched) + " left untouched");

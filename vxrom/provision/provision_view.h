@@ -37,6 +37,7 @@ struct BoardState {
   std::optional<std::string> rom_serial;  ///< That number's serial, when programmed.
   bool rework = false;                    ///< --rework names it.
   std::vector<uint64_t> supersedes;       ///< Numbers its rework takes off it.
+  bool keeps = false;                     ///< Its rework keeps the number it carries (eui).
 };
 
 /// The closing counts.

@@ -6,15 +6,13 @@
 #include "device/exit_codes.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "device/exit_codes.h"
-#include "vxrom/store_access.h"
 #include "vxrom/output.h"
+#include "vxrom/store_access.h"
 
 namespace {
 
 /// Larger than this, a slot map is no slot map.
 const size_t kLargestSlots = 1u << 20;
-
 
 void Reason(const std::string& text) {
   VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
@@ -56,7 +54,7 @@ StoreStatus Refusal(const std::string& serial, BoardState& board,
   if (!record) return StoreStatus::kOk;
   uint64_t number = 0;
   if (board.rework) {
-    if (record->eui64 && ParseEui64(*record->eui64, &number) &&
+    if (record->eui64 && ParseEui64(*record->eui64, &number) && !(board.keeps && board.eui == number) &&
         std::find(board.supersedes.begin(), board.supersedes.end(), number) == board.supersedes.end())
       board.supersedes.push_back(number);
     return StoreStatus::kOk;
@@ -154,8 +152,3 @@ int AssignSerials(const VxromOptions& options, const SerialRules& rules, const S
   if (result != 0 || !options.scan) return result;
   return ScanSerials(rules, slots, programmed, read, boards);
 }
-
-
-
-
-

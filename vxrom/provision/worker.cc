@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <memory>
 
-#include "words/console_reporter.h"
 #include "device/exit_codes.h"
 #include "device/library_loader.h"
 #include "device/session.h"
 #include "device/target.h"
+#include "line/worker_protocol.h"
 #include "platform/digest.h"
 #include "platform/files.h"
 #include "platform/output_file.h"
@@ -20,7 +20,7 @@
 #include "store/journal.h"
 #include "store/store.h"
 #include "vxrom/output.h"
-#include "line/worker_protocol.h"
+#include "words/console_reporter.h"
 
 namespace {
 
@@ -41,20 +41,24 @@ const char* PhaseName(RomOperation operation) {
 
 /// The progress goes to the parent as messages; the reasons, in vxrom's
 /// words, to standard error, which the parent reads too.
-class WorkerReporter : public Reporter {
+class WorkerReporter : public ConsoleReporter {
  public:
   explicit WorkerReporter(const Console& console)
-      : words_(console, L"--address", L"--no-revision-check") {}
+      : ConsoleReporter(console, L"--address", L"--no-revision-check") {}
 
-  void Report(const Event& e) override {
-    if ((e.kind == EventKind::kOperationStarted || e.kind == EventKind::kOperationProgress) &&
-        e.operation != RomOperation::kDumpRead)
-      SendToParent(PhaseMessage{PhaseName(e.operation), e.percent});
-    words_.Report(e);
+  void OperationStarted(const RunningOperation& op) override {
+    SendPhase(op, 0);
+    ConsoleReporter::OperationStarted(op);
+  }
+  void OperationProgress(const RunningOperation& op, uint32_t done, uint32_t percent) override {
+    SendPhase(op, percent);
+    ConsoleReporter::OperationProgress(op, done, percent);
   }
 
  private:
-  ConsoleReporter words_;
+  static void SendPhase(const RunningOperation& op, uint32_t percent) {
+    if (op.operation != RomOperation::kDumpRead) SendToParent(PhaseMessage{PhaseName(op.operation), percent});
+  }
 };
 
 /// What the worker found out about its board.
@@ -84,7 +88,7 @@ int WriteEuiFile(const WorkerTask& task, std::wstring* path) {
   return kExitFile;
 }
 
-int ProgramBoard(RomJob& job, RomBuffer& image, BoardFacts* facts) {
+int ProgramBoard(RomJob& job, PreparedImage& prepared, BoardFacts* facts) {
   DeviceSession& session = job.session;
   SelectedControllerGuard guard(session);
   int result = OpenTarget(session, NO_REVISION);
@@ -94,20 +98,16 @@ int ProgramBoard(RomJob& job, RomBuffer& image, BoardFacts* facts) {
   if (rom_type != 0) facts->rom_type = rom_type;
   SendToParent(TargetMessage{rom_type, geometry.mem_size, geometry.page_size,
                              (geometry.dev_code & kEraseBeforeWrite) != 0});
-  const uint32_t size = ImageSize(geometry);
-  if ((result = AllocateRomBuffer(session, size, &image)) != 0) return result;
-  if ((result = UpdateImage(job, &geometry, image.get())) != 0) return result;
-  uint8_t revision = NO_REVISION;
-  if ((result = ImageRevision(job, image.get(), size, &revision)) != 0) return result;
-  if (revision != NO_REVISION && (result = CheckSelectedRevision(session, revision)) != 0)
-    return result;
-  facts->image_sha256 = platform::Sha256Hex(image.get(), size);
+  if ((result = PrepareImage(job, &geometry, RevisionCheck::kSelected, &prepared)) != 0) return result;
+  uint8_t* image = prepared.bytes.get();
+  const uint32_t size = prepared.size;
+  facts->image_sha256 = platform::Sha256Hex(image, size);
   SendToParent(ImageMessage{*facts->image_sha256});
   // From here on the board may carry the number, whatever happens next.
   facts->touching = true;
   SendToParent(TouchingMessage());
-  if ((result = EraseAndWrite(job, image.get(), size)) != 0) return result;
-  if ((result = VerifySrom(job, image.get(), size)) != 0) return result;
+  if ((result = EraseAndWrite(job, image, size)) != 0) return result;
+  if ((result = VerifySrom(job, image, size)) != 0) return result;
   const LibraryStatus status = session.library->GetDeviceInfo(session.devices.open_address, &facts->info);
   if (status != 0) {
     VxromReasons().Reason(L"the verified ROM could not be read back (library status %d)", status);
@@ -169,6 +169,7 @@ std::vector<Settlement> Settle(const WorkerTask& task, const BoardFacts& facts, 
   if (!reason.empty()) r->reason = platform::Utf8FromWide(reason);
   r->duration_s = seconds;
   r->version = VXROM_VERSION;
+  if (!task.job.empty()) r->job = task.job;
   std::vector<Settlement> settlements(1);
   r->result = CheckNumber(task, facts, r, &settlements);
   Settlement& own = settlements[0];
@@ -179,6 +180,10 @@ std::vector<Settlement> Settle(const WorkerTask& task, const BoardFacts& facts, 
                 : facts.touching ? Outcome::kSpoiled
                                  : Outcome::kReleased;
   own.record = *r;
+  // A number the board keeps is no run's reservation: it stays
+  // programmed, or is spoiled when its rework failed after the erase.
+  own.any_holder = task.keeps;
+  if (task.keeps && own.outcome == Outcome::kReleased) own.outcome = Outcome::kProgrammed;
   if (facts.touching) {
     const std::vector<Settlement> retired = Superseded(task, *r);
     settlements.insert(settlements.end(), retired.begin(), retired.end());
@@ -233,10 +238,10 @@ int WorkerCommand(const std::vector<std::wstring>& words) {
     StartedLibrary library;
     result = library.Start(session);
     if (result == 0) {
-      RomBuffer image;
+      PreparedImage image;
       result = ProgramBoard(job, image, &facts);
       NoticeStopRequest(session, &job.stop);
-      result = library.Stop(session, result);
+      result = library.Stop(session, static_cast<ExitCode>(result));
     }
   }
   if (!job.eui64_path.empty()) {

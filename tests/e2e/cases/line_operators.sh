@@ -109,7 +109,7 @@ T
   head -1 out.txt | grep -q '^STARTED  *STATION  *ADDRESS  *SERIAL  *EUI-64  *NOW  *RESULT$' || { cat out.txt >&2; fail "header"; }
   grep -q '  spoiled  *failed (-8)' out.txt || { cat out.txt >&2; fail "the failed attempt"; }
   vxrom history --csv --db "$DB"
-  head -1 out.txt | tr -d '\r' | grep -q ',version,run_id,eui_state$' || fail "CSV header"
+  head -1 out.txt | tr -d '\r' | grep -q ',version,job,run_id,eui_state$' || fail "CSV header"
   grep -q ',0x1106,0x3483,' out.txt || { cat out.txt >&2; fail "subsystem IDs in hexadecimal"; }
   vxrom history --eui 02:00:00:00:00:00:00:07 --db "$DB"
   expect_status 0

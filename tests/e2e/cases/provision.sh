@@ -29,7 +29,7 @@ case_pool_ranges() {
     expect_pool 16777200 0 0 0
   done <<< "$RANGES"
   vxrom pool status --json --db "$DB"
-  expect_out <<< '{"free":16777200,"reserved":0,"programmed":0,"spoiled":0,"next":"02-00-00-00-00-00-00-10","journal_waiting":0}'
+  expect_out <<< '{"free":16777200,"reserved":0,"programmed":0,"spoiled":0,"next":"02-00-00-00-00-00-00-10","journal_waiting":0,"low_water":null}'
   printf '02-00-00-00-00-00-00-01\n\n02-00-00-00-00-00-00-02\n02-00-00-00-00-00-00-01\n' > twice.txt
   printf '02-00-00-00-00-00-00-03\n03-00-00-00-00-00-00-04\n' > group.txt
   printf '02-00-00-00-00-00-00-0f\n02-00-00-00-00-00-00-10\n' > overlap.txt
@@ -42,7 +42,7 @@ case_pool_ranges() {
   expect_status 0
   expect_out <<< 'added 3 EUI-64s in 2 ranges: 02-00-00-00-00-00-00-01 to 02-00-00-00-00-00-00-07'
   vxrom pool status --json --db "$DB"
-  expect_out <<< '{"free":16777203,"reserved":0,"programmed":0,"spoiled":0,"next":"02-00-00-00-00-00-00-01","journal_waiting":0}'
+  expect_out <<< '{"free":16777203,"reserved":0,"programmed":0,"spoiled":0,"next":"02-00-00-00-00-00-00-01","journal_waiting":0,"low_water":null}'
 }
 
 # Four boards, one whose ROM fails verification: the others programmed,
@@ -71,12 +71,12 @@ P
   expect_pool 6 0 3 1
   vxrom history --json --serial A1 --db "$DB"
   json_check 'assert [(r["address"], r["eui64"], r["result"], r["reason"]) for r in doc] == [("04:00.0", "02-56-58-00-00-00-00-00", 0, None)], doc
-assert sorted(doc[0]) == sorted("started finished station host serial address chip_revision rom_type firmware_version subsystem_vendor_id subsystem_id eui64 image_sha256 result reason duration_s version run_id eui_state".split())
+assert sorted(doc[0]) == sorted("started finished station host serial address chip_revision rom_type firmware_version subsystem_vendor_id subsystem_id eui64 image_sha256 result reason duration_s version job run_id eui_state".split())
 assert doc[0]["firmware_version"] == "2.0.2.6-1.B" and doc[0]["subsystem_vendor_id"] == "0x1106" and len(doc[0]["image_sha256"]) == 64'
   # The board carries the number history gives it.
   $VXSIM show m.txt | sed 's/\r$//' | grep -A3 '^04:00.0' | grep -qx '  EUI-64 02-56-58-00-00-00-00-00' || fail "04:00.0 lacks its EUI-64"
   vxrom history --csv --eui 02-56-58-00-00-00-00-02 --db "$DB"
-  [ "$(sed -n 1p out.txt | tr -d '\r')" = "started,finished,station,host,serial,address,chip_revision,rom_type,firmware_version,subsystem_vendor_id,subsystem_id,eui64,image_sha256,result,reason,duration_s,version,run_id,eui_state" ] || fail "CSV header"
+  [ "$(sed -n 1p out.txt | tr -d '\r')" = "started,finished,station,host,serial,address,chip_revision,rom_type,firmware_version,subsystem_vendor_id,subsystem_id,eui64,image_sha256,result,reason,duration_s,version,job,run_id,eui_state" ] || fail "CSV header"
   [ "$(wc -l < out.txt)" -eq 2 ] && grep -q ',A3,06:00.0,4,.*,-8,' out.txt || { cat out.txt >&2; fail "CSV record"; }
   # The fault cleared, the batch again: the good boards are read, found
   # programmed and left alone; only the failed one is programmed.
@@ -96,14 +96,15 @@ assert doc[0]["firmware_version"] == "2.0.2.6-1.B" and doc[0]["subsystem_vendor_
   expect_status -4; expect_err_has '"A1" is the serial of the board at 04:00.0 already'
   cmp -s m-rom1.bin before1.bin || fail "a refused run touched a ROM"
   expect_pool 5 0 4 1
-  # One board reworked: a new number; the old one retired, so that
-  # history no longer has it programmed on a board that carries another.
-  vxrom provision fw4.mem cfg.ini --db "$DB" --rework 04:00.0 --serial 04:00.0=A1 --address 04:00.0 --expect 1
+  # One board reworked keeps the number history gives its serial: none
+  # taken from the pool, a second record of it programmed.
+  vxrom provision fw4.mem cfg.ini --db "$DB" --rework 04:00.0 --address 04:00.0 --expect 1
   expect_status 0
   expect_out_has '1 programmed, 0 failed, 0 untouched'
-  expect_pool 4 0 4 2
+  expect_pool 5 0 4 1
   vxrom history --json --eui 02-56-58-00-00-00-00-00 --db "$DB"
-  json_check 'assert [r["result"] for r in doc] == [0, -1] and "retired" in doc[1]["reason"], doc'
+  json_check 'assert [(r["result"], r["serial"], r["eui_state"]) for r in doc] == [(0, "A1", "programmed")] * 2, doc'
+  $VXSIM show m.txt | sed 's/\r$//' | grep -A3 '^04:00.0' | grep -qx '  EUI-64 02-56-58-00-00-00-00-00' || fail "04:00.0 lost its EUI-64"
 }
 
 # Refusals before any board is touched: the ROMs and the pool unchanged.
@@ -279,16 +280,32 @@ test_roles_on_a_shared_server() {
   expect_err_has 'as a database user that may create and alter the tables'
   vxrom pool add 02-00-00-00-00-00-00-00 02-00-00-00-00-00-00-FF --db "$engineer"
   expect_status 0
-  pg_sql engineer 'GRANT SELECT ON vxrom_schema TO station;
-GRANT SELECT, UPDATE ON vxrom_range TO station;
-GRANT SELECT, INSERT, UPDATE ON vxrom_eui, vxrom_history TO station;
-GRANT USAGE ON SEQUENCE vxrom_history_id_seq TO station'
-  vxrom provision fw4.mem cfg.ini --serial 04:00.0=R1 --db "$station"
+  vxrom job release usb3 fw4.mem cfg.ini --db "$engineer"
+  expect_status 0
+  pg_sql engineer "$(sed -n '/^    GRANT SELECT ON vxrom_schema/,/^$/p' "$E2E_EXAMPLES/../docs/guide.md")"
+  vxrom provision --job usb3 --serial 04:00.0=R1 --db "$station"
+  expect_status 0
+  # What only an engineer may do, the server itself refuses the station.
+  local words
+  while IFS='|' read -r words; do
+    # shellcheck disable=SC2086
+    vxrom $words --db "$station"
+    expect_status -22
+    expect_err_has 'permission denied'
+  done <<< 'pool add 02-00-00-00-00-00-01-00
+job release usb3 fw3.mem
+pool retire 02-00-00-00-00-00-00-F0 02-00-00-00-00-00-00-FF'
+  local sql
+  for sql in "UPDATE vxrom_history SET result = 0" "DELETE FROM vxrom_history" "DELETE FROM vxrom_log"; do
+    ! pg_sql station "$sql" 2> psql.txt || fail "the station's role may: $sql"
+    grep -q 'permission denied' psql.txt || { cat psql.txt >&2; fail "no refusal of $sql"; }
+  done
+  vxrom history verify --db "$station"
   expect_status 0
   vxrom provision fw4.mem cfg.ini --rework 05:00.0 --serial 05:00.0=r1 --db "$station"
   expect_status -24
   vxrom pool status --json --db "$station"
-  expect_out <<< '{"free":254,"reserved":0,"programmed":2,"spoiled":0,"next":"02-00-00-00-00-00-00-02","journal_waiting":0}'
+  expect_out <<< '{"free":254,"reserved":0,"programmed":2,"spoiled":0,"next":"02-00-00-00-00-00-00-02","journal_waiting":0,"low_water":null}'
   vxrom history --json --serial R1 --db "$station"
   json_check 'assert [(r["address"], r["eui64"], r["result"]) for r in doc] == [("04:00.0", "02-00-00-00-00-00-00-00", 0)], doc'
   ! pg_sql station 'CREATE TABLE vxrom_more (x INT)' 2> psql.txt || fail "the station's role made a table"
@@ -312,11 +329,11 @@ INSERT INTO vxrom_eui VALUES (-9054953243758559232, 'programmed', 'r', 's', 'h',
   (-9054953243758559231, 'reserved', 'r', 's', 'h', 1, '05:00.0', NULL, 't'),
   (9151314442816847871, 'spoiled', 'r', 's', 'h', 1, '06:00.0', NULL, 't')"
   vxrom pool status --json --db "$DB"
-  expect_out <<< '{"free":14,"reserved":1,"programmed":1,"spoiled":1,"next":"02-56-58-00-00-00-00-02","journal_waiting":0}'
+  expect_out <<< '{"free":14,"reserved":1,"programmed":1,"spoiled":1,"next":"02-56-58-00-00-00-00-02","journal_waiting":0,"low_water":null}'
   pg_sql vxrom 'SELECT eui64 FROM vxrom_eui ORDER BY eui_key' > euis.txt
   expect_file euis.txt <<< $'02-56-58-00-00-00-00-00\n02-56-58-00-00-00-00-01\nFE-FF-FF-FF-FF-FF-FF-FF'
   pg_sql vxrom 'SELECT id, version, length(store_id) FROM vxrom_schema' > schema.txt
-  expect_file schema.txt <<< '1|3|32'
+  expect_file schema.txt <<< '1|4|32'
   ! pg_sql vxrom "UPDATE vxrom_eui SET state = 'lost'" 2> /dev/null || fail "a state outside the four was taken"
 }
 
