@@ -51,12 +51,11 @@ int FirmwareRevision(const VxromOptions& options, uint8_t* revision) {
   job.firmware_path = options.firmware_path;
   job.config_path = options.config_path;
   StartedLibrary library;
-  int result = library.Start(session);
-  if (result != 0) return result;
-  RomBuffer image;
-  if ((result = AllocateRomBuffer(session, kMaxImageSize, &image)) == 0 &&
-      (result = UpdateImage(job, nullptr, image.get())) == 0)
-    result = ImageRevision(job, image.get(), kMaxImageSize, revision);
+  ExitCode result = library.Start(session);
+  if (result != kExitOk) return result;
+  PreparedImage image;
+  result = PrepareImage(job, nullptr, RevisionCheck::kByCaller, &image);
+  *revision = image.revision;
   return library.Stop(session, result);
 }
 
