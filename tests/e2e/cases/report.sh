@@ -11,7 +11,8 @@ STATION2='Prüfplatz-2 ü'
 ODD_SERIAL='<script>alert(1)</script>'
 
 # A line's day: three boards at bench-1, the second failing its verify;
-# that board passing its second attempt at another station; then a
+# that board passing its second attempt at another station, from the
+# released job fw; then a
 # record of the day before, delivered late (as a station's journal
 # delivers what it kept while the database was away), with markup and
 # quotes in it.
@@ -24,7 +25,9 @@ line_day() {
   vxrom provision fw4.mem cfg.ini --station bench-1 --serial 04:00.0=S1 --serial 05:00.0=S2 --serial 06:00.0=S3 --db "$DB"
   expect_status -20
   vxsim fault m.txt 05:00.0 clear
-  vxrom provision fw4.mem cfg.ini --station "$STATION2" --serial 05:00.0=s2 --db "$DB"
+  vxrom job release fw fw4.mem cfg.ini --db "$DB"
+  expect_status 0
+  vxrom provision --job fw --station "$STATION2" --serial 05:00.0=s2 --db "$DB"
   expect_status 0
   local day
   day=$(python3 -c 'import datetime; print((datetime.datetime.now(datetime.timezone.utc) - datetime.timedelta(days=1)).strftime("%Y-%m-%dT%H:%M:%SZ"))')
@@ -80,6 +83,9 @@ f = doc["failures"]
 assert f["total"] == 2 and [b["result"] for b in f["pareto"]] == [-8, -5], f
 assert "#: verify mismatch: # of # bytes differ" in [b for b in f["pareto"] if b["result"] == -8][0]["reason"], f
 assert [r["serial"] for r in f["latest"]] == ["S2", "'"$ODD_SERIAL"'"], f["latest"]'
+  # A job by its name takes its every version.
+  vxrom report --json --job fw --db "$DB"
+  json_check 'assert doc["boards"] == doc["final_pass"] == doc["attempts"] == 1, doc'
   vxrom report -o report.html --db "$DB"
   expect_status 0
   [ ! -s out.txt ] || fail "the page went to standard output too"
@@ -146,11 +152,21 @@ test_windows_and_mistakes() {
 --json --station nowhere|0|assert doc["boards"] == 0 and doc["pool"]["free"] == 96, doc
 --json --station bench-1|0|assert [s["station"] for s in doc["stations"]] == ["bench-1"] and doc["boards"] == 4 and doc["final_pass"] == 2, doc
 --json --job nothing|0|assert doc["boards"] == 0, doc
+--json --job fw|0|assert [s["station"] for s in doc["stations"]] == ["Prüfplatz-2 ü"] and doc["boards"] == doc["first_pass"] == 1, doc
+--json --job fw@1|0|assert doc["boards"] == 1 and doc["window"]["job"] == "fw@1", doc
+--json --job fw@2|0|assert doc["boards"] == 0, doc
 --since today|-4|why:--since "today" is not a date or time
 --station bench-1|-4|why:-o FILE names the page to write
 -o no/such/folder/r.html|-12|why:cannot write the report
 T
   expect_no_file no
+  # The pool's watermark, once set above the free numbers, warns.
+  vxrom pool low-water 200 --db "$DB"
+  expect_status 0
+  vxrom report --json --db "$DB"
+  json_check 'assert doc["pool"]["low_water"] == 200 and doc["pool"]["below_low_water"], doc["pool"]'
+  vxrom report -o low.html --db "$DB"
+  grep -qF 'id="pool-warning"' low.html || fail "no warning below the watermark"
   vxrom report --since 2000-01-01 --until 2000-01-02 -o empty.html --db "$DB"
   expect_status 0
   grep -qF 'nothing in this window' empty.html || fail "the empty window's charts say nothing"
