@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "vxsrom/command_line.h"
 #include "device/rom_types.h"
+#include "vxsrom/command_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FILE* quiet = freopen("/dev/null", "w", stdout);

@@ -3,9 +3,9 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include "line/record_json.h"
 #include "platform/files.h"
 #include "platform/program.h"
-#include "line/record_json.h"
 #include "store/store.h"
 
 namespace {

@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "store/db.h"
 #include "line/record.h"
+#include "store/db.h"
 
 /// A store as the journal names it: its id (the same store whatever URL
 /// reaches it) and its URL with any password masked, for people.

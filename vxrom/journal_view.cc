@@ -1,9 +1,9 @@
 #include "vxrom/journal_view.h"
 
-#include "platform/text.h"
 #include "device/exit_codes.h"
-#include "store/journal.h"
 #include "line/record_json.h"
+#include "platform/text.h"
+#include "store/journal.h"
 #include "store/store.h"
 #include "vxrom/output.h"
 

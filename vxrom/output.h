@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "words/voice.h"
 #include "device/controller_library.h"
+#include "words/voice.h"
 
 /// vxrom's reasons on standard error ("vxrom: ...").
 const Console& VxromReasons();

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "vxrom/options.h"
 #include "store/store.h"
+#include "vxrom/options.h"
 #include "vxrom/store_access.h"
 
 /// pool add, pool import, pool status.  @return the exit code.

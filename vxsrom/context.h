@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "vxsrom/command_line.h"
-#include "words/voice.h"
-#include "words/console_reporter.h"
 #include "device/session.h"
 #include "rom/job.h"
+#include "vxsrom/command_line.h"
+#include "words/console_reporter.h"
+#include "words/voice.h"
 
 /// Everything one run shares between the driver and the actions.
 struct Context {

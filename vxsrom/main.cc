@@ -2,12 +2,12 @@
 #include <string>
 #include <vector>
 
-#include "words/voice.h"
-#include "vxsrom/driver.h"
 #include "device/exit_codes.h"
 #include "platform/console.h"
 #include "platform/program.h"
 #include "platform/stop.h"
+#include "vxsrom/driver.h"
+#include "words/voice.h"
 
 #ifdef _WIN32
 // The C runtime calls it under -municode; it declares no prototype.

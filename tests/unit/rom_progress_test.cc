@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "words/console_reporter.h"
 #include "device/session.h"
 #include "rom/progress.h"
 #include "unit/fake_host.h"
+#include "words/console_reporter.h"
 
 namespace {
 

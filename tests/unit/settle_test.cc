@@ -2,7 +2,9 @@
 // delivered late from the journal, recovered after a run died.
 #include <gtest/gtest.h>
 
+#include "line/chain.h"
 #include "store/delivery.h"
+#include "store/ledger.h"
 #include "store/recovery.h"
 
 namespace {
@@ -112,3 +114,34 @@ TEST(Settle, RecoveryTakesTheJournalsWordAndLeavesLiveRunsAlone) {
 }
 
 }  // namespace
+
+TEST(Chain, CanonicalEntriesNeverCoincide) {
+  const std::vector<std::vector<FieldValue>> fields = {
+      {FieldValue("ab"), FieldValue("c")}, {FieldValue("a"), FieldValue("bc")}, {FieldValue(int64_t{1})}, {FieldValue("1")}, {FieldValue()}, {FieldValue("")}, {FieldValue(1.5)}, {FieldValue(1.0)}};
+  for (size_t i = 0; i < fields.size(); ++i)
+    for (size_t j = i + 1; j < fields.size(); ++j)
+      EXPECT_NE(CanonicalEntry("k", 1, fields[i]), CanonicalEntry("k", 1, fields[j])) << i << " " << j;
+}
+
+TEST(Chain, LateAndRepeatedDeliveriesKeepItWhole) {
+  Line line;
+  const std::vector<uint64_t> numbers = line.Reserve("run", 2);
+  std::string why;
+  const Settlement first = Programmed("run", numbers[0]);
+  for (const Settlement& s : {first, Programmed("run", numbers[1]), first})
+    ASSERT_EQ(line.store->Settle(s, &why), StoreStatus::kOk) << why;
+  ChainCheck check;
+  ASSERT_EQ(VerifyChain(*line.store, &check, &why), StoreStatus::kOk) << why;
+  EXPECT_FALSE(check.break_at) << check.broken;
+  EXPECT_EQ(check.entries, 3);  // The pool's range, then two records.
+  ASSERT_EQ(line.store->Transact(
+                Access::kWrite, [](Transaction& tx, std::string*) {
+                  return tx.Execute("UPDATE vxrom_history SET duration_s = 2 WHERE seq = 2") ? StoreStatus::kOk
+                                                                                             : tx.Failed();
+                },
+                &why),
+            StoreStatus::kOk);
+  ASSERT_EQ(VerifyChain(*line.store, &check, &why), StoreStatus::kOk) << why;
+  EXPECT_EQ(check.break_at, 2);
+  EXPECT_NE(check.broken.find("was changed"), std::string::npos) << check.broken;
+}

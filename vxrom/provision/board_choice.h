@@ -7,9 +7,9 @@
 
 #include <vector>
 
+#include "store/store.h"
 #include "vxrom/options.h"
 #include "vxrom/provision/provision_view.h"
-#include "store/store.h"
 
 /// The controllers the firmware is for (and --address names), with what
 /// their ROMs hold; the others named on standard error.  The library is

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "line/board_limit.h"
-
 #include "device/exit_codes.h"
+#include "line/board_limit.h"
 #include "platform/text.h"
 #include "store/store.h"
 #include "vxrom/output.h"
@@ -19,7 +18,6 @@ void Reason(const std::string& text) {
 }
 
 }  // namespace
-
 
 ProvisionRun::ProvisionRun(LineHost& host, Journal& journal, SettlementSink& sink,
                            BoardObserver& observer, const LineSetup& setup,

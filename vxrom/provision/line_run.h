@@ -11,12 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "line/worker_protocol.h"
 #include "store/delivery.h"
 #include "store/journal.h"
 #include "vxrom/provision/line_host.h"
 #include "vxrom/provision/provision_view.h"
-#include "line/worker_protocol.h"
-
 
 /// What a run is set up with.
 struct LineSetup {
