@@ -113,7 +113,7 @@ endif()
 # Documents.  Linux: Markdown and manual pages, Debian's copyright and
 # changelog.  Windows: the same rendered as HTML, in both folders.
 set(VXSROM_PROGRAM_DOCS ${CMAKE_SOURCE_DIR}/docs/guide.md
-    ${CMAKE_SOURCE_DIR}/CHANGELOG.md)
+    ${CMAKE_SOURCE_DIR}/docs/report-example.png ${CMAKE_SOURCE_DIR}/CHANGELOG.md)
 set(VXSROM_SIM_DOCS ${CMAKE_SOURCE_DIR}/docs/simulator.md
     ${CMAKE_SOURCE_DIR}/docs/formats.md ${CMAKE_SOURCE_DIR}/CHANGELOG.md)
 if(WIN32)
@@ -122,8 +122,10 @@ if(WIN32)
   list(TRANSFORM VXSROM_HTML PREPEND ${VXSROM_DOCS_OUT}/)
   # All of them in both folders: the documents link to each other.
   install(FILES ${VXSROM_HTML} ${CMAKE_SOURCE_DIR}/CHANGELOG.md
+          ${CMAKE_SOURCE_DIR}/docs/report-example.png
           DESTINATION ${VXSROM_DOC_DIR} COMPONENT program)
   install(FILES ${VXSROM_HTML} ${CMAKE_SOURCE_DIR}/CHANGELOG.md
+          ${CMAKE_SOURCE_DIR}/docs/report-example.png
           DESTINATION ${VXSROM_SIM_DOC_DIR} COMPONENT simulator)
   # Named so that a double click opens them.
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${VXSROM_DOC_DIR}

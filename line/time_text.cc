@@ -82,21 +82,16 @@ bool Zone(const std::string& text, size_t* at, int* offset_seconds) {
   return true;
 }
 
-}  // namespace
-
-bool ParseTimeBound(const std::string& text, TimeBound bound, std::string* utc, bool* exclusive,
-                    std::string* why) {
-  *why = "\"" + text +
-         "\" is not a date or time: 2024-05-01, 2024-05-01T08:00:00Z, 2024-05-01 08:00 or "
-         "2024-05-01T10:00:00+02:00";
+/// Reads text as ParseTimeBound does into seconds since 1970, UTC.
+bool ParseSeconds(const std::string& text, int64_t* seconds, bool* date_only) {
   size_t at = 0;
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, offset = 0;
   if (!Digits(text, &at, 4, &year) || !Expect(text, &at, '-') || !Digits(text, &at, 2, &month) ||
       !Expect(text, &at, '-') || !Digits(text, &at, 2, &day) || month < 1 || month > 12 ||
       day < 1 || day > DaysIn(year, month))
     return false;
-  const bool date_only = at == text.size();
-  if (!date_only) {
+  *date_only = at == text.size();
+  if (!*date_only) {
     if (text[at] != 'T' && text[at] != 't' && text[at] != ' ') return false;
     ++at;
     if (!Digits(text, &at, 2, &hour) || !Expect(text, &at, ':') || !Digits(text, &at, 2, &minute))
@@ -109,10 +104,32 @@ bool ParseTimeBound(const std::string& text, TimeBound bound, std::string* utc, 
     }
     if (hour > 23 || minute > 59 || second > 59 || !Zone(text, &at, &offset)) return false;
   }
-  int64_t seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offset;
+  *seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offset;
+  return true;
+}
+
+}  // namespace
+
+bool ParseTimeBound(const std::string& text, TimeBound bound, std::string* utc, bool* exclusive,
+                    std::string* why) {
+  int64_t seconds = 0;
+  bool date_only = false;
+  if (!ParseSeconds(text, &seconds, &date_only)) {
+    *why = "\"" + text +
+           "\" is not a date or time: 2024-05-01, 2024-05-01T08:00:00Z, 2024-05-01 08:00 or "
+           "2024-05-01T10:00:00+02:00";
+    return false;
+  }
   *exclusive = date_only && bound == TimeBound::kEnd;
   if (*exclusive) seconds += 86400;
   *utc = UtcText(seconds);
   why->clear();
   return true;
 }
+
+bool UtcSeconds(const std::string& text, int64_t* seconds) {
+  bool date_only = false;
+  return ParseSeconds(text, seconds, &date_only);
+}
+
+std::string UtcTextOf(int64_t seconds) { return UtcText(seconds); }

@@ -5,6 +5,8 @@
 #ifndef VXROM_TIME_TEXT_H_
 #define VXROM_TIME_TEXT_H_
 
+#include <stdint.h>
+
 #include <string>
 
 /// Which end of a span a time bounds: a bare date stands for its first
@@ -19,5 +21,12 @@ enum class TimeBound { kStart,
 /// @return false with *why.
 bool ParseTimeBound(const std::string& text, TimeBound bound, std::string* utc, bool* exclusive,
                     std::string* why);
+
+/// Reads a time as ParseTimeBound does (a date as its first second) into
+/// seconds since 1970, UTC.  @return false for none.
+bool UtcSeconds(const std::string& text, int64_t* seconds);
+
+/// The UTC text of seconds since 1970, as history keeps times.
+std::string UtcTextOf(int64_t seconds);
 
 #endif  // VXROM_TIME_TEXT_H_

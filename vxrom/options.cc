@@ -49,6 +49,7 @@ struct Words {
   unsigned expect = 0;
   std::string serial_pattern, slots;
   std::string job, name, note, low_water;
+  std::string output;
 };
 
 /// Refuses a database that would keep nothing.
@@ -306,6 +307,22 @@ void AddProvisionCommand(CLI::App& app, Words& words, Parsed* parsed) {
   parsed->commands.push_back({p, Command::kProvision});
 }
 
+/// report.
+void AddReportCommand(CLI::App& app, Words& words, Parsed* parsed) {
+  CLI::App* report = app.add_subcommand("report", "The line's yield, failures, pool and rework: one HTML page, or JSON");
+  report->add_option("-o,--output", words.output, "The file to write (with --json, standard output without it)")
+      ->type_name("FILE");
+  report->add_flag("--json", words.json, "One JSON object of the same figures");
+  report->add_option("--since", words.since, "Only attempts started at or after TIME (as history takes it)")
+      ->type_name("TIME");
+  report->add_option("--until", words.until, "Only attempts started at or before TIME (a date: to its end)")
+      ->type_name("TIME");
+  report->add_option("--station", words.station, "Only this station")->type_name("NAME");
+  report->add_option("--job", words.job, "Only this job: NAME (any version) or NAME@VERSION")->type_name("JOB");
+  AddDatabaseOption(report, &words.db);
+  parsed->commands.push_back({report, Command::kReport});
+}
+
 /// Every subcommand.
 void AddCommands(CLI::App& app, Words& words, Parsed* parsed) {
   AddRomCommands(app, words, parsed);
@@ -316,6 +333,7 @@ void AddCommands(CLI::App& app, Words& words, Parsed* parsed) {
   AddHistoryCommand(app, words, parsed);
   AddProvisionCommand(app, words, parsed);
   AddJobCommands(app, words, parsed);
+  AddReportCommand(app, words, parsed);
   CLI::App* journal = app.add_subcommand(
       "journal", "The board records this station keeps that are not yet on their store");
   journal->add_flag("--json", words.json, "A JSON array");
@@ -353,6 +371,7 @@ void TranslateLine(const Words& words, VxromOptions* options) {
   options->force = words.force;
   options->csv = words.csv;
   options->job = words.job.empty() ? words.name : words.job;
+  options->output_path = platform::WideFromUtf8(words.output);
   options->note = words.note;
   if (!words.low_water.empty() && words.low_water != "none") options->low_water = std::stoull(words.low_water);
   options->history_format = words.csv    ? HistoryFormat::kCsv
@@ -442,7 +461,7 @@ bool ParseVxromCommandLine(const std::vector<std::wstring>& args,
   Words words;
   CLI::App app{
       "vxrom: programs a line's boards, each with its own EUI-64 from a pool, and keeps "
-      "their history (pool, provision, history, job, journal); lists VX5130 and VX5130A "
+      "their history (pool, provision, history, job, report, journal); lists VX5130 and VX5130A "
       "controllers and their serial ROMs, restores a ROM from a dumped image, tells what "
       "an image file is.",
       "vxrom"};

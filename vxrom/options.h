@@ -30,7 +30,8 @@ enum class Command { kList,
                      kJobRelease,
                      kJobList,
                      kJobShow,
-                     kJobRetire };
+                     kJobRetire,
+                     kReport };
 
 /// How history is written.
 enum class HistoryFormat { kText,
@@ -84,6 +85,7 @@ struct VxromOptions {
   std::string job;                    ///< provision --job; job show/retire/release NAME.
   std::string note;                   ///< job release --note.
   std::optional<uint64_t> low_water;  ///< --low-water N; pool low-water N (none: cleared).
+  std::wstring output_path;           ///< report -o FILE; empty: standard output.
 };
 
 /// Reads args (the program's own name first) into *options.

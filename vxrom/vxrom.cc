@@ -26,6 +26,7 @@
 #include "vxrom/pool.h"
 #include "vxrom/provision/provision.h"
 #include "vxrom/provision/worker.h"
+#include "vxrom/report.h"
 #include "vxrom/restore.h"
 #include "words/console_reporter.h"
 
@@ -127,6 +128,8 @@ int Run(const std::vector<std::wstring>& args) {
       return ProvisionCommand(options);
     case Command::kJournal:
       return JournalCommand(options);
+    case Command::kReport:
+      return ReportCommand(options);
     default:
       break;
   }
