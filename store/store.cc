@@ -114,6 +114,106 @@ std::unique_ptr<Store> Store::Open(const std::string& url,
   return store;
 }
 
+namespace {
+
+/// The rows of ranges: a large range is kept as a few rows of equal
+/// parts, so that stations reserving at once each take a part of their
+/// own.
+std::vector<Range> RangeRows(const std::vector<Range>& ranges) {
+  std::vector<Range> rows;
+  for (const Range& r : ranges) {
+    const uint64_t size = r.second - r.first;
+    const uint64_t part = size >= kSplitFrom ? size / kParts + 1 : size + 1;
+    for (uint64_t at = 0;; at += part) {
+      rows.emplace_back(r.first + at, r.first + std::min(size, at + part - 1));
+      if (size - at < part) break;
+    }
+  }
+  return rows;
+}
+
+/// Refuses sorted ranges that overlap the pool: one pass over the pool's
+/// ranges, in order, beside the new ones in order: the one that may
+/// begin before them and reach into them, then those that begin among
+/// them, a page at a time.
+StoreStatus CheckPoolOverlap(Transaction& tx, const std::vector<Range>& ranges, std::string* why) {
+  std::vector<SqlRow> stored;
+  const int64_t low = Key(ranges.front().first), high = Key(ranges.back().second);
+  if (!tx.Execute("SELECT max(first_key) FROM vxrom_range WHERE first_key <= ?", {low}, &stored))
+    return tx.Failed();
+  int64_t from = stored[0][0] ? ToInt(stored[0][0]) : low;
+  size_t next = 0;
+  do {
+    if (!tx.Execute("SELECT first_key, last_key FROM vxrom_range WHERE first_key >= ? AND "
+                    "first_key <= ? ORDER BY first_key LIMIT ?",
+                    {from, high, static_cast<int64_t>(kRangesPerRead)}, &stored))
+      return tx.Failed();
+    for (const SqlRow& s : stored) {
+      const Range pool(KeyValue(s[0]), KeyValue(s[1]));
+      from = ToInt(s[0]) + 1;
+      while (next < ranges.size() && ranges[next].second < pool.first) ++next;
+      if (next == ranges.size()) break;
+      if (ranges[next].first > pool.second) continue;
+      *why = Span(ranges[next]) + " overlaps the pool's range " + Span(pool) + ": nothing added";
+      return StoreStatus::kRefused;
+    }
+  } while (stored.size() == kRangesPerRead && next < ranges.size());
+  return StoreStatus::kOk;
+}
+
+/// Refuses sorted ranges that hold a number retired once: those are
+/// never in use again.
+StoreStatus CheckRetiredOverlap(Transaction& tx, const std::vector<Range>& ranges, std::string* why) {
+  std::vector<SqlRow> stored;
+  if (!tx.Execute("SELECT first_key, last_key FROM vxrom_retired WHERE last_key >= ? AND first_key <= ?",
+                  {Key(ranges.front().first), Key(ranges.back().second)}, &stored))
+    return tx.Failed();
+  for (const SqlRow& s : stored) {
+    const Range retired(KeyValue(s[0]), KeyValue(s[1]));
+    auto at = std::lower_bound(ranges.begin(), ranges.end(), Range(retired.first, 0),
+                               [](const Range& a, const Range& b) { return a.second < b.first; });
+    if (at == ranges.end() || at->first > retired.second) continue;
+    *why = Span(*at) + " overlaps the numbers retired from the pool, " + Span(retired) + ": nothing added";
+    return StoreStatus::kRefused;
+  }
+  return StoreStatus::kOk;
+}
+
+/// Inserts the rows, many to a statement.
+bool InsertRangeRows(Transaction& tx, const std::vector<Range>& rows) {
+  std::string sql;
+  for (size_t at = 0; at < rows.size(); at += kRowsPerInsert) {
+    const size_t count = std::min(kRowsPerInsert, rows.size() - at);
+    if (count != kRowsPerInsert || sql.empty()) {
+      sql = "INSERT INTO vxrom_range (first_key, last_key, next_key) VALUES (?, ?, ?)";
+      for (size_t i = 1; i < count; ++i) sql += ", (?, ?, ?)";
+    }
+    std::vector<SqlValue> values;
+    for (size_t i = at; i < at + count; ++i) {
+      values.emplace_back(Key(rows[i].first));
+      values.emplace_back(Key(rows[i].second));
+      values.emplace_back(Key(rows[i].first));
+    }
+    if (!tx.Execute(sql, values)) return false;
+  }
+  return true;
+}
+
+/// The pool's log entry of ranges added by action.
+PoolChange AddedRanges(const std::string& action, const std::vector<Range>& ranges) {
+  uint64_t count = 0;
+  for (const Range& r : ranges) count += r.second - r.first + 1;
+  PoolChange change;
+  change.action = action;
+  change.subject = ranges.size() == 1 ? Span(ranges[0])
+                                      : std::to_string(ranges.size()) + " ranges, " +
+                                            Span({ranges.front().first, ranges.back().second});
+  change.detail = std::to_string(count) + " numbers";
+  return change;
+}
+
+}  // namespace
+
 StoreStatus Store::AddRanges(const std::vector<Range>& given, const std::string& action,
                              std::string* reason) {
   std::vector<Range> ranges = given;
@@ -124,86 +224,22 @@ StoreStatus Store::AddRanges(const std::vector<Range>& given, const std::string&
     return StoreStatus::kRefused;
   }
   if (ranges.empty()) return StoreStatus::kOk;
-  // The rows: a large range is kept as a few rows of equal parts, so
-  // that stations reserving at once each take a part of their own.
-  std::vector<Range> rows;
-  for (const Range& r : ranges) {
-    const uint64_t size = r.second - r.first;
-    const uint64_t part = size >= kSplitFrom ? size / kParts + 1 : size + 1;
-    for (uint64_t at = 0;; at += part) {
-      rows.emplace_back(r.first + at, r.first + std::min(size, at + part - 1));
-      if (size - at < part) break;
-    }
-  }
+  const std::vector<Range> rows = RangeRows(ranges);
   return Transact(
       Access::kWriteInTurn, [&](Transaction& tx, std::string* why) {
-        std::vector<SqlRow> stored;
         // The first row is new to the pool (the attempt that lost its
         // commit found no overlap): when there, that commit was made.
+        std::vector<SqlRow> stored;
         if (tx.commit_unknown()) {
           if (!tx.Execute("SELECT count(*) FROM vxrom_range WHERE first_key = ?", {Key(rows[0].first)}, &stored))
             return tx.Failed();
           if (ToInt(stored[0][0]) > 0) return StoreStatus::kOk;
         }
-        // One pass over the pool's ranges, in order, beside the new ones
-        // in order: the one that may begin before them and reach into
-        // them, then those that begin among them, a page at a time.
-        const int64_t low = Key(ranges.front().first), high = Key(ranges.back().second);
-        if (!tx.Execute("SELECT max(first_key) FROM vxrom_range WHERE first_key <= ?", {low}, &stored))
-          return tx.Failed();
-        int64_t from = stored[0][0] ? ToInt(stored[0][0]) : low;
-        size_t next = 0;
-        do {
-          if (!tx.Execute("SELECT first_key, last_key FROM vxrom_range WHERE first_key >= ? AND "
-                          "first_key <= ? ORDER BY first_key LIMIT ?",
-                          {from, high, static_cast<int64_t>(kRangesPerRead)}, &stored))
-            return tx.Failed();
-          for (const SqlRow& s : stored) {
-            const Range pool(KeyValue(s[0]), KeyValue(s[1]));
-            from = ToInt(s[0]) + 1;
-            while (next < ranges.size() && ranges[next].second < pool.first) ++next;
-            if (next == ranges.size()) break;
-            if (ranges[next].first > pool.second) continue;
-            *why = Span(ranges[next]) + " overlaps the pool's range " + Span(pool) + ": nothing added";
-            return StoreStatus::kRefused;
-          }
-        } while (stored.size() == kRangesPerRead && next < ranges.size());
-        // Numbers retired once are never in use again.
-        if (!tx.Execute("SELECT first_key, last_key FROM vxrom_retired WHERE last_key >= ? AND first_key <= ?",
-                        {low, high}, &stored))
-          return tx.Failed();
-        for (const SqlRow& s : stored) {
-          const Range retired(KeyValue(s[0]), KeyValue(s[1]));
-          auto at = std::lower_bound(ranges.begin(), ranges.end(), Range(retired.first, 0),
-                                     [](const Range& a, const Range& b) { return a.second < b.first; });
-          if (at == ranges.end() || at->first > retired.second) continue;
-          *why = Span(*at) + " overlaps the numbers retired from the pool, " + Span(retired) + ": nothing added";
-          return StoreStatus::kRefused;
-        }
-        std::string sql;
-        for (size_t at = 0; at < rows.size(); at += kRowsPerInsert) {
-          const size_t count = std::min(kRowsPerInsert, rows.size() - at);
-          if (count != kRowsPerInsert || sql.empty()) {
-            sql = "INSERT INTO vxrom_range (first_key, last_key, next_key) VALUES (?, ?, ?)";
-            for (size_t i = 1; i < count; ++i) sql += ", (?, ?, ?)";
-          }
-          std::vector<SqlValue> values;
-          for (size_t i = at; i < at + count; ++i) {
-            values.emplace_back(Key(rows[i].first));
-            values.emplace_back(Key(rows[i].second));
-            values.emplace_back(Key(rows[i].first));
-          }
-          if (!tx.Execute(sql, values)) return tx.Failed();
-        }
-        uint64_t count = 0;
-        for (const Range& r : ranges) count += r.second - r.first + 1;
-        PoolChange change;
-        change.action = action;
-        change.subject = ranges.size() == 1 ? Span(ranges[0])
-                                            : std::to_string(ranges.size()) + " ranges, " +
-                                                  Span({ranges.front().first, ranges.back().second});
-        change.detail = std::to_string(count) + " numbers";
-        return LogChange(tx, change) ? StoreStatus::kOk : tx.Failed();
+        StoreStatus status = CheckPoolOverlap(tx, ranges, why);
+        if (status == StoreStatus::kOk) status = CheckRetiredOverlap(tx, ranges, why);
+        if (status != StoreStatus::kOk) return status;
+        return InsertRangeRows(tx, rows) && LogChange(tx, AddedRanges(action, ranges)) ? StoreStatus::kOk
+                                                                                       : tx.Failed();
       },
       reason);
 }

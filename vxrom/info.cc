@@ -27,62 +27,79 @@ const char* Meaning(LibraryStatus status) {
 
 }  // namespace
 
+namespace {
+
+/// What the library says of an image file.
+struct ImageFacts {
+  std::string file;
+  uint32_t size = 0;
+  bool empty = false, valid = false;
+  LibraryStatus status = 0;
+  unsigned revision = 0, layout = 0;
+  DeviceInfo holds = {};
+  std::string version, eui64;
+};
+
+/// A subsystem ID as every output of the line shows it.
+std::string HexId(uint16_t value) {
+  char digits[8];
+  snprintf(digits, sizeof digits, "0x%04X", static_cast<unsigned>(value));
+  return value ? std::string(digits) : std::string("none");
+}
+
+std::string InfoJson(const ImageFacts& f) {
+  auto id = [&f](uint16_t value) {
+    return f.valid && value ? nlohmann::ordered_json(HexId(value)) : nlohmann::ordered_json();
+  };
+  auto text = [&f](const std::string& value) {
+    return f.valid && !value.empty() ? nlohmann::ordered_json(value) : nlohmann::ordered_json();
+  };
+  nlohmann::ordered_json o;
+  o["file"] = f.file;
+  o["size"] = f.size;
+  o["valid"] = f.valid;
+  o["status"] = f.empty ? nlohmann::ordered_json() : nlohmann::ordered_json(f.status);
+  o["revision"] = f.valid ? nlohmann::ordered_json(f.revision) : nullptr;
+  o["layout"] = f.valid ? nlohmann::ordered_json(f.layout) : nullptr;
+  o["firmware_version"] = text(f.version);
+  o["subsystem_vendor_id"] = id(f.holds.subsystem_vendor_id);
+  o["subsystem_id"] = id(f.holds.subsystem_id);
+  o["eui64"] = text(f.eui64);
+  return o.dump(2, ' ', true) + "\n";
+}
+
+std::string InfoText(const ImageFacts& f) {
+  if (f.empty) return f.file + ": empty, 0 bytes\n";
+  if (!f.valid)
+    return f.file + ": " + Meaning(f.status) + " (library status " + std::to_string(f.status) + "), " +
+           std::to_string(f.size) + " bytes\n";
+  return f.file + ": image for chip revision " + std::to_string(f.revision) + ", layout " +
+         std::to_string(f.layout) + ", " + std::to_string(f.size) + " bytes\n" +
+         "    firmware:  " + (f.version.empty() ? "none" : f.version) + "\n" +
+         "    subsystem: vendor " + HexId(f.holds.subsystem_vendor_id) + ", device " +
+         HexId(f.holds.subsystem_id) + "\n" + "    EUI-64:    " + (f.eui64.empty() ? "none" : f.eui64) + "\n";
+}
+
+}  // namespace
+
 ExitCode InfoCommand(DeviceSession& session, const std::wstring& path,
                      const std::vector<uint8_t>& image, bool json) {
+  ImageFacts f;
   ImageInfo info = {};
-  const uint32_t size = static_cast<uint32_t>(image.size());
+  f.file = platform::Utf8FromWide(path);
+  f.size = static_cast<uint32_t>(image.size());
   // An empty file is no image, and no question for the library.
-  const bool empty = size == 0;
-  LibraryStatus status =
-      empty ? 0 : session.library->GetSromImageInfo(image.data(), size, &info);
-  const bool valid = !empty && status == 0;
-  const unsigned revision = ImageChipRevision(info);
-  const unsigned layout = info.bytes[7] & 0xFu;
-  const DeviceInfo holds = ImageInfoContents(info);
-  const std::string version = FormatFirmwareVersion(holds);
-  const std::string eui64 = IsEui64Set(holds) ? FormatEui64(holds.eui64) : "";
-  auto hex = [](uint16_t value) {
-    char digits[8];
-    snprintf(digits, sizeof digits, "0x%04X", static_cast<unsigned>(value));
-    return value ? std::string(digits) : std::string("none");
-  };
-  // Subsystem IDs in hexadecimal, as every output of the line shows them.
-  auto id = [valid, hex](uint16_t value) {
-    return valid && value ? nlohmann::ordered_json(hex(value)) : nlohmann::ordered_json();
-  };
-  auto text = [valid](const std::string& value) {
-    return valid && !value.empty() ? nlohmann::ordered_json(value)
-                                   : nlohmann::ordered_json();
-  };
-  const std::string file = platform::Utf8FromWide(path);
-  if (json) {
-    nlohmann::ordered_json o;
-    o["file"] = file;
-    o["size"] = size;
-    o["valid"] = valid;
-    o["status"] = empty ? nlohmann::ordered_json() : nlohmann::ordered_json(status);
-    o["revision"] = valid ? nlohmann::ordered_json(revision) : nullptr;
-    o["layout"] = valid ? nlohmann::ordered_json(layout) : nullptr;
-    o["firmware_version"] = text(version);
-    o["subsystem_vendor_id"] = id(holds.subsystem_vendor_id);
-    o["subsystem_id"] = id(holds.subsystem_id);
-    o["eui64"] = text(eui64);
-    WriteResult(o.dump(2, ' ', true) + "\n");
-  } else if (valid) {
-    WriteResult(file + ": image for chip revision " + std::to_string(revision) +
-                ", layout " + std::to_string(layout) + ", " +
-                std::to_string(size) + " bytes\n" +
-                "    firmware:  " + (version.empty() ? "none" : version) + "\n" +
-                "    subsystem: vendor " + hex(holds.subsystem_vendor_id) +
-                ", device " + hex(holds.subsystem_id) + "\n" +
-                "    EUI-64:    " + (eui64.empty() ? "none" : eui64) + "\n");
-  } else if (empty) {
-    WriteResult(file + ": empty, 0 bytes\n");
-  } else {
-    WriteResult(file + ": " + Meaning(status) + " (library status " +
-                std::to_string(status) + "), " + std::to_string(size) +
-                " bytes\n");
-  }
+  f.empty = f.size == 0;
+  f.status = f.empty ? 0 : session.library->GetSromImageInfo(image.data(), f.size, &info);
+  f.valid = !f.empty && f.status == 0;
+  f.revision = ImageChipRevision(info);
+  f.layout = info.bytes[7] & 0xFu;
+  f.holds = ImageInfoContents(info);
+  f.version = FormatFirmwareVersion(f.holds);
+  f.eui64 = IsEui64Set(f.holds) ? FormatEui64(f.holds.eui64) : "";
+  WriteResult(json ? InfoJson(f) : InfoText(f));
+  const bool valid = f.valid, empty = f.empty;
+  const LibraryStatus status = f.status;
   if (valid) return kExitOk;
   if (empty) {
     VxromReasons().Reason(L"\"%ls\" is empty: no image", path.c_str());

@@ -184,18 +184,12 @@ std::vector<NumberFacts> AskStore(Store* store, const std::vector<ControllerRepo
 
 }  // namespace
 
-ExitCode ListCommand(DeviceSession& session, bool json, Store* store) {
-  ExitCode result = LoadDeviceList(session);
-  if (result != 0) return result;
-  if (session.devices.count == 0) {
-    // An empty array keeps a script's JSON reader content; the exit code
-    // says, as vxsrom's does, that there was nothing to list.
-    if (json) WriteResult("[]\n");
-    VxromReasons().Reason(L"no VX5130 or VX5130A controller found");
-    return kExitNoController;
-  }
-  std::vector<ControllerReport> reports;
-  bool failed = false;
+namespace {
+
+/// Surveys every controller, each of a supported chip; says why one
+/// could not be read.  @return false when one could not.
+bool SurveyAll(DeviceSession& session, std::vector<ControllerReport>* reports) {
+  bool ok = true;
   for (uint32_t i = 0; i < session.devices.count; ++i) {
     ControllerReport report;
     report.address = session.devices.list[i].address;
@@ -207,12 +201,17 @@ ExitCode ListCommand(DeviceSession& session, bool json, Store* store) {
         VxromReasons().Reason(
             L"%ls: %ls", platform::WideFromUtf8(FormatPciAddress(report.address, true)).c_str(),
             platform::WideFromUtf8(error).c_str());
-        failed = true;
+        ok = false;
       }
     }
-    reports.push_back(report);
+    reports->push_back(report);
   }
-  // An EUI-64 must be unique: two boards holding one are named.
+  return ok;
+}
+
+/// Which boards share their EUI-64 with another (an EUI-64 must be
+/// unique: each such pair is named).
+std::vector<bool> SharedNumbers(const std::vector<ControllerReport>& reports) {
   std::vector<bool> shared(reports.size(), false);
   for (size_t i = 0; i < reports.size(); ++i) {
     const std::string mine = Eui64(reports[i].info);
@@ -230,39 +229,57 @@ ExitCode ListCommand(DeviceSession& session, bool json, Store* store) {
       shared[i] = shared[j] = true;
     }
   }
+  return shared;
+}
+
+/// The listing as one JSON document.
+std::string ListingJson(const std::vector<ControllerReport>& reports, const std::vector<bool>& shared,
+                        const std::vector<NumberFacts>& facts, bool with_store) {
+  nlohmann::ordered_json document = nlohmann::ordered_json::array();
+  for (size_t i = 0; i < reports.size(); ++i) {
+    nlohmann::ordered_json o = ToJson(reports[i]);
+    o["eui64_shared"] = static_cast<bool>(shared[i]);
+    if (with_store) {
+      o["eui64_state"] = facts[i].state ? nlohmann::ordered_json(*facts[i].state) : nullptr;
+      o["eui64_serial"] = facts[i].owner && facts[i].owner->serial
+                              ? nlohmann::ordered_json(*facts[i].owner->serial)
+                              : nullptr;
+      o["eui64_warning"] = StringOrNull(Warning(reports[i], facts[i]));
+    }
+    document.push_back(o);
+  }
+  return document.dump(2, ' ', true) + "\n";
+}
+
+}  // namespace
+
+ExitCode ListCommand(DeviceSession& session, bool json, Store* store) {
+  ExitCode result = LoadDeviceList(session);
+  if (result != 0) return result;
+  if (session.devices.count == 0) {
+    // An empty array keeps a script's JSON reader content; the exit code
+    // says, as vxsrom's does, that there was nothing to list.
+    if (json) WriteResult("[]\n");
+    VxromReasons().Reason(L"no VX5130 or VX5130A controller found");
+    return kExitNoController;
+  }
+  std::vector<ControllerReport> reports;
+  const bool surveyed = SurveyAll(session, &reports);
+  const std::vector<bool> shared = SharedNumbers(reports);
   const std::vector<NumberFacts> facts = AskStore(store, reports);
+  std::string text;
   for (size_t i = 0; i < reports.size(); ++i) {
     const std::string warning = Warning(reports[i], facts[i]);
-    if (!warning.empty())
+    std::string lines = ToText(reports[i]);
+    if (!warning.empty()) {
       VxromReasons().Reason(L"warning: %ls: EUI-64 %ls is %ls",
                             platform::WideFromUtf8(FormatPciAddress(reports[i].address, true)).c_str(),
                             platform::WideFromUtf8(Eui64(reports[i].info)).c_str(),
                             platform::WideFromUtf8(warning).c_str());
-  }
-  if (json) {
-    nlohmann::ordered_json document = nlohmann::ordered_json::array();
-    for (size_t i = 0; i < reports.size(); ++i) {
-      nlohmann::ordered_json o = ToJson(reports[i]);
-      o["eui64_shared"] = static_cast<bool>(shared[i]);
-      if (store) {
-        o["eui64_state"] = facts[i].state ? nlohmann::ordered_json(*facts[i].state) : nullptr;
-        o["eui64_serial"] = facts[i].owner && facts[i].owner->serial
-                                ? nlohmann::ordered_json(*facts[i].owner->serial)
-                                : nullptr;
-        o["eui64_warning"] = StringOrNull(Warning(reports[i], facts[i]));
-      }
-      document.push_back(o);
+      lines.insert(lines.size() - 1, "  (" + warning + ")");
     }
-    WriteResult(document.dump(2, ' ', true) + "\n");
-  } else {
-    std::string text;
-    for (size_t i = 0; i < reports.size(); ++i) {
-      std::string lines = ToText(reports[i]);
-      const std::string warning = Warning(reports[i], facts[i]);
-      if (!warning.empty()) lines.insert(lines.size() - 1, "  (" + warning + ")");
-      text += lines;
-    }
-    WriteResult(text);
+    text += lines;
   }
-  return failed ? kExitFailed : kExitOk;
+  WriteResult(json ? ListingJson(reports, shared, facts, store != nullptr) : text);
+  return surveyed ? kExitOk : kExitFailed;
 }

@@ -176,6 +176,40 @@ std::unique_ptr<Journal> PrepareStation(Store& store, const StoreName& name, con
   return journal;
 }
 
+/// Reserves one number a board, in one transaction, for the boards to
+/// program that keep none of their own; the numbers' files go to folder.
+ExitCode ReserveNumbers(Store& store, const RunIdentity& run, RunFolder& folder,
+                        std::vector<BoardState>* boards) {
+  std::vector<BoardClaim> claims;
+  std::vector<BoardState*> taking;
+  for (BoardState& b : *boards) {
+    if (b.stage == BoardStage::kSkipped || b.keeps) continue;
+    claims.push_back({FormatPciAddress(b.address), b.serial, b.rework});
+    taking.push_back(&b);
+  }
+  std::vector<uint64_t> numbers;
+  std::string reason;
+  const StoreStatus status = store.Reserve(run, claims, false, &numbers, &reason);
+  if (status != StoreStatus::kOk) return StoreFailure(status, reason);
+  for (size_t i = 0; i < taking.size(); ++i) taking[i]->eui = numbers[i];
+  if (!folder.Make()) Reason("every board fails before its erase");
+  return kExitOk;
+}
+
+/// The run's exit code, after the words its end needs.
+ExitCode RunOutcome(const ProvisionTally& tally, size_t boards, bool delivered) {
+  if (tally.untouched > 0)
+    Reason("a request to stop: the boards in progress were finished, " +
+           std::to_string(tally.untouched) + " left untouched");
+  if (tally.failed > 0)
+    Reason(std::to_string(tally.failed) + " of " + std::to_string(boards) + " boards failed");
+  if (!delivered) return kExitRecordsWaiting;
+  if (tally.failed > 0) return kExitBoardsFailed;
+  if (tally.programmed == 0 && tally.untouched == 0)
+    Reason("every chosen board is programmed already: nothing written (--rework ADDRESS programs one anew)");
+  return tally.untouched > 0 ? kExitStopped : kExitOk;
+}
+
 }  // namespace
 
 ExitCode ProvisionCommand(const VxromOptions& given) {
@@ -201,21 +235,7 @@ ExitCode ProvisionCommand(const VxromOptions& given) {
   // From the reservation on, a stop request lets the run settle every
   // number it holds.
   platform::HoldStopRequests();
-  std::string reason;
-  if (!options.no_eui) {
-    std::vector<BoardClaim> claims;
-    std::vector<BoardState*> taking;
-    for (BoardState& b : boards) {
-      if (b.stage == BoardStage::kSkipped || b.keeps) continue;
-      claims.push_back({FormatPciAddress(b.address), b.serial, b.rework});
-      taking.push_back(&b);
-    }
-    std::vector<uint64_t> numbers;
-    const StoreStatus status = store->Reserve(run, claims, false, &numbers, &reason);
-    if (status != StoreStatus::kOk) return StoreFailure(status, reason);
-    for (size_t i = 0; i < taking.size(); ++i) taking[i]->eui = numbers[i];
-    if (!folder.Make()) Reason("every board fails before its erase");
-  }
+  if (!options.no_eui && (result = ReserveNumbers(*store, run, folder, &boards)) != 0) return result;
   LineSetup setup;
   platform::ExecutablePath(&setup.program);
   setup.tasks = Tasks(options, run, name, journal->path(), folder.path(), job, boards);
@@ -231,14 +251,5 @@ ExitCode ProvisionCommand(const VxromOptions& given) {
   const ProvisionTally tally = ProvisionRun(*host, *journal, delivery, view, setup, boards).Run();
   view.Summary(tally);
   const DeliveryTally delivered = delivery.Finish();
-  if (tally.untouched > 0)
-    Reason("a request to stop: the boards in progress were finished, " +
-           std::to_string(tally.untouched) + " left untouched");
-  if (tally.failed > 0)
-    Reason(std::to_string(tally.failed) + " of " + std::to_string(boards.size()) + " boards failed");
-  if (!AllDelivered(delivery, delivered, journal->path())) return kExitRecordsWaiting;
-  if (tally.failed > 0) return kExitBoardsFailed;
-  if (tally.programmed == 0 && tally.untouched == 0)
-    Reason("every chosen board is programmed already: nothing written (--rework ADDRESS programs one anew)");
-  return tally.untouched > 0 ? kExitStopped : kExitOk;
+  return RunOutcome(tally, boards.size(), AllDelivered(delivery, delivered, journal->path()));
 }
