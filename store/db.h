@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,10 +66,15 @@ class Database {
   virtual SqlDialect dialect() const = 0;
 };
 
+/// How long an SQLite transaction (or a statement outside one) waits for
+/// another writer in all, however many times it finds the database busy.
+constexpr std::chrono::milliseconds kSqliteBusyWait{5000};
+
 /// Opens the SQLite file at path (the file and its folder made when
-/// missing).  A library older than 3.35 is refused.
-std::unique_ptr<Database> OpenSqlite(const std::string& path,
-                                     std::string* error);
+/// missing), waiting busy_wait in all for other writers.  A library older
+/// than 3.35 is refused.
+std::unique_ptr<Database> OpenSqlite(const std::string& path, std::string* error,
+                                     std::chrono::milliseconds busy_wait = kSqliteBusyWait);
 
 /// Opens a server through ODBC: connection is a DSN or a driver's
 /// keywords, kept to connect again when the connection is lost.

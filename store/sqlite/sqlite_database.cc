@@ -14,9 +14,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-/// How long a transaction (or a statement outside one) waits for another
-/// writer in all, however many times it finds the database busy.
-const std::chrono::milliseconds kBusyTimeout(5000);
 /// Pause between two attempts at a busy database, in milliseconds.
 const int kRetryMs = 10;
 /// Compiled statements kept at most.
@@ -72,7 +69,7 @@ const char* SqlState(int code) {
 
 class SqliteDatabase : public Database {
  public:
-  explicit SqliteDatabase(sqlite3* db) : db_(db) {
+  SqliteDatabase(sqlite3* db, std::chrono::milliseconds busy_wait) : db_(db), busy_wait_(busy_wait) {
     sqlite3_busy_handler(db_, WaitWhileBusy, this);
   }
   ~SqliteDatabase() override {
@@ -88,7 +85,7 @@ class SqliteDatabase : public Database {
     // another closes (and checkpoints) can be refused at once, without
     // the busy handler.
     const bool outside = sqlite3_get_autocommit(db_) != 0;
-    if (outside) deadline_ = Clock::now() + kBusyTimeout;
+    if (outside) deadline_ = Clock::now() + busy_wait_;
     for (;;) {
       if (Attempt(sql, params, rows, error)) return true;
       if (!outside || (failed_code_ & 0xFF) != SQLITE_BUSY || Clock::now() >= deadline_) return false;
@@ -197,14 +194,15 @@ class SqliteDatabase : public Database {
 
   sqlite3* db_;
   Clock::time_point deadline_;
-  int failed_code_ = SQLITE_OK;  ///< The extended code of the last failure.
+  const std::chrono::milliseconds busy_wait_;  ///< A transaction's wait for writers, in all.
+  int failed_code_ = SQLITE_OK;                ///< The extended code of the last failure.
   std::unordered_map<std::string, sqlite3_stmt*> prepared_;
 };
 
 }  // namespace
 
-std::unique_ptr<Database> OpenSqlite(const std::string& path,
-                                     std::string* error) {
+std::unique_ptr<Database> OpenSqlite(const std::string& path, std::string* error,
+                                     std::chrono::milliseconds busy_wait) {
   // RETURNING came with 3.35.
   if (sqlite3_libversion_number() < 3035000) {
     *error = std::string("the SQLite library is version ") + sqlite3_libversion() +
@@ -225,7 +223,7 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path,
     sqlite3_close(db);
     return nullptr;
   }
-  std::unique_ptr<Database> opened(new SqliteDatabase(db));
+  std::unique_ptr<Database> opened(new SqliteDatabase(db, busy_wait));
   // A record of a programmed board must survive a power cut: FULL.
   DbError failed;
   if (!opened->Execute("PRAGMA journal_mode=WAL", {}, nullptr, &failed) ||
