@@ -20,6 +20,10 @@ int RecordedOriginalFilename(std::wstring* name);
 /// libraries load from System32 only unless named by full path.
 void HardenProcess();
 
+/// What every program of the project does first: the process hardened,
+/// the console set up, requests to stop handled.
+void StartProgram();
+
 /// Waits milliseconds.
 void SleepMilliseconds(uint32_t milliseconds);
 

@@ -6,7 +6,6 @@
 #include "device/exit_codes.h"
 #include "platform/console.h"
 #include "platform/program.h"
-#include "platform/stop.h"
 #include "vxrom/output.h"
 #include "vxrom/vxrom.h"
 
@@ -15,16 +14,12 @@
 extern "C" int wmain(int argc, wchar_t** argv);
 
 int wmain(int argc, wchar_t** argv) {
-  platform::HardenProcess();
-  platform::InitConsole();
-  platform::InstallStopHandlers();
+  platform::StartProgram();
   return RunVxrom(std::vector<std::wstring>(argv, argv + argc));
 }
 #else
 int main(int argc, char** argv) {
-  platform::HardenProcess();
-  platform::InitConsole();
-  platform::InstallStopHandlers();
+  platform::StartProgram();
   std::vector<std::wstring> args;
   int bad = platform::DecodeArguments(argc, argv, &args);
   if (bad >= 0) {

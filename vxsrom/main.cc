@@ -5,7 +5,6 @@
 #include "device/exit_codes.h"
 #include "platform/console.h"
 #include "platform/program.h"
-#include "platform/stop.h"
 #include "vxsrom/driver.h"
 #include "words/voice.h"
 
@@ -14,9 +13,7 @@
 extern "C" int wmain(int argc, wchar_t** argv);
 
 int wmain(int argc, wchar_t** argv) {
-  platform::HardenProcess();
-  platform::InitConsole();
-  platform::InstallStopHandlers();
+  platform::StartProgram();
   const int exit_code = RunProgram(std::vector<std::wstring>(argv, argv + argc));
   // Started by a double-click, the window would close with the output.
   if (platform::OwnsItsConsoleAlone()) {
@@ -28,9 +25,7 @@ int wmain(int argc, wchar_t** argv) {
 }
 #else
 int main(int argc, char** argv) {
-  platform::HardenProcess();
-  platform::InitConsole();
-  platform::InstallStopHandlers();
+  platform::StartProgram();
   std::vector<std::wstring> args;
   int bad = platform::DecodeArguments(argc, argv, &args);
   if (bad >= 0) {
