@@ -227,6 +227,9 @@ M
       copy_program bin vxsrom > /dev/null
       copy_library "$VXSROM_BUILD_DIR" bin
       VXSROM='bin\vxsrom.exe' run "wine cmd /c line.bat" "$@"
+      # 127 is wine's own: cmd.exe did not start (seen once on a loaded
+      # machine); the script itself ends with 0, 1 or 2.
+      [ "$status" -ne 127 ] || VXSROM='bin\vxsrom.exe' run "wine cmd /c line.bat" "$@"
     else
       VXSROM="$VXSROM" run "sh $E2E_EXAMPLES/line.sh" "$@"
     fi
