@@ -20,9 +20,12 @@ typedef FieldValue SqlValue;
 /// One result row: each column as text, or nothing for NULL.
 typedef std::vector<std::optional<std::string>> SqlRow;
 
-/// The SQL a database speaks where the two differ.
-enum class SqlDialect { kSqlite,
-                        kPostgres };
+/// The locks that make the line's writers take turns where row locks do
+/// not order them (a server's transaction-scoped advisory locks).
+enum class TurnLock : int64_t {
+  kWriters = 5130,  ///< Writers that change the pool or the chain.
+  kSerials = 5131,  ///< Reservations that check serials.
+};
 
 /// SQLSTATE of a database held by another writer past the wait, as a
 /// server's lock_timeout reports it (lock not available).
@@ -62,8 +65,26 @@ class Database {
   virtual void Rollback() = 0;
   /// Replaces a lost connection with a new one made as the first was.
   virtual bool Reconnect(DbError* error) = 0;
-  /// What SQL the database speaks.
-  virtual SqlDialect dialect() const = 0;
+  // The SQL the database speaks where databases differ, each driver its
+  // own: the store's statements never ask which database it is.
+  /// After a SELECT of rows the transaction will change: what locks them
+  /// until the commit, passing rows others hold when skip_held ("" where
+  /// a writer holds the whole database anyway).
+  virtual std::string RowLock(bool skip_held) const = 0;
+  /// The statement that takes lock until the commit; "" where writers
+  /// take turns anyway.
+  virtual std::string TakeTurn(TurnLock lock) const = 0;
+  /// A key column that numbers its rows.
+  virtual std::string CounterKey() const = 0;
+  /// The type of a real column.
+  virtual std::string RealType() const = 0;
+  /// A statement whose one value is 1 when table exists, else 0.
+  virtual std::string TableExists(const std::string& table) const = 0;
+  /// The display form ("XX-XX-...") of an EUI-64 key column.
+  virtual std::string Eui64Text(const std::string& column) const = 0;
+  /// True when ALTER TABLE adds columns with constraints in place; false
+  /// where a table is made anew to gain them.
+  virtual bool AltersInPlace() const = 0;
 };
 
 /// How long an SQLite transaction (or a statement outside one) waits for

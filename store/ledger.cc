@@ -147,8 +147,7 @@ void WalkPage(const std::vector<ReadEntry>& entries, ChainCheck* check) {
 bool ChainAppend(Transaction& tx, const std::string& kind, const std::vector<FieldValue>& fields,
                  int64_t* seq, std::string* digest) {
   std::vector<SqlRow> head;
-  if (!tx.Execute(std::string("SELECT seq, digest FROM vxrom_chain WHERE id = 1") +
-                      (tx.dialect() == SqlDialect::kPostgres ? " FOR UPDATE" : ""),
+  if (!tx.Execute("SELECT seq, digest FROM vxrom_chain WHERE id = 1" + tx.sql().RowLock(false),
                   {}, &head))
     return false;
   const std::string previous = head.empty() ? "" : head[0][1].value_or("");

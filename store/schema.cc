@@ -24,7 +24,6 @@ bool Run(Transaction& tx, const std::vector<std::string>& statements) {
 
 /// None to 1: the tables of vxrom's first release, as it made them.
 bool CreateVersion1(Transaction& tx) {
-  const bool pg = tx.dialect() == SqlDialect::kPostgres;
   return Run(tx, {
                      "CREATE TABLE IF NOT EXISTS vxrom_schema (version BIGINT NOT NULL)",
                      "CREATE TABLE IF NOT EXISTS vxrom_range (first_key BIGINT PRIMARY KEY, "
@@ -34,14 +33,14 @@ bool CreateVersion1(Transaction& tx) {
                      "address TEXT, serial TEXT, reserved_at TEXT)",
                      "CREATE INDEX IF NOT EXISTS vxrom_eui_state ON vxrom_eui (state, station)",
                      std::string("CREATE TABLE IF NOT EXISTS vxrom_history (id ") +
-                         (pg ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY AUTOINCREMENT") +
+                         tx.sql().CounterKey() +
                          ", started TEXT NOT NULL, finished TEXT NOT NULL, station TEXT NOT "
                          "NULL, host TEXT NOT NULL, serial TEXT, address TEXT NOT NULL, "
                          "chip_revision BIGINT, rom_type BIGINT, firmware_version TEXT, "
                          "subsystem_vendor_id BIGINT, subsystem_id BIGINT, eui64 TEXT, "
                          "image_sha256 TEXT, result BIGINT NOT NULL, reason TEXT, "
                          "duration_s " +
-                         (pg ? "DOUBLE PRECISION" : "REAL") +
+                         tx.sql().RealType() +
                          " NOT NULL, version TEXT NOT NULL, run_id TEXT)",
                      "CREATE INDEX IF NOT EXISTS vxrom_history_serial ON vxrom_history "
                      "(serial)",
@@ -58,8 +57,8 @@ const char kStates[] = "CHECK (state IN ('free', 'reserved', 'programmed', 'spoi
 /// SQLite adds no CHECK to a table: vxrom_schema and vxrom_eui are made
 /// anew there.  A server keeps its tables, and with them their grants.
 bool MigrateTo2(Transaction& tx) {
-  const std::string eui64 = Eui64Sql(tx.dialect(), "eui_key");
-  if (tx.dialect() == SqlDialect::kPostgres)
+  const std::string eui64 = tx.sql().Eui64Text("eui_key");
+  if (tx.sql().AltersInPlace())
     return tx.Execute("ALTER TABLE vxrom_schema ADD COLUMN id INTEGER, ADD COLUMN store_id TEXT") &&
            tx.Execute("DELETE FROM vxrom_schema") &&
            tx.Execute("INSERT INTO vxrom_schema (id, version, store_id) VALUES (1, 2, ?)", {NewStoreId()}) &&
@@ -140,26 +139,11 @@ bool (*const kMigrations[])(Transaction&) = {CreateVersion1, MigrateTo2, Migrate
 
 const int64_t kSchemaVersion = sizeof kMigrations / sizeof *kMigrations;
 
-std::string Eui64Sql(SqlDialect dialect, const std::string& column) {
-  // The key is the number with its top bit flipped.
-  if (dialect == SqlDialect::kPostgres)
-    return "regexp_replace(upper(lpad(to_hex(" + column +
-           " # (-9223372036854775807 - 1)), 16, '0')), '(..)(?=.)', '\\1-', 'g')";
-  const std::string hex = "printf('%016X', (" + column + " | (1 << 63)) - (" + column + " & (1 << 63)))";
-  std::string out;
-  for (int i = 0; i < 8; ++i)
-    out += (i ? " || '-' || " : "") + std::string("substr(") + hex + ", " + std::to_string(2 * i + 1) + ", 2)";
-  return out;
-}
-
 bool ReadSchemaVersion(Transaction& tx, int64_t* version, std::string* store_id) {
   *version = 0;
   store_id->clear();
   std::vector<SqlRow> rows;
-  if (!tx.Execute(tx.dialect() == SqlDialect::kPostgres
-                      ? "SELECT CASE WHEN to_regclass('vxrom_schema') IS NULL THEN 0 ELSE 1 END"
-                      : "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'vxrom_schema'",
-                  {}, &rows))
+  if (!tx.Execute(tx.sql().TableExists("vxrom_schema"), {}, &rows))
     return false;
   if (rows.empty() || rows[0][0].value_or("0") == "0") return true;
   if (!tx.Execute("SELECT max(version) FROM vxrom_schema", {}, &rows)) return false;

@@ -22,8 +22,4 @@ bool ReadSchemaVersion(Transaction& tx, int64_t* version, std::string* store_id)
 /// after the other, in tx.
 bool MigrateSchema(Transaction& tx, int64_t from);
 
-/// The SQL of the display form ("02-56-...") of the number whose key is
-/// in column.
-std::string Eui64Sql(SqlDialect dialect, const std::string& column);
-
 #endif  // VXROM_SCHEMA_H_

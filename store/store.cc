@@ -21,10 +21,6 @@ const uint64_t kParts = 16;
 const size_t kRowsPerInsert = 300;
 const size_t kRangesPerRead = 10000;
 
-/// The advisory lock that a server's reservations naming serials take
-/// in turn, so that two stations never both find a serial free.
-const char kSerialsInTurn[] = "SELECT pg_advisory_xact_lock(5131)";
-
 typedef std::pair<uint64_t, uint64_t> Range;
 
 /// Reads history records from rows of HistoryColumns.
@@ -342,7 +338,9 @@ StoreStatus CheckSerials(Transaction& tx, const std::vector<BoardClaim>& boards,
       address_of[SerialKeyOf(*b.serial)] = b.address;
     }
   if (serials.empty()) return StoreStatus::kOk;
-  if (tx.dialect() == SqlDialect::kPostgres && !tx.Execute(kSerialsInTurn)) return tx.Failed();
+  // Reservations naming serials take turns, so that two stations never
+  // both find a serial free.
+  if (!tx.TakeTurn(TurnLock::kSerials)) return tx.Failed();
   std::vector<SqlValue> params = serials;
   params.insert(params.end(), serials.begin(), serials.end());
   std::string marks;
@@ -392,11 +390,10 @@ bool LostReservation(Transaction& tx, const RunIdentity& run, const std::string&
 /// side by side instead of one after the other.
 bool TakeFromOneRange(Transaction& tx, int64_t n, std::vector<int64_t>* keys) {
   std::vector<SqlRow> rows;
-  const bool pg = tx.dialect() == SqlDialect::kPostgres;
   if (!tx.Execute("UPDATE vxrom_range SET next_key = next_key + ? WHERE "
                   "first_key = (SELECT first_key FROM vxrom_range WHERE "
                   "last_key - next_key >= ? ORDER BY first_key LIMIT 1" +
-                      std::string(pg ? " FOR UPDATE SKIP LOCKED" : "") +
+                      tx.sql().RowLock(true) +
                       ") AND last_key - next_key >= ? RETURNING next_key",
                   {n, n - 1, n - 1}, &rows))
     return false;
@@ -411,8 +408,7 @@ bool TakeFromOneRange(Transaction& tx, int64_t n, std::vector<int64_t>* keys) {
 /// reservation of another station waits.
 bool TakeFromMany(Transaction& tx, size_t n, std::vector<int64_t>* keys, size_t* returned) {
   std::vector<SqlRow> rows;
-  const bool pg = tx.dialect() == SqlDialect::kPostgres;
-  if (pg && !tx.Execute("SELECT pg_advisory_xact_lock(5130)")) return false;
+  if (!tx.TakeTurn(TurnLock::kWriters)) return false;
   if (!tx.Execute("SELECT eui_key FROM vxrom_eui WHERE state = 'free' ORDER BY eui_key LIMIT ?",
                   {static_cast<int64_t>(n)}, &rows))
     return false;
@@ -427,7 +423,7 @@ bool TakeFromMany(Transaction& tx, size_t n, std::vector<int64_t>* keys, size_t*
   for (bool more = true; more && keys->size() < n;) {
     if (!tx.Execute("SELECT first_key, last_key, next_key FROM vxrom_range WHERE "
                     "next_key <= last_key AND first_key >= ? ORDER BY first_key LIMIT ?" +
-                        std::string(pg ? " FOR UPDATE" : ""),
+                        tx.sql().RowLock(false),
                     {from, static_cast<int64_t>(n - keys->size())}, &rows))
       return false;
     more = !rows.empty();

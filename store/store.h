@@ -53,8 +53,14 @@ class Transaction {
   /// Runs one statement; a failure is kept for the runner.
   bool Execute(const std::string& sql, const std::vector<SqlValue>& params = {},
                std::vector<SqlRow>* rows = nullptr);
-  /// What SQL the database speaks.
-  SqlDialect dialect() const { return db_.dialect(); }
+  /// The SQL the database speaks where databases differ.
+  const Database& sql() const { return db_; }
+  /// Runs the statement that takes lock until the commit, if the
+  /// database needs one.
+  bool TakeTurn(TurnLock lock) {
+    const std::string statement = db_.TakeTurn(lock);
+    return statement.empty() || Execute(statement);
+  }
   /// True when an earlier attempt lost its connection while committing:
   /// its changes may or may not be in the database.
   bool commit_unknown() const { return commit_unknown_; }

@@ -12,7 +12,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 /// The advisory lock that orders a server's writers "in turn".
-const char kWritersInTurn[] = "SELECT pg_advisory_xact_lock(5130)";
 
 /// Rolls back the transaction on every way out but a commit.
 class RollbackGuard {
@@ -46,8 +45,7 @@ bool Transaction::Begin(Access access) {
     failed_ = true;
     return false;
   }
-  return access != Access::kWriteInTurn || dialect() != SqlDialect::kPostgres ||
-         Execute(kWritersInTurn);
+  return access != Access::kWriteInTurn || TakeTurn(TurnLock::kWriters);
 }
 
 bool Transaction::Commit() {

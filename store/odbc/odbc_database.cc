@@ -137,7 +137,24 @@ class OdbcDatabase : public Database {
     Disconnect();
     return Connect(error);
   }
-  SqlDialect dialect() const override { return SqlDialect::kPostgres; }
+  // A server: rows locked, turns taken with advisory locks.
+  std::string RowLock(bool skip_held) const override {
+    return skip_held ? " FOR UPDATE SKIP LOCKED" : " FOR UPDATE";
+  }
+  std::string TakeTurn(TurnLock lock) const override {
+    return "SELECT pg_advisory_xact_lock(" + std::to_string(static_cast<int64_t>(lock)) + ")";
+  }
+  std::string CounterKey() const override { return "BIGSERIAL PRIMARY KEY"; }
+  std::string RealType() const override { return "DOUBLE PRECISION"; }
+  std::string TableExists(const std::string& table) const override {
+    return "SELECT CASE WHEN to_regclass('" + table + "') IS NULL THEN 0 ELSE 1 END";
+  }
+  std::string Eui64Text(const std::string& column) const override {
+    // The key is the number with its top bit flipped.
+    return "regexp_replace(upper(lpad(to_hex(" + column +
+           " # (-9223372036854775807 - 1)), 16, '0')), '(..)(?=.)', '\\1-', 'g')";
+  }
+  bool AltersInPlace() const override { return true; }
 
  private:
   void Disconnect() {

@@ -109,7 +109,23 @@ class SqliteDatabase : public Database {
     Rollback();
     return true;
   }
-  SqlDialect dialect() const override { return SqlDialect::kSqlite; }
+  // One writer holds the whole database: no row is locked, no turn taken.
+  std::string RowLock(bool) const override { return ""; }
+  std::string TakeTurn(TurnLock) const override { return ""; }
+  std::string CounterKey() const override { return "INTEGER PRIMARY KEY AUTOINCREMENT"; }
+  std::string RealType() const override { return "REAL"; }
+  std::string TableExists(const std::string& table) const override {
+    return "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = '" + table + "'";
+  }
+  std::string Eui64Text(const std::string& column) const override {
+    // The key is the number with its top bit flipped.
+    const std::string hex = "printf('%016X', (" + column + " | (1 << 63)) - (" + column + " & (1 << 63)))";
+    std::string out;
+    for (int i = 0; i < 8; ++i)
+      out += (i ? " || '-' || " : "") + std::string("substr(") + hex + ", " + std::to_string(2 * i + 1) + ", 2)";
+    return out;
+  }
+  bool AltersInPlace() const override { return false; }
 
  private:
   /// Waits for another writer in short steps until the deadline: SQLite's

@@ -81,7 +81,13 @@ class FlakyDatabase : public Database {
     inner_->Rollback();
     return true;
   }
-  SqlDialect dialect() const override { return SqlDialect::kSqlite; }
+  std::string RowLock(bool skip_held) const override { return inner_->RowLock(skip_held); }
+  std::string TakeTurn(TurnLock lock) const override { return inner_->TakeTurn(lock); }
+  std::string CounterKey() const override { return inner_->CounterKey(); }
+  std::string RealType() const override { return inner_->RealType(); }
+  std::string TableExists(const std::string& table) const override { return inner_->TableExists(table); }
+  std::string Eui64Text(const std::string& column) const override { return inner_->Eui64Text(column); }
+  bool AltersInPlace() const override { return inner_->AltersInPlace(); }
 
   std::string fail_on, sqlstate;
   int times = 0;
