@@ -167,12 +167,7 @@ StoreStatus ReleaseJob(Store& store, Job* job, std::string* reason) {
 
 StoreStatus ListJobs(Store& store, std::vector<Job>* jobs, std::string* reason) {
   std::vector<SqlRow> rows;
-  const StoreStatus status = store.Transact(
-      Access::kRead, [&](Transaction& tx, std::string*) {
-        return tx.Execute(JobSelect(false) + " ORDER BY name, version", {}, &rows) ? StoreStatus::kOk
-                                                                                   : tx.Failed();
-      },
-      reason);
+  const StoreStatus status = store.Read(JobSelect(false) + " ORDER BY name, version", {}, &rows, reason);
   for (const SqlRow& r : rows) {
     Job j;
     JobFromRow(SqlRow(r.begin(), r.begin() + 13), &j);
@@ -185,13 +180,7 @@ StoreStatus ListJobs(Store& store, std::vector<Job>* jobs, std::string* reason) 
 StoreStatus FindJob(Store& store, const std::string& name, int64_t version, Job* job,
                     std::string* reason) {
   std::vector<SqlRow> rows;
-  StoreStatus status = store.Transact(
-      Access::kRead, [&](Transaction& tx, std::string*) {
-        return tx.Execute(JobSelect(true) + " WHERE name = ? ORDER BY version DESC", {name}, &rows)
-                   ? StoreStatus::kOk
-                   : tx.Failed();
-      },
-      reason);
+  StoreStatus status = store.Read(JobSelect(true) + " WHERE name = ? ORDER BY version DESC", {name}, &rows, reason);
   if (status != StoreStatus::kOk) return status;
   for (const SqlRow& r : rows) {
     const bool retired = ToInt(r[15]) > 0;
@@ -226,13 +215,7 @@ StoreStatus RetireJob(Store& store, const std::string& name, int64_t version, st
 
 StoreStatus PoolLog(Store& store, std::vector<PoolChange>* changes, std::string* reason) {
   std::vector<SqlRow> rows;
-  const StoreStatus status = store.Transact(
-      Access::kRead, [&](Transaction& tx, std::string*) {
-        return tx.Execute("SELECT seq, at, who, action, subject, detail FROM vxrom_log ORDER BY seq", {}, &rows)
-                   ? StoreStatus::kOk
-                   : tx.Failed();
-      },
-      reason);
+  const StoreStatus status = store.Read("SELECT seq, at, who, action, subject, detail FROM vxrom_log ORDER BY seq", {}, &rows, reason);
   for (const SqlRow& r : rows)
     changes->push_back({ToInt(r[0]), r[1].value_or(""), r[2].value_or(""), r[3].value_or(""),
                         r[4].value_or(""), r[5]});
@@ -241,13 +224,7 @@ StoreStatus PoolLog(Store& store, std::vector<PoolChange>* changes, std::string*
 
 StoreStatus LowWater(Store& store, std::optional<uint64_t>* low, std::string* reason) {
   std::vector<SqlRow> rows;
-  const StoreStatus status = store.Transact(
-      Access::kRead, [&](Transaction& tx, std::string*) {
-        return tx.Execute("SELECT value FROM vxrom_setting WHERE name = 'low_water'", {}, &rows)
-                   ? StoreStatus::kOk
-                   : tx.Failed();
-      },
-      reason);
+  const StoreStatus status = store.Read("SELECT value FROM vxrom_setting WHERE name = 'low_water'", {}, &rows, reason);
   low->reset();
   if (!rows.empty() && rows[0][0]) *low = static_cast<uint64_t>(ToInt(rows[0][0]));
   return status;

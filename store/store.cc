@@ -584,12 +584,7 @@ StoreStatus Store::Reservations(const ReservationQuery& query,
     params.emplace_back(**value);
   }
   std::vector<SqlRow> rows;
-  const StoreStatus status = Transact(
-      Access::kRead, [&](Transaction& tx, std::string*) {
-        return tx.Execute(sql + " ORDER BY reserved_at, eui_key", params, &rows) ? StoreStatus::kOk
-                                                                                 : tx.Failed();
-      },
-      reason);
+  const StoreStatus status = Read(sql + " ORDER BY reserved_at, eui_key", params, &rows, reason);
   if (status != StoreStatus::kOk) return status;
   for (const SqlRow& r : rows) {
     Reservation v;
@@ -643,20 +638,12 @@ StoreStatus Store::Spans(const std::optional<std::string>& state, std::vector<Po
   return StoreStatus::kOk;
 }
 
-StoreStatus Store::ProgrammedNumber(uint64_t number, std::optional<HistoryRecord>* record,
-                                    std::string* reason) {
+StoreStatus Store::LatestProgrammed(const std::string& join_where, const SqlValue& value,
+                                    std::optional<HistoryRecord>* record, std::string* reason) {
   std::vector<SqlRow> rows;
-  StoreStatus status = Transact(
-      Access::kRead, [&](Transaction& tx, std::string*) {
-        return tx.Execute("SELECT " + HistoryColumns("h.") +
-                              " FROM vxrom_history h JOIN vxrom_eui e ON e.eui64 = h.eui64 WHERE "
-                              "e.eui_key = ? AND " +
-                              kStillProgrammed + " ORDER BY h.id DESC LIMIT 1",
-                          {Key(number)}, &rows)
-                   ? StoreStatus::kOk
-                   : tx.Failed();
-      },
-      reason);
+  StoreStatus status = Read("SELECT " + HistoryColumns("h.") + " FROM vxrom_history h " + join_where +
+                                " AND " + kStillProgrammed + " ORDER BY h.id DESC LIMIT 1",
+                            {value}, &rows, reason);
   std::vector<HistoryRecord> found;
   if (status == StoreStatus::kOk) status = RecordsFromRows(rows, &found, reason);
   record->reset();
@@ -664,26 +651,16 @@ StoreStatus Store::ProgrammedNumber(uint64_t number, std::optional<HistoryRecord
   return status;
 }
 
+StoreStatus Store::ProgrammedNumber(uint64_t number, std::optional<HistoryRecord>* record,
+                                    std::string* reason) {
+  return LatestProgrammed("JOIN vxrom_eui e ON e.eui64 = h.eui64 WHERE e.eui_key = ?", Key(number), record,
+                          reason);
+}
+
 StoreStatus Store::ProgrammedSerial(const std::string& serial, std::optional<HistoryRecord>* record,
                                     std::string* reason) {
-  std::vector<SqlRow> rows;
-  StoreStatus status = Transact(
-      Access::kRead, [&](Transaction& tx, std::string*) {
-        return tx.Execute("SELECT " + HistoryColumns("h.") +
-                              " FROM vxrom_history h LEFT JOIN vxrom_eui e ON e.eui64 = h.eui64 "
-                              "WHERE lower(h.serial) = lower(?) AND " +
-                              kStillProgrammed +
-                              " ORDER BY h.id DESC LIMIT 1",
-                          {serial}, &rows)
-                   ? StoreStatus::kOk
-                   : tx.Failed();
-      },
-      reason);
-  std::vector<HistoryRecord> found;
-  if (status == StoreStatus::kOk) status = RecordsFromRows(rows, &found, reason);
-  record->reset();
-  if (!found.empty()) *record = found[0];
-  return status;
+  return LatestProgrammed("LEFT JOIN vxrom_eui e ON e.eui64 = h.eui64 WHERE lower(h.serial) = lower(?)", serial,
+                          record, reason);
 }
 
 StoreStatus Store::History(const HistoryFilter& filter, std::vector<HistoryRow>* out,
@@ -707,11 +684,7 @@ StoreStatus Store::History(const HistoryFilter& filter, std::vector<HistoryRow>*
   if (filter.ok) sql += *filter.ok ? " AND h.result = 0" : " AND h.result <> 0";
   sql += " ORDER BY h.started, h.id";
   std::vector<SqlRow> rows;
-  StoreStatus status = Transact(
-      Access::kRead, [&](Transaction& tx, std::string*) {
-        return tx.Execute(sql, params, &rows) ? StoreStatus::kOk : tx.Failed();
-      },
-      reason);
+  StoreStatus status = Read(sql, params, &rows, reason);
   if (status != StoreStatus::kOk) return status;
   std::vector<HistoryRecord> records;
   if ((status = RecordsFromRows(rows, &records, reason)) != StoreStatus::kOk) return status;

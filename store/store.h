@@ -186,6 +186,11 @@ class Store {
   StoreStatus Transact(Access access, const TransactionBody& body,
                        std::string* reason);
 
+  /// Runs one reading statement in a transaction of its own (retried as
+  /// Transact retries).  @return kOk with *rows, or kUnavailable.
+  StoreStatus Read(const std::string& sql, const std::vector<SqlValue>& params,
+                   std::vector<SqlRow>* rows, std::string* reason);
+
   /// The store's own random identity (32 hexadecimal digits), made when
   /// its schema was.
   const std::string& store_id() const { return store_id_; }
@@ -249,6 +254,11 @@ class Store {
   /// Brings the schema to this version: read first, and only when it is
   /// missing or older, migrated with the writers' lock.
   StoreStatus Migrate(std::string* reason);
+  /// The latest attempt, still programmed, of the history rows that
+  /// join_where (a join of vxrom_eui e and a condition on h) selects
+  /// with value.
+  StoreStatus LatestProgrammed(const std::string& join_where, const SqlValue& value,
+                               std::optional<HistoryRecord>* record, std::string* reason);
   /// One attempt of Transact.
   StoreStatus Attempt(Access access, const TransactionBody& body,
                       Transaction& tx, std::string* reason);

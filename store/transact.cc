@@ -136,3 +136,11 @@ StoreStatus Store::Migrate(std::string* reason) {
   store_id_ = id;
   return StoreStatus::kOk;
 }
+
+StoreStatus Store::Read(const std::string& sql, const std::vector<SqlValue>& params,
+                        std::vector<SqlRow>* rows, std::string* reason) {
+  return Transact(
+      Access::kRead,
+      [&](Transaction& tx, std::string*) { return tx.Execute(sql, params, rows) ? StoreStatus::kOk : tx.Failed(); },
+      reason);
+}
