@@ -56,6 +56,7 @@ for file in "${files[@]}"; do
     code=$?
     if [ $code -eq 0 ]; then
       passed=$((passed + 1))
+      grep '^wine: ' "$dir.log" || true
     elif [ $code -eq 77 ]; then
       skipped=$((skipped + 1))
       echo "SKIPPED: $(basename "$file") $t ($(sed -n 's/^skipped: //p' "$dir.log" | tail -n 1))"

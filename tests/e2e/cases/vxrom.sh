@@ -4,13 +4,6 @@
 # not cut short; image information and the command line.
 . "$(dirname "${BASH_SOURCE[0]}")/rom_common.inc"
 
-# vxrom ARGS...: runs vxrom as vxsrom runs vxsrom (out.txt, err.txt,
-# $status); every failure must say why on stderr.
-vxrom() {
-  run "$VXROM" "$@"
-  [ "$status" -eq 0 ] || [ -s err.txt ] || fail "exit status $status without a reason on stderr"
-}
-
 # json_check PYTHON [ARG]: runs PYTHON with `doc` the JSON document on
 # stdout (and ARG as sys.argv[2]);
 # the document must be all of stdout.  Parsed on this side, whichever
