@@ -10,6 +10,8 @@
 
 #include "store/store.h"
 
+using namespace store;
+
 int main(int argc, char** argv) {
   if (argc != 4) {
     fprintf(stderr, "usage: reserve_rate URL SECONDS NAME\n");

@@ -1,5 +1,7 @@
 #include "device/exit_codes.h"
 
+namespace device {
+
 // clang-format off: the pairs as a table
 const StatusExitPair StatusToExitCode[25] = {
     {0, kExitOk},
@@ -36,3 +38,5 @@ ExitCode MapStatusToExitCode(LibraryStatus status) {
   }
   return kExitFailed;
 }
+
+}  // namespace device

@@ -6,6 +6,8 @@
 
 #include "device/controller_library.h"
 
+namespace device {
+
 /// Every exit code vxsrom and vxrom return; the values are a contract
 /// with the scripts that run them (vxrom's are listed in the guide and
 /// vxrom(1)).
@@ -48,5 +50,7 @@ extern const StatusExitPair StatusToExitCode[25];
 /// The exit code of the first pair with this status; kExitFailed when
 /// none.
 ExitCode MapStatusToExitCode(LibraryStatus status);
+
+}  // namespace device
 
 #endif  // VXSROM_DEVICE_EXIT_CODES_H_

@@ -4,6 +4,8 @@
 #include "device/session.h"
 #include "platform/dynamic_library.h"
 
+namespace device {
+
 namespace {
 
 /// The controller library's file, beside the program or in the system's
@@ -68,3 +70,5 @@ ExitCode StartedLibrary::Stop(DeviceSession& session, ExitCode exit_code) {
   session.report().LibraryNotStopped(status);
   return exit_code == kExitOk ? kExitFailed : exit_code;
 }
+
+}  // namespace device

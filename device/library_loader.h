@@ -9,6 +9,8 @@
 #include "device/controller_library.h"
 #include "device/exit_codes.h"
 
+namespace device {
+
 struct DeviceSession;
 
 /// The controller library, loaded and bound for one run.
@@ -52,5 +54,7 @@ class StartedLibrary {
  private:
   LoadedLibrary loaded_;
 };
+
+}  // namespace device
 
 #endif  // VXSROM_DEVICE_LIBRARY_LOADER_H_

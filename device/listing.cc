@@ -5,6 +5,8 @@
 #include "device/session.h"
 #include "device/target.h"
 
+namespace device {
+
 namespace {
 
 /// Reads what the open controller's ROM holds into report.
@@ -108,3 +110,5 @@ void SurveyController(DeviceSession& session, ControllerReport* report) {
   if (!report->has_geometry) report->geometry = RomGeometry();
   lib.CloseDevice(address);
 }
+
+}  // namespace device

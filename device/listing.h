@@ -10,6 +10,8 @@
 #include "device/exit_codes.h"
 #include "device/rom_types.h"
 
+namespace device {
+
 struct DeviceSession;
 
 /// The step at which reading a controller's ROM stopped.
@@ -47,5 +49,7 @@ ExitCode ListControllers(DeviceSession& session,
 /// Opens the controller as auto-detection does, reads its ROM's geometry
 /// and what the ROM holds, and closes it; reports nothing.
 void SurveyController(DeviceSession& session, ControllerReport* report);
+
+}  // namespace device
 
 #endif  // VXSROM_DEVICE_LISTING_H_

@@ -5,6 +5,8 @@
 #include "device/controller_library.h"
 #include "platform/files.h"
 
+namespace device {
+
 std::wstring BuildCommandLineEcho(const std::vector<std::wstring>& args) {
   std::wstring echo;
   for (const std::wstring& arg : args) {
@@ -50,3 +52,5 @@ bool RunLog::Open(const std::wstring& path, int* error_number) {
 void RunLog::Append(const std::wstring& record) {
   if (stream_) platform::WriteLogText(stream_, record);
 }
+
+}  // namespace device

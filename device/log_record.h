@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace device {
+
 /// Builds CommandLineEcho: the arguments separated by blanks, trailing
 /// blanks removed, ending in a line feed.  Line feeds and carriage returns
 /// inside an argument are written as the two characters \n and \r, so one
@@ -42,5 +44,7 @@ class RunLog {
  private:
   FILE* stream_ = nullptr;
 };
+
+}  // namespace device
 
 #endif  // VXSROM_DEVICE_LOG_RECORD_H_

@@ -14,6 +14,8 @@
 #include "device/controller_library.h"
 #include "device/exit_codes.h"
 
+namespace device {
+
 /// The long operations on the open controller's ROM.
 enum class RomOperation {
   kErase,       ///< Chip erase; data unused.
@@ -226,5 +228,7 @@ class Reporter {
 
 /// A reporter that keeps nothing: for callers that want only results.
 class SilentReporter : public Reporter {};
+
+}  // namespace device
 
 #endif  // VXSROM_DEVICE_REPORT_H_

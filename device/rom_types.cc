@@ -5,6 +5,8 @@
 #include "device/exit_codes.h"
 #include "device/session.h"
 
+namespace device {
+
 int RomTypeTable::ListedType(const RomGeometry& geometry) const {
   for (int row = 1; row <= 4; ++row) {
     if (memcmp(&geometry, &rows[row], sizeof geometry) == 0) return row;
@@ -66,3 +68,5 @@ ExitCode IdentifySrom(DeviceSession& session, PciAddress address) {
   session.report().RomTypeIdentified(address, rom_type, geometry);
   return rom_type != 0 ? kExitOk : kExitUnsupportedRom;
 }
+
+}  // namespace device

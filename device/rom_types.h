@@ -8,6 +8,8 @@
 #include "device/controller_library.h"
 #include "device/exit_codes.h"
 
+namespace device {
+
 /// Selector values with a meaning of their own.
 enum RomTypeSelectorValue : uint32_t {
   kRomTypeAuto = 0,    ///< /srom 0: geometry detected from the ROM.
@@ -69,5 +71,7 @@ void CheckChosenGeometry(DeviceSession& session, PciAddress address);
 /// @return kExitOk (listed), kExitUnsupportedRom (unsupported or unlisted)
 ///         or kExitFailed (query failed).
 ExitCode IdentifySrom(DeviceSession& session, PciAddress address);
+
+}  // namespace device
 
 #endif  // VXSROM_DEVICE_ROM_TYPES_H_

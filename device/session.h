@@ -13,6 +13,8 @@
 #include "device/report.h"
 #include "device/rom_types.h"
 
+namespace device {
+
 /// Controllers of the last enumeration and the one chosen for opening.
 struct DeviceState {
   std::unique_ptr<DeviceRecord[]> list;  ///< DeviceList; null when absent.
@@ -83,5 +85,7 @@ class SelectedControllerGuard {
  private:
   DeviceSession& session_;
 };
+
+}  // namespace device
 
 #endif  // VXSROM_DEVICE_SESSION_H_

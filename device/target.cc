@@ -8,6 +8,8 @@
 #include "platform/program.h"
 #include "platform/stop.h"
 
+namespace device {
+
 namespace {
 
 /// Opens the target with the geometry in use or, in auto mode, with none
@@ -171,3 +173,5 @@ ExitCode OpenController(DeviceSession& session, PciAddress address,
   }
   return kExitOk;
 }
+
+}  // namespace device

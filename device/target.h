@@ -8,6 +8,8 @@
 #include "device/controller_library.h"
 #include "device/exit_codes.h"
 
+namespace device {
+
 struct DeviceSession;
 
 /// Enumerates the controllers into DeviceList / DeviceCount (count, then
@@ -42,5 +44,7 @@ void CloseSelected(DeviceSession& session);
 /// reports why not.  @return kExitOk or kExitFailed.
 ExitCode OpenController(DeviceSession& session, PciAddress address,
                         const RomGeometry* geometry);
+
+}  // namespace device
 
 #endif  // VXSROM_DEVICE_TARGET_H_

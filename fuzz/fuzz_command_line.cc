@@ -12,6 +12,8 @@
 #include "device/rom_types.h"
 #include "vxsrom/command_line.h"
 
+using namespace device;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FILE* quiet = freopen("/dev/null", "w", stdout);
   (void)quiet;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace line {
+
 namespace {
 
 // The slowest a part may be, from the datasheets' maximums with room to
@@ -23,3 +25,5 @@ uint32_t DefaultBoardSeconds(const std::optional<TargetMessage>& target) {
                       (size + page - 1) / page * PageSeconds(page) + 2 * kReadSeconds;
   return static_cast<uint32_t>(kStartSeconds + 3 * work + 0.5);
 }
+
+}  // namespace line

@@ -4,6 +4,8 @@
 
 #include "platform/digest.h"
 
+namespace line {
+
 std::string CanonicalEntry(const std::string& kind, int64_t seq,
                            const std::vector<FieldValue>& fields) {
   std::string text = kind + "\n" + std::to_string(seq);
@@ -30,3 +32,5 @@ std::string ChainDigest(const std::string& previous, const std::string& canonica
   const std::string data = previous + "\n" + canonical;
   return platform::Sha256Hex(data.data(), data.size());
 }
+
+}  // namespace line

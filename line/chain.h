@@ -11,6 +11,8 @@
 
 #include "line/field_value.h"
 
+namespace line {
+
 /// The canonical text of one entry: its kind, its place in the chain and
 /// its fields, each typed and length-prefixed, so that no two entries
 /// share one.  A real counts in thousandths, as both databases give it
@@ -21,5 +23,7 @@ std::string CanonicalEntry(const std::string& kind, int64_t seq,
 /// The digest of an entry after previous (empty before the first):
 /// SHA-256 of previous, a newline and the canonical text, in hexadecimal.
 std::string ChainDigest(const std::string& previous, const std::string& canonical);
+
+}  // namespace line
 
 #endif  // VXROM_LINE_CHAIN_H_

@@ -2,6 +2,8 @@
 
 #include "device/controller_library.h"
 
+namespace line {
+
 bool ParseEui64(const std::string& text, uint64_t* value) {
   if (text.size() != 23) return false;
   uint64_t v = 0;
@@ -36,3 +38,5 @@ bool IndividualNumbers(uint64_t first, uint64_t last, unsigned* octet) {
   *octet = (a & 1) ? a : a + 1;
   return false;
 }
+
+}  // namespace line

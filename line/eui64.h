@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace line {
+
 /// Reads an EUI-64 as an .eui file writes it, "XX-XX-XX-XX-XX-XX-XX-XX",
 /// or with colons, "XX:XX:...", either case.  @return false when text is
 /// not one.
@@ -19,5 +21,7 @@ std::string FormatEui64Value(uint64_t value);
 /// so both ends share their first octet.  *octet: the first octet that
 /// has it, otherwise.
 bool IndividualNumbers(uint64_t first, uint64_t last, unsigned* octet);
+
+}  // namespace line
 
 #endif  // VXROM_LINE_EUI64_H_

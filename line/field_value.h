@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace line {
+
 /// One value of a field: nothing, an integer, a real or text.
 struct FieldValue {
   enum class Type { kNull,
@@ -28,5 +30,7 @@ struct FieldValue {
   double real = 0;
   std::string text;
 };
+
+}  // namespace line
 
 #endif  // VXROM_LINE_FIELD_VALUE_H_

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <random>
 
+namespace line {
+
 namespace {
 
 /// Reads a whole decimal integer.
@@ -159,3 +161,5 @@ std::string NewEntryId() {
   snprintf(id, sizeof id, "%08x%08x%08x%08x", random(), random(), random(), random());
   return id;
 }
+
+}  // namespace line

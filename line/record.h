@@ -13,6 +13,8 @@
 #include "line/eui64.h"
 #include "line/field_value.h"
 
+namespace line {
+
 /// The time now, UTC, as ISO 8601 ("2024-05-01T12:00:00Z").
 std::string UtcTimestamp();
 
@@ -83,5 +85,7 @@ struct Settlement {
 
 /// A new unique id (128 random bits in hexadecimal).
 std::string NewEntryId();
+
+}  // namespace line
 
 #endif  // VXROM_RECORD_H_

@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+namespace line {
+
 namespace {
 
 /// Seconds with millisecond precision, as JSON and CSV show them.
@@ -61,3 +63,5 @@ bool RecordFromJson(const Json& json, HistoryRecord* record, std::string* why) {
 std::string JsonText(const Json& json, int indent) {
   return json.dump(indent, ' ', false, Json::error_handler_t::replace);
 }
+
+}  // namespace line

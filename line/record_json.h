@@ -8,6 +8,8 @@
 
 #include "line/record.h"
 
+namespace line {
+
 typedef nlohmann::ordered_json Json;
 
 /// The record as one JSON object, its keys in kHistoryFields order.
@@ -20,5 +22,7 @@ bool RecordFromJson(const Json& json, HistoryRecord* record, std::string* why);
 /// JSON as text that is always valid UTF-8: bytes that are not (a
 /// scanner's stray byte) become U+FFFD instead of failing the output.
 std::string JsonText(const Json& json, int indent = -1);
+
+}  // namespace line
 
 #endif  // VXROM_RECORD_JSON_H_

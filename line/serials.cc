@@ -2,6 +2,8 @@
 
 #include "platform/text.h"
 
+namespace line {
+
 namespace {
 
 std::string Trimmed(const std::string& text) {
@@ -79,3 +81,5 @@ std::string BoardName(PciAddress address, const SlotLabels& slots) {
   if (slot == slots.end()) return FormatPciAddress(address);
   return "slot " + slot->second + " (" + FormatPciAddress(address) + ")";
 }
+
+}  // namespace line

@@ -11,6 +11,8 @@
 
 #include "device/controller_library.h"
 
+namespace line {
+
 /// What a serial must look like.
 struct SerialRules {
   std::string pattern_text;  ///< --serial-pattern as given; empty: any.
@@ -42,5 +44,7 @@ bool ParseSlots(const std::string& text, const std::string& name, SlotLabels* sl
 /// How a prompt or a reason names the board at address: "slot A3
 /// (04:00.0)", or "04:00.0" without a label.
 std::string BoardName(PciAddress address, const SlotLabels& slots);
+
+}  // namespace line
 
 #endif  // VXROM_LINE_SERIALS_H_

@@ -3,6 +3,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
+namespace line {
+
 namespace {
 
 /// Reads n decimal digits at text[*at].
@@ -133,3 +135,5 @@ bool UtcSeconds(const std::string& text, int64_t* seconds) {
 }
 
 std::string UtcTextOf(int64_t seconds) { return UtcText(seconds); }
+
+}  // namespace line

@@ -9,6 +9,8 @@
 
 #include <string>
 
+namespace line {
+
 /// Which end of a span a time bounds: a bare date stands for its first
 /// second as a start, and for the whole day as an end.
 enum class TimeBound { kStart,
@@ -28,5 +30,7 @@ bool UtcSeconds(const std::string& text, int64_t* seconds);
 
 /// The UTC text of seconds since 1970, as history keeps times.
 std::string UtcTextOf(int64_t seconds);
+
+}  // namespace line
 
 #endif  // VXROM_TIME_TEXT_H_

@@ -5,6 +5,10 @@
 #include "line/record_json.h"
 #include "platform/text.h"
 
+using namespace device;
+
+namespace line {
+
 const wchar_t kWorkerCommand[] = L"provision-board";
 
 namespace {
@@ -322,3 +326,5 @@ bool DecodeMessage(const std::string& line, WorkerMessage* message, std::string*
   }
   return DecodeObject(json, message, why);
 }
+
+}  // namespace line

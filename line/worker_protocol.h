@@ -15,6 +15,8 @@
 #include "device/controller_library.h"
 #include "line/record.h"
 
+namespace line {
+
 /// The hidden command a worker runs.
 extern const wchar_t kWorkerCommand[];
 
@@ -85,5 +87,7 @@ std::string EncodeMessage(const WorkerMessage& message);
 /// is no well-formed message (a line that does not start with '{' is no
 /// message at all: *why is then empty).
 bool DecodeMessage(const std::string& line, WorkerMessage* message, std::string* why);
+
+}  // namespace line
 
 #endif  // VXROM_WORKER_PROTOCOL_H_

@@ -6,39 +6,43 @@
 
 #include "device/exit_codes.h"
 
+namespace rom {
+
 struct RomJob;
 
 /// /erase, and the erase step of /write and /writeall.  Unless keep_open,
 /// the controller is closed on return; otherwise it is left open for the
 /// write that follows.
-ExitCode EraseSrom(RomJob& job, bool keep_open);
+device::ExitCode EraseSrom(RomJob& job, bool keep_open);
 
 /// Reads the open controller's ROM back and compares it with the image.
 /// @return kExitOk, kExitNoMemory, kExitRomOperation or
 ///         kExitVerifyMismatch.
-ExitCode VerifySrom(RomJob& job, const uint8_t* expected_image,
-                    uint32_t image_size);
+device::ExitCode VerifySrom(RomJob& job, const uint8_t* expected_image,
+                            uint32_t image_size);
 
 /// /write: builds, checks, erases when asked, writes and verifies; or with
 /// /fout stores the image in a file.
-ExitCode WriteAction(RomJob& job);
+device::ExitCode WriteAction(RomJob& job);
 
 /// The part the two writes share, on the open controller: erase first when
 /// the geometry's mode bits ask for it (unless /noerase), write the image
 /// with progress, "Write complete".  @return kExitOk or the first failure's
 /// code.
-ExitCode EraseAndWrite(RomJob& job, uint8_t* image, uint32_t size);
+device::ExitCode EraseAndWrite(RomJob& job, uint8_t* image, uint32_t size);
 
 /// /dump: reads the ROM into the image file.
-ExitCode DumpAction(RomJob& job);
+device::ExitCode DumpAction(RomJob& job);
 
 /// /verify: compares the ROM with the image the input files give.
-ExitCode VerifyAction(RomJob& job);
+device::ExitCode VerifyAction(RomJob& job);
 
 /// /imagegen: builds the image into a file without writing a ROM.
-ExitCode ImageGenAction(RomJob& job);
+device::ExitCode ImageGenAction(RomJob& job);
 
 /// /writeall: writes and verifies every controller matching the firmware.
-ExitCode WriteAllAction(RomJob& job);
+device::ExitCode WriteAllAction(RomJob& job);
+
+}  // namespace rom
 
 #endif  // VXSROM_ROM_ACTIONS_H_

@@ -8,6 +8,10 @@
 #include "rom/job.h"
 #include "rom/progress.h"
 
+using namespace device;
+
+namespace rom {
+
 namespace {
 
 ExitCode DumpSteps(RomJob& job, RomBuffer& buffer, ImageFile& file) {
@@ -60,3 +64,5 @@ ExitCode VerifyAction(RomJob& job) {
   PreparedImage image;
   return VerifySteps(job, image);
 }
+
+}  // namespace rom

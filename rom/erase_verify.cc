@@ -9,6 +9,10 @@
 #include "rom/job.h"
 #include "rom/progress.h"
 
+using namespace device;
+
+namespace rom {
+
 namespace {
 
 /// Erases the target's ROM, opening the target unless one is selected.
@@ -70,3 +74,5 @@ ExitCode VerifySrom(RomJob& job, const uint8_t* expected_image,
   job.report().VerifyComplete(address);
   return kExitOk;
 }
+
+}  // namespace rom

@@ -3,6 +3,10 @@
 #include "device/exit_codes.h"
 #include "rom/job.h"
 
+using namespace device;
+
+namespace rom {
+
 ExitCode OpenImageFile(RomJob& job, bool output, ImageFile* file) {
   int error_number = 0;
   std::wstring reason;
@@ -27,3 +31,5 @@ ExitCode FinishImageFile(RomJob& job, ImageFile* file, const uint8_t* data,
   }
   return kExitOk;
 }
+
+}  // namespace rom

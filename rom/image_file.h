@@ -12,6 +12,8 @@
 #include "device/exit_codes.h"
 #include "platform/output_file.h"
 
+namespace rom {
+
 struct RomJob;
 
 /// An action's output file, held until the action's end step; empty until
@@ -21,11 +23,13 @@ typedef std::unique_ptr<platform::OutputFile> ImageFile;
 /// Opens the pending output file for the job's image path; reports why
 /// not.  @param output true for /fout's file, false for an image file.
 /// @return kExitOk or kExitFile.
-ExitCode OpenImageFile(RomJob& job, bool output, ImageFile* file);
+device::ExitCode OpenImageFile(RomJob& job, bool output, ImageFile* file);
 
 /// Writes size bytes of data and puts the file in place; on failure
 /// reports it and abandons the file.  @return kExitOk or kExitFile.
-ExitCode FinishImageFile(RomJob& job, ImageFile* file, const uint8_t* data,
-                         uint32_t size);
+device::ExitCode FinishImageFile(RomJob& job, ImageFile* file, const uint8_t* data,
+                                 uint32_t size);
+
+}  // namespace rom
 
 #endif  // VXSROM_ROM_IMAGE_FILE_H_

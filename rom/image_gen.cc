@@ -7,6 +7,10 @@
 #include "rom/image_source.h"
 #include "rom/job.h"
 
+using namespace device;
+
+namespace rom {
+
 namespace {
 
 ExitCode ImageGenSteps(RomJob& job, RomBuffer& image, ImageFile& file) {
@@ -46,3 +50,5 @@ ExitCode ImageGenAction(RomJob& job) {
   ImageFile file;
   return ImageGenSteps(job, image, file);
 }
+
+}  // namespace rom

@@ -11,6 +11,10 @@
 #include "platform/files.h"
 #include "rom/job.h"
 
+using namespace device;
+
+namespace rom {
+
 ExitCode AllocateRomBuffer(DeviceSession& session, uint32_t size,
                            RomBuffer* buffer) {
   buffer->reset(new (std::nothrow) uint8_t[size]);
@@ -134,3 +138,5 @@ ExitCode PrepareImage(RomJob& job, const RomGeometry* geometry,
     result = CheckSelectedRevision(job.session, image->revision);
   return result;
 }
+
+}  // namespace rom

@@ -14,7 +14,12 @@
 #include "device/exit_codes.h"
 #include "device/report.h"
 
+namespace device {
 struct DeviceSession;
+}  // namespace device
+
+namespace rom {
+
 struct RomJob;
 
 /// A heap block for an image or a read-back; freed when it goes.
@@ -22,8 +27,8 @@ typedef std::unique_ptr<uint8_t[]> RomBuffer;
 
 /// Allocates size bytes into *buffer; reports when there is no memory.
 /// @return kExitOk or kExitNoMemory.
-ExitCode AllocateRomBuffer(DeviceSession& session, uint32_t size,
-                           RomBuffer* buffer);
+device::ExitCode AllocateRomBuffer(device::DeviceSession& session, uint32_t size,
+                                   RomBuffer* buffer);
 
 /// The path to hand the library for an optional slot: null when empty.
 const wchar_t* OptionalPath(const std::wstring& path);
@@ -32,8 +37,8 @@ const wchar_t* OptionalPath(const std::wstring& path);
 /// told by the exit code the status maps to: for a file it could not
 /// read, the system's reason found by trying it; for a file it refused,
 /// that file.
-std::vector<InputProblem> ImageBuildProblems(const RomJob& job,
-                                             ExitCode exit_code);
+std::vector<device::InputProblem> ImageBuildProblems(const RomJob& job,
+                                                     device::ExitCode exit_code);
 
 /// An image built from the job's input files, and what it is for.
 struct PreparedImage {
@@ -56,7 +61,9 @@ enum class RevisionCheck {
 /// against the selected controller.  Reports every failure.
 /// @return kExitOk, kExitNoMemory, kExitRevision or the library's status
 ///         mapped.
-ExitCode PrepareImage(RomJob& job, const RomGeometry* geometry,
-                      RevisionCheck check, PreparedImage* image);
+device::ExitCode PrepareImage(RomJob& job, const RomGeometry* geometry,
+                              RevisionCheck check, PreparedImage* image);
+
+}  // namespace rom
 
 #endif  // VXSROM_ROM_IMAGE_SOURCE_H_

@@ -3,6 +3,10 @@
 #include "device/exit_codes.h"
 #include "device/session.h"
 
+using namespace device;
+
+namespace rom {
+
 namespace {
 
 /// Fixed cadence of the polls; the library is never asked more often.
@@ -77,3 +81,5 @@ ExitCode RunRomOperation(DeviceSession& session, PciAddress address,
     if (result != 1) return kExitOk;
   }
 }
+
+}  // namespace rom

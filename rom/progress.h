@@ -10,17 +10,21 @@
 #include "device/exit_codes.h"
 #include "device/report.h"
 
+namespace device {
 struct DeviceSession;
+}  // namespace device
+
+namespace rom {
 
 /// What a held-back request to stop waits for, told once.
 struct StopNotice {
-  StopScope scope = StopScope::kOperation;  ///< What is finished first.
-  PciAddress address = kNoAddress;          ///< With kController.
-  uint32_t left = 0;                        ///< With kController: untouched.
-  bool reported = false;                    ///< True once told.
+  device::StopScope scope = device::StopScope::kOperation;  ///< What is finished first.
+  PciAddress address = kNoAddress;                          ///< With kController.
+  uint32_t left = 0;                                        ///< With kController: untouched.
+  bool reported = false;                                    ///< True once told.
 
   /// Sets what is finished first, unless an action said so already.
-  void Claim(StopScope s) {
+  void Claim(device::StopScope s) {
     if (!claimed) scope = s;
     claimed = true;
   }
@@ -28,7 +32,7 @@ struct StopNotice {
 };
 
 /// Reports the notice, once, when a request to stop has been held back.
-void NoticeStopRequest(DeviceSession& session, StopNotice* notice);
+void NoticeStopRequest(device::DeviceSession& session, StopNotice* notice);
 
 /// Percentage shown for progress bytes of size: unsigned 32-bit, fraction
 /// dropped and never clamped, so a library overshooting shows above 100.
@@ -45,8 +49,10 @@ uint32_t ProgressPercent(uint32_t progress, uint32_t size);
 /// @return kExitOk complete; the start-failure code (kExitRomOperation,
 ///         or for the write the mapped status); kExitRomOperation when a
 ///         poll failed.
-ExitCode RunRomOperation(DeviceSession& session, PciAddress address,
-                         RomOperation operation, uint32_t size, uint8_t* data,
-                         StopNotice* notice);
+device::ExitCode RunRomOperation(device::DeviceSession& session, PciAddress address,
+                                 device::RomOperation operation, uint32_t size, uint8_t* data,
+                                 StopNotice* notice);
+
+}  // namespace rom
 
 #endif  // VXSROM_ROM_PROGRESS_H_

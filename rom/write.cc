@@ -9,6 +9,10 @@
 #include "rom/job.h"
 #include "rom/progress.h"
 
+using namespace device;
+
+namespace rom {
+
 namespace {
 
 /// What the action holds until its end step.
@@ -79,3 +83,5 @@ ExitCode WriteAction(RomJob& job) {
   WriteResources held;
   return WriteSteps(job, held);
 }
+
+}  // namespace rom

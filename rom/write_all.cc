@@ -9,6 +9,10 @@
 #include "rom/job.h"
 #include "rom/progress.h"
 
+using namespace device;
+
+namespace rom {
+
 namespace {
 
 /// With auto-detection the image is built for this size and only ROMs of
@@ -162,3 +166,5 @@ ExitCode WriteAllAction(RomJob& job) {
   PreparedImage image;
   return WriteAllSteps(job, image);
 }
+
+}  // namespace rom

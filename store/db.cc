@@ -4,6 +4,10 @@
 
 #include <cctype>
 
+using namespace line;
+
+namespace store {
+
 const char kSqlStateBusy[] = "55P03";
 
 bool DbError::ConnectionLost() const {
@@ -125,3 +129,5 @@ bool PostgresUrlToOdbc(const std::string& url, std::string* connection, std::str
            "(a socket folder as HOST in %2F escapes)";
   return ok;
 }
+
+}  // namespace store

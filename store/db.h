@@ -14,8 +14,10 @@
 
 #include "line/field_value.h"
 
+namespace store {
+
 /// One parameter of a statement.
-typedef FieldValue SqlValue;
+typedef line::FieldValue SqlValue;
 
 /// One result row: each column as text, or nothing for NULL.
 typedef std::vector<std::optional<std::string>> SqlRow;
@@ -111,5 +113,7 @@ std::string MaskCredentials(const std::string& text);
 /// PASSWORD@HOST:PORT/DATABASE?sslmode=MODE"), for the PostgreSQL Unicode
 /// driver.  @return false with *why (masked) for a URL it cannot map.
 bool PostgresUrlToOdbc(const std::string& url, std::string* connection, std::string* why);
+
+}  // namespace store
 
 #endif  // VXROM_DB_H_

@@ -3,6 +3,10 @@
 #include <chrono>
 #include <exception>
 
+using namespace line;
+
+namespace store {
+
 namespace {
 
 /// While settlements wait on a store that is away, it is tried again this
@@ -128,3 +132,5 @@ DeliveryTally DeliveryThread::Finish() {
   tally.lost = unjournaled_.size();
   return tally;
 }
+
+}  // namespace store

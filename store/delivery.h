@@ -18,6 +18,8 @@
 #include "store/journal.h"
 #include "store/store.h"
 
+namespace store {
+
 /// How a delivery went.
 struct DeliveryTally {
   uint64_t sent = 0;     ///< Settlements the store took.
@@ -34,7 +36,7 @@ class SettlementSink {
   /// New settlements are in the journal.
   virtual void Journaled() = 0;
   /// The journal could not take this one: it goes on from memory.
-  virtual void NotJournaled(const Settlement& settlement) = 0;
+  virtual void NotJournaled(const line::Settlement& settlement) = 0;
 };
 
 /// Sends the waiting settlements of store's id to it, oldest first, until
@@ -54,11 +56,11 @@ class DeliveryThread : public SettlementSink {
   DeliveryThread& operator=(const DeliveryThread&) = delete;
 
   void Journaled() override;
-  void NotJournaled(const Settlement& settlement) override;
+  void NotJournaled(const line::Settlement& settlement) override;
   /// A last pass, then the thread ends.  @return what is left.
   DeliveryTally Finish();
   /// After Finish: the settlements neither the journal nor the store took.
-  const std::vector<Settlement>& lost() const { return unjournaled_; }
+  const std::vector<line::Settlement>& lost() const { return unjournaled_; }
 
  private:
   void Loop();
@@ -71,9 +73,11 @@ class DeliveryThread : public SettlementSink {
   std::mutex mutex_;
   std::condition_variable wake_;
   bool woken_ = false, finishing_ = false;
-  std::vector<Settlement> unjournaled_;  ///< Guarded by mutex_.
+  std::vector<line::Settlement> unjournaled_;  ///< Guarded by mutex_.
   DeliveryTally tally_;
   std::thread thread_;
 };
+
+}  // namespace store
 
 #endif  // VXROM_DELIVERY_H_

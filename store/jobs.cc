@@ -7,6 +7,10 @@
 #include "store/ledger.h"
 #include "store/rows.h"
 
+using namespace line;
+
+namespace store {
+
 const char kJobColumns[] =
     "name, version, eui, chip_revision, firmware_name, firmware_size, firmware_sha256, "
     "config_name, config_size, config_sha256, note, released_by, released_at, firmware, config";
@@ -244,3 +248,5 @@ StoreStatus SetLowWater(Store& store, std::optional<uint64_t> low, std::string* 
       },
       reason);
 }
+
+}  // namespace store

@@ -16,6 +16,8 @@
 #include "line/field_value.h"
 #include "store/store.h"
 
+namespace store {
+
 /// One released version of a job.
 struct Job {
   std::string name;
@@ -43,7 +45,7 @@ std::string JobLabel(const Job& job);
 bool ParseJobLabel(const std::string& text, std::string* name, int64_t* version);
 
 /// A job's chained fields (the bytes through their digests).
-std::vector<FieldValue> JobEntryFields(const Job& job);
+std::vector<line::FieldValue> JobEntryFields(const Job& job);
 /// The columns of a job row, the bytes last.
 extern const char kJobColumns[];
 /// Reads a job from a row of kJobColumns (bytes included when the row
@@ -57,7 +59,7 @@ struct PoolChange {
   std::optional<std::string> detail;
 };
 /// Its chained fields.
-std::vector<FieldValue> PoolChangeFields(const PoolChange& change);
+std::vector<line::FieldValue> PoolChangeFields(const PoolChange& change);
 /// Keeps a change inside tx, chained.  @return false after a failed
 /// statement.
 bool LogChange(Transaction& tx, PoolChange change);
@@ -84,5 +86,7 @@ StoreStatus PoolLog(Store& store, std::vector<PoolChange>* changes, std::string*
 StoreStatus LowWater(Store& store, std::optional<uint64_t>* low, std::string* reason);
 /// Sets (or with none, clears) the watermark, as a pool change.
 StoreStatus SetLowWater(Store& store, std::optional<uint64_t> low, std::string* reason);
+
+}  // namespace store
 
 #endif  // VXROM_STORE_JOBS_H_

@@ -8,6 +8,10 @@
 #include "platform/program.h"
 #include "store/store.h"
 
+using namespace line;
+
+namespace store {
+
 namespace {
 
 const int64_t kJournalVersion = 1;
@@ -239,3 +243,5 @@ bool Journal::Processes(const std::string& run_id, std::vector<RunProcess>* proc
                           strtoull(r[1].value_or("0").c_str(), nullptr, 10)});
   return true;
 }
+
+}  // namespace store

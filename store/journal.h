@@ -20,6 +20,8 @@
 #include "line/record.h"
 #include "store/db.h"
 
+namespace store {
+
 /// A store as the journal names it: its id (the same store whatever URL
 /// reaches it) and its URL with any password masked, for people.
 struct StoreName {
@@ -30,7 +32,7 @@ struct StoreName {
 /// One kept settlement and where it stands.
 struct JournalEntry {
   int64_t seq = 0;  ///< The order it was kept in.
-  Settlement settlement;
+  line::Settlement settlement;
   StoreName store;
   std::string created;  ///< UTC, ISO 8601.
   std::string state;    ///< "waiting", "sent" or "refused".
@@ -58,7 +60,7 @@ class Journal {
   bool Tidy(std::string* reason);
   /// Keeps settlement for store durably; an entry_id kept before is kept
   /// once.  @return false with *reason.
-  bool Keep(const Settlement& settlement, const StoreName& store, std::string* reason);
+  bool Keep(const line::Settlement& settlement, const StoreName& store, std::string* reason);
   /// The entries of store_id that wait to be sent, oldest first; every
   /// store's when store_id is empty.
   bool Waiting(const std::string& store_id, std::vector<JournalEntry>* entries,
@@ -93,5 +95,7 @@ class Journal {
   std::unique_ptr<Database> db_;
   std::string path_;
 };
+
+}  // namespace store
 
 #endif  // VXROM_JOURNAL_H_

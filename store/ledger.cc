@@ -8,6 +8,10 @@
 #include "store/jobs.h"
 #include "store/rows.h"
 
+using namespace line;
+
+namespace store {
+
 const char kHistoryEntry[] = "history";
 const char kPoolEntry[] = "pool";
 const char kJobEntry[] = "job";
@@ -226,3 +230,5 @@ bool ChainEarlierHistory(Transaction& tx) {
     }
   }
 }
+
+}  // namespace store

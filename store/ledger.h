@@ -15,6 +15,8 @@
 #include "line/field_value.h"
 #include "store/store.h"
 
+namespace store {
+
 /// The kinds of chained entries, as their canonical text names them.
 extern const char kHistoryEntry[];
 extern const char kPoolEntry[];
@@ -23,12 +25,12 @@ extern const char kJobEntry[];
 /// Takes the chain's next place for an entry of kind with fields, inside
 /// tx (on a server the head stays locked until the commit, so stations
 /// append in turn).  @return false after a failed statement.
-bool ChainAppend(Transaction& tx, const std::string& kind, const std::vector<FieldValue>& fields,
+bool ChainAppend(Transaction& tx, const std::string& kind, const std::vector<line::FieldValue>& fields,
                  int64_t* seq, std::string* digest);
 
 /// A history record's chained fields: the record, its run and entry.
-std::vector<FieldValue> HistoryEntryFields(const HistoryRecord& record, const std::string& run_id,
-                                           const std::string& entry_id);
+std::vector<line::FieldValue> HistoryEntryFields(const line::HistoryRecord& record, const std::string& run_id,
+                                                 const std::string& entry_id);
 
 /// What a walk of the chain found.
 struct ChainCheck {
@@ -45,5 +47,7 @@ StoreStatus VerifyChain(Store& store, ChainCheck* check, std::string* reason);
 /// their order (a migration step).  @return false after a failed
 /// statement.
 bool ChainEarlierHistory(Transaction& tx);
+
+}  // namespace store
 
 #endif  // VXROM_STORE_LEDGER_H_

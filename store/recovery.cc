@@ -4,6 +4,11 @@
 
 #include "device/exit_codes.h"
 
+using namespace device;
+using namespace line;
+
+namespace store {
+
 bool RunAlive(Journal* journal, const std::string& run_id, const Reservation& first,
               const std::function<bool(const RunProcess&)>& alive) {
   std::vector<RunProcess> processes = {{first.pid, first.pid_start}};
@@ -69,3 +74,5 @@ StoreStatus RecoverDeadRuns(Store& store, Journal& journal, const StoreName& nam
   }
   return StoreStatus::kOk;
 }
+
+}  // namespace store

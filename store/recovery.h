@@ -15,6 +15,8 @@
 #include "store/journal.h"
 #include "store/store.h"
 
+namespace store {
+
 /// How recovery went.
 struct RecoveryTally {
   uint64_t from_journal = 0;  ///< Settled as the journal holds them.
@@ -28,7 +30,7 @@ bool RunAlive(Journal* journal, const std::string& run_id, const Reservation& fi
 
 /// The settlement that spoils a reservation whose run will not come
 /// back, its record saying why.
-Settlement SpoiledReservation(const Reservation& reservation, const std::string& why);
+line::Settlement SpoiledReservation(const Reservation& reservation, const std::string& why);
 
 /// Settles the reservations of run.station on run.host held by another
 /// run whose processes are all gone (alive tells; its parent, and its
@@ -37,5 +39,7 @@ StoreStatus RecoverDeadRuns(Store& store, Journal& journal, const StoreName& nam
                             const RunIdentity& run,
                             const std::function<bool(const RunProcess&)>& alive,
                             RecoveryTally* tally, std::string* reason);
+
+}  // namespace store
 
 #endif  // VXROM_RECOVERY_H_

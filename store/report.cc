@@ -2,6 +2,10 @@
 
 #include "store/jobs.h"
 
+using namespace line;
+
+namespace store {
+
 const size_t kFailureGroups = 500;
 const size_t kLatestFailures = 10;
 
@@ -154,3 +158,5 @@ StoreStatus ReadReport(Store& store, const ReportWindow& window, ReportData* dat
   const StoreStatus counted = store.Counts(&data->pool, reason);
   return counted != StoreStatus::kOk ? counted : LowWater(store, &data->low_water, reason);
 }
+
+}  // namespace store

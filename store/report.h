@@ -12,6 +12,8 @@
 
 #include "store/store.h"
 
+namespace store {
+
 /// The attempts a report covers; empty fields select all.
 struct ReportWindow {
   std::optional<std::string> since;  ///< UTC: started at or after.
@@ -85,5 +87,7 @@ extern const size_t kLatestFailures;
 /// Reads the window's figures.  @return the store's status, with *reason.
 StoreStatus ReadReport(Store& store, const ReportWindow& window, ReportData* data,
                        std::string* reason);
+
+}  // namespace store
 
 #endif  // VXROM_STORE_REPORT_H_

@@ -11,6 +11,8 @@
 #include "line/record.h"
 #include "store/db.h"
 
+namespace store {
+
 /// Numbers are kept as signed 64-bit keys whose order is the numbers'
 /// order: the top bit flipped.
 inline int64_t Key(uint64_t value) {
@@ -33,6 +35,8 @@ inline uint64_t KeyValue(const std::optional<std::string>& text) {
 std::string HistoryColumns(const std::string& prefix = "");
 /// Reads the record from a row whose first columns are HistoryColumns.
 /// @return false with *reason when a field is unreadable.
-bool RecordFromRow(const SqlRow& row, HistoryRecord* record, std::string* reason);
+bool RecordFromRow(const SqlRow& row, line::HistoryRecord* record, std::string* reason);
+
+}  // namespace store
 
 #endif  // VXROM_STORE_ROWS_H_

@@ -6,6 +6,10 @@
 
 #include "store/ledger.h"
 
+using namespace line;
+
+namespace store {
+
 namespace {
 
 /// A new store's identity: 128 random bits in hexadecimal.
@@ -160,3 +164,5 @@ bool MigrateSchema(Transaction& tx, int64_t from) {
     if (!kMigrations[v](tx)) return false;
   return true;
 }
+
+}  // namespace store

@@ -10,6 +10,8 @@
 
 #include "store/store.h"
 
+namespace store {
+
 /// The version this program writes; a later one is refused, an earlier
 /// one migrated.
 extern const int64_t kSchemaVersion;
@@ -21,5 +23,7 @@ bool ReadSchemaVersion(Transaction& tx, int64_t* version, std::string* store_id)
 /// Takes the schema from version from to kSchemaVersion, one migration
 /// after the other, in tx.
 bool MigrateSchema(Transaction& tx, int64_t from);
+
+}  // namespace store
 
 #endif  // VXROM_SCHEMA_H_

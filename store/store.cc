@@ -11,6 +11,10 @@
 #include "store/rows.h"
 #include "store/schema.h"
 
+using namespace line;
+
+namespace store {
+
 namespace {
 
 /// Ranges of at least this many numbers are stored as kParts rows.
@@ -739,3 +743,5 @@ StoreStatus Store::NumberState(uint64_t number, std::optional<std::string>* stat
     *state = "free";
   return status;
 }
+
+}  // namespace store

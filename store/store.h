@@ -20,6 +20,8 @@
 #include "line/record.h"
 #include "store/db.h"
 
+namespace store {
+
 /// How a store call ended.
 enum class StoreStatus {
   kOk,
@@ -156,7 +158,7 @@ struct HistoryFilter {
 /// A history record as the history command shows it: with the run that
 /// made it and what has become of its number since.
 struct HistoryRow {
-  HistoryRecord record;
+  line::HistoryRecord record;
   std::string run_id;
   std::optional<std::string> eui_state;  ///< The number's state now; none without one.
 };
@@ -221,7 +223,7 @@ class Store {
   /// in one transaction; an entry_id the store has already taken changes
   /// nothing.  Only the settling run's own reservation changes state (one
   /// spoiled meanwhile stays spoiled), unless any_holder.
-  StoreStatus Settle(const Settlement& settlement, std::string* reason);
+  StoreStatus Settle(const line::Settlement& settlement, std::string* reason);
   /// The numbers reserved and not settled, oldest first: of one run,
   /// or of a station on a host, as given.
   StoreStatus Reservations(const ReservationQuery& query, std::vector<Reservation>* reservations,
@@ -232,17 +234,17 @@ class Store {
                     std::string* reason);
   /// The latest attempt that programmed number, while it is programmed;
   /// none in *record otherwise.
-  StoreStatus ProgrammedNumber(uint64_t number, std::optional<HistoryRecord>* record,
+  StoreStatus ProgrammedNumber(uint64_t number, std::optional<line::HistoryRecord>* record,
                                std::string* reason);
   /// The latest attempt that programmed serial (compared without regard
   /// to case), while its number is programmed; none otherwise.
-  StoreStatus ProgrammedSerial(const std::string& serial, std::optional<HistoryRecord>* record,
+  StoreStatus ProgrammedSerial(const std::string& serial, std::optional<line::HistoryRecord>* record,
                                std::string* reason);
   /// The attempts that filter selects, oldest first.
   StoreStatus History(const HistoryFilter& filter, std::vector<HistoryRow>* rows,
                       std::string* reason);
   /// The attempts that filter selects, oldest first, records alone.
-  StoreStatus History(const HistoryFilter& filter, std::vector<HistoryRecord>* records,
+  StoreStatus History(const HistoryFilter& filter, std::vector<line::HistoryRecord>* records,
                       std::string* reason);
   /// The state of number now: "free", "reserved", "programmed" or
   /// "spoiled"; none when it is not in the pool at all.
@@ -258,7 +260,7 @@ class Store {
   /// join_where (a join of vxrom_eui e and a condition on h) selects
   /// with value.
   StoreStatus LatestProgrammed(const std::string& join_where, const SqlValue& value,
-                               std::optional<HistoryRecord>* record, std::string* reason);
+                               std::optional<line::HistoryRecord>* record, std::string* reason);
   /// One attempt of Transact.
   StoreStatus Attempt(Access access, const TransactionBody& body,
                       Transaction& tx, std::string* reason);
@@ -268,5 +270,7 @@ class Store {
   std::string store_id_;
   DbError last_error_;  ///< The last failure Transact gave up on.
 };
+
+}  // namespace store
 
 #endif  // VXROM_STORE_H_

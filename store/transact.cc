@@ -7,6 +7,10 @@
 #include "store/schema.h"
 #include "store/store.h"
 
+using namespace line;
+
+namespace store {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -144,3 +148,5 @@ StoreStatus Store::Read(const std::string& sql, const std::vector<SqlValue>& par
       [&](Transaction& tx, std::string*) { return tx.Execute(sql, params, rows) ? StoreStatus::kOk : tx.Failed(); },
       reason);
 }
+
+}  // namespace store

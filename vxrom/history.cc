@@ -16,6 +16,10 @@
 #include "vxrom/output.h"
 #include "vxrom/pool.h"
 
+using namespace device;
+using namespace line;
+using namespace store;
+
 namespace {
 
 /// One CSV field: quoted when it holds a comma, a quote or a line end,

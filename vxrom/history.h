@@ -6,9 +6,9 @@
 #include "vxrom/options.h"
 
 /// Writes the records the options select.  @return the exit code.
-ExitCode HistoryCommand(const VxromOptions& options);
+device::ExitCode HistoryCommand(const VxromOptions& options);
 
 /// history verify: walks the chain; says where it breaks (-27).
-ExitCode HistoryVerifyCommand(const VxromOptions& options);
+device::ExitCode HistoryVerifyCommand(const VxromOptions& options);
 
 #endif  // VXROM_HISTORY_H_

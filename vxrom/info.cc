@@ -9,6 +9,8 @@
 #include "platform/text.h"
 #include "vxrom/output.h"
 
+using namespace device;
+
 namespace {
 
 /// What a refusal of GetSromImageInfo means, in words.

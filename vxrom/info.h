@@ -9,12 +9,14 @@
 
 #include "device/exit_codes.h"
 
+namespace device {
 struct DeviceSession;
+}  // namespace device
 
 /// Asks the library about image (read from path) and reports on stdout
 /// whether it is valid, the chip revision and layout it is built for, and
 /// its size.  @return 0 for a valid image, else the status's exit code.
-ExitCode InfoCommand(DeviceSession& session, const std::wstring& path,
-                     const std::vector<uint8_t>& image, bool json);
+device::ExitCode InfoCommand(device::DeviceSession& session, const std::wstring& path,
+                             const std::vector<uint8_t>& image, bool json);
 
 #endif  // VXROM_INFO_H_

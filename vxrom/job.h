@@ -6,6 +6,6 @@
 #include "vxrom/options.h"
 
 /// Runs the job subcommand the options name.
-ExitCode JobCommand(const VxromOptions& options);
+device::ExitCode JobCommand(const VxromOptions& options);
 
 #endif  // VXROM_JOB_H_

@@ -7,6 +7,10 @@
 #include "store/store.h"
 #include "vxrom/output.h"
 
+using namespace device;
+using namespace line;
+using namespace store;
+
 namespace {
 
 Json EntryJson(const JournalEntry& e) {

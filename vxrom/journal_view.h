@@ -7,6 +7,6 @@
 #include "vxrom/options.h"
 
 /// Lists the station journal's entries not on their store.  @return the exit code.
-ExitCode JournalCommand(const VxromOptions& options);
+device::ExitCode JournalCommand(const VxromOptions& options);
 
 #endif  // VXROM_JOURNAL_VIEW_H_

@@ -16,6 +16,10 @@
 #include "store/store.h"
 #include "vxrom/output.h"
 
+using namespace device;
+using namespace store;
+using namespace line;
+
 namespace {
 
 /// value in hexadecimal, at least digits digits, without "0x".

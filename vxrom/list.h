@@ -5,8 +5,12 @@
 
 #include "device/exit_codes.h"
 
+namespace device {
 struct DeviceSession;
+}  // namespace device
+namespace store {
 class Store;
+}  // namespace store
 
 /// Lists every controller on stdout.  Controllers of another chip revision
 /// are listed without touching their ROM.  With a store, a board whose
@@ -14,6 +18,6 @@ class Store;
 /// marked.
 /// @return 0; -1 when a ROM could not be read (the listing still names
 ///         it); -2 or -6 when the controllers could not be enumerated.
-ExitCode ListCommand(DeviceSession& session, bool json, Store* store);
+device::ExitCode ListCommand(device::DeviceSession& session, bool json, store::Store* store);
 
 #endif  // VXROM_LIST_H_

@@ -9,6 +9,8 @@
 #include "vxrom/output.h"
 #include "vxrom/vxrom.h"
 
+using namespace device;
+
 #ifdef _WIN32
 // The C runtime calls it under -municode; it declares no prototype.
 extern "C" int wmain(int argc, wchar_t** argv);

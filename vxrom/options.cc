@@ -7,6 +7,10 @@
 #include "store/store.h"
 #include "vxrom/output.h"
 
+using namespace device;
+using namespace store;
+using namespace line;
+
 namespace {
 
 /// The ROM types that --srom names, as vxsrom's /srom names them.

@@ -49,7 +49,7 @@ struct VxromOptions {
   std::wstring log_path;
   bool has_address = false;
   PciAddress address = 0xFFFF;
-  uint32_t rom_type_selector = kRomTypeAuto;  ///< A RomTypeTable row.
+  uint32_t rom_type_selector = device::kRomTypeAuto;  ///< A RomTypeTable row.
   bool check_revision = true;
   bool clone_eui = false;  ///< restore: --clone-eui.
   // The pool, the history and provision.

@@ -18,6 +18,10 @@
 #include "store/recovery.h"
 #include "vxrom/output.h"
 
+using namespace device;
+using namespace line;
+using namespace store;
+
 namespace {
 
 /// The longest line of an import file: a number, with room for white

@@ -10,6 +10,6 @@
 #include "vxrom/store_access.h"
 
 /// pool add, pool import, pool status.  @return the exit code.
-ExitCode PoolCommand(const VxromOptions& options);
+device::ExitCode PoolCommand(const VxromOptions& options);
 
 #endif  // VXROM_POOL_H_

@@ -14,6 +14,10 @@
 #include "vxrom/output.h"
 #include "vxrom/store_access.h"
 
+using namespace device;
+using namespace line;
+using namespace store;
+
 namespace {
 
 /// Rows of hours up to this span of the data; rows of days beyond it.

@@ -53,12 +53,12 @@ struct ParetoBar {
 
 /// The pool now, and its use in the window.
 struct PoolFigures {
-  PoolCounts counts;
-  std::vector<PoolDay> days;        ///< Numbers used, by day of reservation.
-  uint64_t used = 0;                ///< In the window.
-  double window_days = 0;           ///< Days the window spans up to now.
-  std::optional<double> per_day;    ///< Numbers used a day; none when none.
-  std::optional<double> days_left;  ///< free / per_day.
+  store::PoolCounts counts;
+  std::vector<store::PoolDay> days;  ///< Numbers used, by day of reservation.
+  uint64_t used = 0;                 ///< In the window.
+  double window_days = 0;            ///< Days the window spans up to now.
+  std::optional<double> per_day;     ///< Numbers used a day; none when none.
+  std::optional<double> days_left;   ///< free / per_day.
   std::optional<uint64_t> low_water;
   bool below_low_water = false;
 };
@@ -66,7 +66,7 @@ struct PoolFigures {
 /// Everything a report shows.
 struct LineReport {
   std::string generated;  ///< UTC, when the report was made.
-  ReportWindow window;
+  store::ReportWindow window;
   std::string period;  ///< "hour" or "day": the length of each row of periods.
   YieldFigures total;
   std::vector<YieldRow> stations;
@@ -75,15 +75,15 @@ struct LineReport {
   std::vector<ParetoBar> station_pareto;  ///< Per station, most first within each.
   uint64_t failures = 0;                  ///< Failed attempts.
   uint64_t failures_ungrouped = 0;        ///< Failed attempts in groups not read.
-  std::vector<FailureRecord> latest;
+  std::vector<store::FailureRecord> latest;
   PoolFigures pool;
 };
 
 /// The report of data, read for window at the time now (UTC).
-LineReport MakeReport(const ReportData& data, const ReportWindow& window, const std::string& now);
+LineReport MakeReport(const store::ReportData& data, const store::ReportWindow& window, const std::string& now);
 
 /// The report as one JSON object (the fields the guide lists).
-Json ReportJson(const LineReport& report);
+line::Json ReportJson(const LineReport& report);
 
 /// The report as one HTML page: no script, no link outside it.
 std::string ReportHtml(const LineReport& report);

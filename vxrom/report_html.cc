@@ -11,6 +11,10 @@
 
 #include "vxrom/report.h"
 
+using namespace device;
+using namespace line;
+using namespace store;
+
 namespace {
 
 const char kStyle[] = R"(<style>

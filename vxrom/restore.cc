@@ -15,6 +15,9 @@
 #include "rom/job.h"
 #include "vxrom/output.h"
 
+using namespace device;
+using namespace rom;
+
 namespace {
 
 /// The checks that keep a wrong file off the ROM: its size is the image

@@ -8,6 +8,10 @@
 #include "store/jobs.h"
 #include "vxrom/output.h"
 
+using namespace device;
+using namespace store;
+using namespace line;
+
 namespace {
 
 void Reason(const std::string& text) {

@@ -19,24 +19,24 @@
 std::string StoreUrl(const VxromOptions& options);
 
 /// Opens the store at url; says why not.  @return null when unavailable.
-std::unique_ptr<Store> OpenStore(const std::string& url);
+std::unique_ptr<store::Store> OpenStore(const std::string& url);
 
 /// Opens the store the options name, then delivers what the station's
 /// journal holds for it.  @return null when unavailable (said).
-std::unique_ptr<Store> OpenOptionsStore(const VxromOptions& options);
+std::unique_ptr<store::Store> OpenOptionsStore(const VxromOptions& options);
 
 /// Delivers the journal's waiting settlements for store; says how many
 /// still wait, and why.
-void DeliverAtStart(Store& store, Journal& journal);
+void DeliverAtStart(store::Store& store, store::Journal& journal);
 
 /// How many settlements for store wait in the station's journal.
-uint64_t JournalWaiting(const Store& store);
+uint64_t JournalWaiting(const store::Store& store);
 
 /// The watermark in force, --low-water else the pool's own, in *low;
 /// warns on standard error when free is below it.
-StoreStatus Watermark(const VxromOptions& options, Store& store, uint64_t free,
-                      std::optional<uint64_t>* low, std::string* reason);
+store::StoreStatus Watermark(const VxromOptions& options, store::Store& store, uint64_t free,
+                             std::optional<uint64_t>* low, std::string* reason);
 /// The exit code of a store call that did not succeed, after its reason.
-ExitCode StoreFailure(StoreStatus status, const std::string& reason);
+device::ExitCode StoreFailure(store::StoreStatus status, const std::string& reason);
 
 #endif  // VXROM_STORE_ACCESS_H_

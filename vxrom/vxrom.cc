@@ -30,6 +30,11 @@
 #include "vxrom/restore.h"
 #include "words/console_reporter.h"
 
+using namespace device;
+using namespace rom;
+using namespace line;
+using namespace store;
+
 namespace {
 
 /// Files larger than this are no image of any ROM, and are not read

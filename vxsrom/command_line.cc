@@ -6,6 +6,8 @@
 #include "device/rom_types.h"
 #include "words/voice.h"
 
+using namespace device;
+
 namespace {
 
 /// One keyword of the option table.

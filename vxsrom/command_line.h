@@ -11,7 +11,9 @@
 #include "device/exit_codes.h"
 #include "platform/console.h"
 
+namespace device {
 struct RomTypeTable;
+}  // namespace device
 
 /// CommandFlags bits.
 enum : uint32_t {
@@ -94,8 +96,8 @@ struct CommandLine {
 /// @param slash_starts_paths a word in path position that starts with "/"
 ///        and is no keyword is a path (the platform's rule by default).
 /// @return kExitOk when accepted, kExitCommandLine when rejected.
-ExitCode ParseCommandLine(const std::vector<std::wstring>& args,
-                          CommandLine* options, RomTypeTable* table,
-                          bool slash_starts_paths = platform::kSlashStartsPaths);
+device::ExitCode ParseCommandLine(const std::vector<std::wstring>& args,
+                                  CommandLine* options, device::RomTypeTable* table,
+                                  bool slash_starts_paths = platform::kSlashStartsPaths);
 
 #endif  // VXSROM_VXSROM_COMMAND_LINE_H_

@@ -18,8 +18,8 @@ struct Context {
   CommandLine options;             ///< The parser's outputs.
   /// The console text of every event.
   ConsoleReporter reporter{VxsromConsole(), L"/address", L"/norev"};
-  DeviceSession session{&reporter};  ///< Library, controllers, ROM types.
-  RomJob job{session};               ///< The action's request, from options.
+  device::DeviceSession session{&reporter};  ///< Library, controllers, ROM types.
+  rom::RomJob job{session};                  ///< The action's request, from options.
 };
 
 #endif  // VXSROM_VXSROM_CONTEXT_H_

@@ -14,6 +14,9 @@
 #include "words/console_reporter.h"
 #include "words/voice.h"
 
+using namespace device;
+using namespace rom;
+
 namespace {
 
 /// ProgramName's capacity, terminator excluded.

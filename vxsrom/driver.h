@@ -12,10 +12,10 @@ struct Context;
 /// Checks that the executable bears the name it records about itself and
 /// sets ProgramName.
 /// @return kExitOk, kExitFailed, kExitNoMemory or kExitWrongName.
-ExitCode CheckProgramIdentity(Context& ctx);
+device::ExitCode CheckProgramIdentity(Context& ctx);
 
 /// Runs the whole driver sequence on the arguments (element 0 is the
 /// program as invoked).  @return the exit code.
-ExitCode RunProgram(const std::vector<std::wstring>& args);
+device::ExitCode RunProgram(const std::vector<std::wstring>& args);
 
 #endif  // VXSROM_VXSROM_DRIVER_H_

@@ -8,6 +8,8 @@
 #include "vxsrom/driver.h"
 #include "words/voice.h"
 
+using namespace device;
+
 #ifdef _WIN32
 // The C runtime calls it under -municode; it declares no prototype.
 extern "C" int wmain(int argc, wchar_t** argv);

@@ -5,6 +5,8 @@
 #include "device/exit_codes.h"
 #include "device/rom_types.h"
 
+using namespace device;
+
 namespace {
 
 /// ASCII text, wide.

@@ -9,7 +9,7 @@
 #include "words/voice.h"
 
 /// Turns events into console text.
-class ConsoleReporter : public Reporter {
+class ConsoleReporter : public device::Reporter {
  public:
   /// @param address_option, revision_option, srom_option how reasons name
   ///        the options that choose the target, skip the revision rules
@@ -29,34 +29,34 @@ class ConsoleReporter : public Reporter {
   void NoController() override;
   void AddressNotFound(PciAddress named, const std::vector<PciAddress>& present) override;
   void SeveralControllers(const std::vector<PciAddress>& present) override;
-  void UnsupportedChip(const ControllerSeen& target) override;
-  void RevisionMismatch(const ControllerSeen& target, uint8_t image_revision) override;
-  void TargetChosen(const ControllerSeen& target) override;
+  void UnsupportedChip(const device::ControllerSeen& target) override;
+  void RevisionMismatch(const device::ControllerSeen& target, uint8_t image_revision) override;
+  void TargetChosen(const device::ControllerSeen& target) override;
   void OpenFailed(PciAddress address, LibraryStatus status) override;
   void RomUnsupported(PciAddress address, LibraryStatus status) override;
   void RomOfNoBytes(PciAddress address) override;
   void RomGeometryFailed(PciAddress address, LibraryStatus status) override;
   void RomTypeIdentified(PciAddress address, int rom_type, const RomGeometry& geometry) override;
-  void RomTypeDiffers(const RomTypeDifference& d) override;
+  void RomTypeDiffers(const device::RomTypeDifference& d) override;
 
-  void ListedController(const ControllerSeen& controller) override;
-  void ListedChipUnsupported(const ControllerSeen& controller) override;
+  void ListedController(const device::ControllerSeen& controller) override;
+  void ListedChipUnsupported(const device::ControllerSeen& controller) override;
   void ListedRom(PciAddress address, const DeviceInfo& info) override;
   void ListedRomWithout(PciAddress address, LibraryStatus status) override;
   void ListedRomFailed(PciAddress address, LibraryStatus status) override;
   void ListedUnsupportedNote() override;
 
-  void OperationStarted(const RunningOperation& op) override;
-  void OperationProgress(const RunningOperation& op, uint32_t done, uint32_t percent) override;
-  void OperationNotStarted(const RunningOperation& op, LibraryStatus status) override;
-  void OperationFailed(const RunningOperation& op, uint32_t done, LibraryStatus status) override;
+  void OperationStarted(const device::RunningOperation& op) override;
+  void OperationProgress(const device::RunningOperation& op, uint32_t done, uint32_t percent) override;
+  void OperationNotStarted(const device::RunningOperation& op, LibraryStatus status) override;
+  void OperationFailed(const device::RunningOperation& op, uint32_t done, LibraryStatus status) override;
   void EraseComplete(PciAddress address) override;
   void WriteComplete(PciAddress address) override;
   void ReadComplete(PciAddress address) override;
   void VerifyComplete(PciAddress address) override;
-  void VerifyMismatch(const VerifyDifference& d) override;
+  void VerifyMismatch(const device::VerifyDifference& d) override;
 
-  void ImageBuildFailed(const ImageBuildFailure& failure) override;
+  void ImageBuildFailed(const device::ImageBuildFailure& failure) override;
   void ImageInfoFailed(LibraryStatus status) override;
   void FileOpenFailed(const std::wstring& path, bool output, int error_number, const std::wstring& why) override;
   void FileWriteStarted(const std::wstring& path) override;
@@ -66,24 +66,24 @@ class ConsoleReporter : public Reporter {
   void ImageGenComplete(const std::wstring& path) override;
 
   void RomSizeMismatch(PciAddress address, uint32_t rom_bytes, uint32_t image_bytes) override;
-  void ControllerPassedOver(const ControllerSeen& controller, uint8_t image_revision) override;
-  void ControllerFailed(const ControllerSeen& controller, ExitCode result) override;
-  void ControllerVerified(const ControllerSeen& controller) override;
-  void ControllerUnverified(const ControllerSeen& controller, ExitCode result) override;
-  void WriteAllSummary(const WriteTally& tally, const std::wstring& eui64_path) override;
+  void ControllerPassedOver(const device::ControllerSeen& controller, uint8_t image_revision) override;
+  void ControllerFailed(const device::ControllerSeen& controller, device::ExitCode result) override;
+  void ControllerVerified(const device::ControllerSeen& controller) override;
+  void ControllerUnverified(const device::ControllerSeen& controller, device::ExitCode result) override;
+  void WriteAllSummary(const device::WriteTally& tally, const std::wstring& eui64_path) override;
   void NoMatchingController(uint8_t image_revision) override;
 
   void LibraryNotLoaded(const std::wstring& why, bool incomplete) override;
   void LibraryNotStarted(LibraryStatus status) override;
   void LibraryNotStopped(LibraryStatus status) override;
 
-  void StopHeld(StopScope scope, PciAddress address, uint32_t left) override;
+  void StopHeld(device::StopScope scope, PciAddress address, uint32_t left) override;
 
  private:
   /// The reason for an input file the library could not read.
-  void UnreadInputs(const ImageBuildFailure& failure);
+  void UnreadInputs(const device::ImageBuildFailure& failure);
   /// The reason for an input file the library refused.
-  void RefusedInput(const ImageBuildFailure& failure);
+  void RefusedInput(const device::ImageBuildFailure& failure);
   /// The chip model line of revisions 3 and 4; nothing for others.
   void ChipModel(uint8_t chip_revision);
   /// A ROM type as the user chose it.

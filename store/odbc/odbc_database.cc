@@ -11,6 +11,10 @@
 #include "platform/text.h"
 #include "store/db.h"
 
+using namespace line;
+
+namespace store {
+
 namespace {
 
 using platform::Utf16FromUtf8;
@@ -285,3 +289,5 @@ std::unique_ptr<Database> OpenOdbc(const std::string& connection,
   }
   return opened;
 }
+
+}  // namespace store

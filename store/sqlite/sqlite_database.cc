@@ -10,6 +10,10 @@
 
 #include "store/db.h"
 
+using namespace line;
+
+namespace store {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -249,3 +253,5 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path, std::string* error
   }
   return opened;
 }
+
+}  // namespace store

@@ -12,6 +12,9 @@
 #include "unit/fake_library.h"
 #include "vxrom/restore.h"
 
+using namespace device;
+using namespace rom;
+
 namespace {
 
 /// A session over the fake library, with controllers at these addresses

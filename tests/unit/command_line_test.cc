@@ -6,6 +6,8 @@
 #include "device/rom_types.h"
 #include "platform/console.h"
 
+using namespace device;
+
 namespace {
 
 /// Parses "prog" followed by words; keeps the message printed.

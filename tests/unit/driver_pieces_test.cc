@@ -4,6 +4,8 @@
 #include "device/exit_codes.h"
 #include "device/log_record.h"
 
+using namespace device;
+
 namespace {
 
 TEST(ExitCodes, EveryPairAndTheDefault) {

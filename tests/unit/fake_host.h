@@ -21,8 +21,8 @@ inline FakeClock& Clock() {
 }
 
 /// The host services over Clock().
-inline const HostServices& FakeHost() {
-  static const HostServices host = {
+inline const device::HostServices& FakeHost() {
+  static const device::HostServices host = {
       [](uint32_t ms) {
         FakeClock& c = Clock();
         c.waited_ms += ms;

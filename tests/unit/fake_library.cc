@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+using namespace device;
+
 namespace {
 
 /// The long operation in progress on one controller.

@@ -45,17 +45,17 @@ std::vector<uint8_t> FakeImage(const std::wstring& firmware_path,
 /// Keeps the names of the facts the tests look at, in order: the choice
 /// of the target, the listing's closing note, a held stop and the closing
 /// counts of a write to all.
-class RecordingReporter : public Reporter {
+class RecordingReporter : public device::Reporter {
  public:
   void NoController() override { told.push_back("NoController"); }
   void AddressNotFound(PciAddress, const std::vector<PciAddress>&) override { told.push_back("AddressNotFound"); }
   void SeveralControllers(const std::vector<PciAddress>&) override { told.push_back("SeveralControllers"); }
-  void UnsupportedChip(const ControllerSeen&) override { told.push_back("UnsupportedChip"); }
-  void RevisionMismatch(const ControllerSeen&, uint8_t) override { told.push_back("RevisionMismatch"); }
-  void TargetChosen(const ControllerSeen&) override { told.push_back("TargetChosen"); }
+  void UnsupportedChip(const device::ControllerSeen&) override { told.push_back("UnsupportedChip"); }
+  void RevisionMismatch(const device::ControllerSeen&, uint8_t) override { told.push_back("RevisionMismatch"); }
+  void TargetChosen(const device::ControllerSeen&) override { told.push_back("TargetChosen"); }
   void ListedUnsupportedNote() override { told.push_back("ListedUnsupportedNote"); }
-  void StopHeld(StopScope, PciAddress, uint32_t) override { told.push_back("StopHeld"); }
-  void WriteAllSummary(const WriteTally& t, const std::wstring&) override {
+  void StopHeld(device::StopScope, PciAddress, uint32_t) override { told.push_back("StopHeld"); }
+  void WriteAllSummary(const device::WriteTally& t, const std::wstring&) override {
     told.push_back("WriteAllSummary");
     tally = t;
   }
@@ -63,7 +63,7 @@ class RecordingReporter : public Reporter {
   size_t Count(const std::string& name) const;
 
   std::vector<std::string> told;
-  WriteTally tally;  ///< The last WriteAllSummary's.
+  device::WriteTally tally;  ///< The last WriteAllSummary's.
 };
 
 #endif  // VXSROM_TESTS_UNIT_FAKE_LIBRARY_H_

@@ -10,6 +10,9 @@
 #include "line/board_limit.h"
 #include "store/store.h"
 
+using namespace line;
+using namespace store;
+
 namespace {
 
 /// One scripted worker: lines it writes at given times, then its end.

@@ -5,6 +5,8 @@
 #include "line/serials.h"
 #include "line/time_text.h"
 
+using namespace line;
+
 namespace {
 
 TEST(TimeBound, IsoFormsInUtc) {

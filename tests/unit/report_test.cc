@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+using namespace device;
+using namespace line;
+using namespace store;
+
 namespace {
 
 TEST(Report, EscapesEveryMarkupCharacter) {

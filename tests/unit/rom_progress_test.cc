@@ -10,6 +10,9 @@
 #include "unit/fake_host.h"
 #include "words/console_reporter.h"
 
+using namespace device;
+using namespace rom;
+
 namespace {
 
 /// What the scripted library answers.

@@ -7,6 +7,9 @@
 #include "store/ledger.h"
 #include "store/recovery.h"
 
+using namespace line;
+using namespace store;
+
 namespace {
 
 const uint64_t kFirst = 0x0200000000000000ull;

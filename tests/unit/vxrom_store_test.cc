@@ -11,6 +11,9 @@
 #include "store/schema.h"
 #include "store/store.h"
 
+using namespace store;
+using namespace line;
+
 namespace {
 
 TEST(VxromStore, Eui64Forms) {

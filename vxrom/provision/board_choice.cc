@@ -14,6 +14,11 @@
 #include "vxrom/store_access.h"
 #include "words/console_reporter.h"
 
+using namespace device;
+using namespace rom;
+using namespace line;
+using namespace store;
+
 namespace {
 
 void Reason(const std::string& text) {

@@ -12,6 +12,10 @@
 #include "vxrom/output.h"
 #include "vxrom/store_access.h"
 
+using namespace store;
+using namespace device;
+using namespace line;
+
 namespace {
 
 void Reason(const std::string& text) {

@@ -5,6 +5,9 @@
 #include "platform/stop.h"
 #include "platform/text.h"
 
+using namespace line;
+using namespace store;
+
 namespace {
 
 class SystemHost : public LineHost {

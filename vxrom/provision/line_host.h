@@ -23,7 +23,7 @@ class LineHost {
   virtual bool Spawn(const std::vector<std::wstring>& args, size_t* worker,
                      std::string* reason) = 0;
   /// The worker's process, to note in the journal.
-  virtual RunProcess Process(size_t worker) = 0;
+  virtual store::RunProcess Process(size_t worker) = 0;
   /// Appends what the worker wrote so far; kEnd once its output closed.
   virtual platform::ChildOutput Read(size_t worker, std::string* text) = 0;
   /// Waits up to milliseconds for output of any running worker.

@@ -8,6 +8,10 @@
 #include "store/store.h"
 #include "vxrom/output.h"
 
+using namespace device;
+using namespace line;
+using namespace store;
+
 namespace {
 
 /// How often the loop looks at the workers when none writes, ms.

@@ -19,17 +19,17 @@
 
 /// What a run is set up with.
 struct LineSetup {
-  std::wstring program;           ///< The program that runs workers.
-  std::vector<WorkerTask> tasks;  ///< One per board, in board order.
-  unsigned jobs = 0;              ///< Boards at once; 0: all.
-  uint32_t board_seconds = 0;     ///< --board-timeout; 0: from the part.
-  StoreName store;                ///< The store the settlements are for.
+  std::wstring program;                 ///< The program that runs workers.
+  std::vector<line::WorkerTask> tasks;  ///< One per board, in board order.
+  unsigned jobs = 0;                    ///< Boards at once; 0: all.
+  uint32_t board_seconds = 0;           ///< --board-timeout; 0: from the part.
+  store::StoreName store;               ///< The store the settlements are for.
 };
 
 /// Runs the boards' workers and settles every board.
 class ProvisionRun {
  public:
-  ProvisionRun(LineHost& host, Journal& journal, SettlementSink& sink, BoardObserver& observer, const LineSetup& setup,
+  ProvisionRun(LineHost& host, store::Journal& journal, store::SettlementSink& sink, BoardObserver& observer, const LineSetup& setup,
                std::vector<BoardState>& boards);
 
   /// Until every board is done.  @return the counts.
@@ -45,9 +45,9 @@ class ProvisionRun {
     std::string started;
     bool touching = false;
     bool overdue = false;  ///< Ended for passing its time limit.
-    std::optional<TargetMessage> target;
+    std::optional<line::TargetMessage> target;
     std::optional<std::string> image_sha256;
-    std::optional<DoneMessage> done;
+    std::optional<line::DoneMessage> done;
     std::string reason;  ///< The first reason it wrote, or what it sent wrong.
   };
 
@@ -59,12 +59,12 @@ class ProvisionRun {
   void SettleDeadWorker(size_t i, bool signalled, int exit_code);
   void SettleUntouched(size_t i);
   /// The record of a board whose worker told none.
-  HistoryRecord ParentRecord(size_t i, int32_t result, const std::string& reason) const;
-  void Keep(const std::vector<Settlement>& settlements);
+  line::HistoryRecord ParentRecord(size_t i, int32_t result, const std::string& reason) const;
+  void Keep(const std::vector<line::Settlement>& settlements);
 
   LineHost& host_;
-  Journal& journal_;
-  SettlementSink& sink_;
+  store::Journal& journal_;
+  store::SettlementSink& sink_;
   BoardObserver& observer_;
   const LineSetup& setup_;
   std::vector<BoardState>& boards_;

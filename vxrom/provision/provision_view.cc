@@ -5,6 +5,9 @@
 #include "store/store.h"
 #include "vxrom/output.h"
 
+using namespace store;
+using namespace line;
+
 namespace {
 
 typedef nlohmann::ordered_json Json;

@@ -9,6 +9,10 @@
 #include "vxrom/output.h"
 #include "vxrom/store_access.h"
 
+using namespace device;
+using namespace line;
+using namespace store;
+
 namespace {
 
 /// Larger than this, a slot map is no slot map.

@@ -16,12 +16,12 @@
 #include "vxrom/provision/provision_view.h"
 
 /// Reads --slots FILE.  @return false with *why naming the line.
-bool ReadSlots(const std::wstring& path, SlotLabels* slots, std::string* why);
+bool ReadSlots(const std::wstring& path, line::SlotLabels* slots, std::string* why);
 
 /// The attempt that programmed a serial, none when none (Store::
 /// ProgrammedSerial).
-typedef std::function<StoreStatus(const std::string& serial, std::optional<HistoryRecord>* record,
-                                  std::string* reason)>
+typedef std::function<store::StoreStatus(const std::string& serial, std::optional<line::HistoryRecord>* record,
+                                         std::string* reason)>
     ProgrammedLookup;
 /// Shows prompt and reads one line typed or scanned; false at the end of
 /// the input.
@@ -34,8 +34,8 @@ typedef std::function<bool(const std::string& prompt, std::string* line)> LineRe
 /// already goes to a board --rework names, whose number it retires.
 /// @return 0, -4 (a word malformed or twice, the input's end), -24 (a
 ///         --serial programmed already) or a store failure's code.
-ExitCode AssignSerials(const VxromOptions& options, const SerialRules& rules, const SlotLabels& slots,
-                       const ProgrammedLookup& programmed, const LineReader& read,
-                       std::vector<BoardState>* boards);
+device::ExitCode AssignSerials(const VxromOptions& options, const line::SerialRules& rules, const line::SlotLabels& slots,
+                               const ProgrammedLookup& programmed, const LineReader& read,
+                               std::vector<BoardState>* boards);
 
 #endif  // VXROM_PROVISION_SCAN_H_

@@ -22,6 +22,11 @@
 #include "vxrom/output.h"
 #include "words/console_reporter.h"
 
+using namespace device;
+using namespace rom;
+using namespace line;
+using namespace store;
+
 namespace {
 
 /// One message to the parent, a whole line at once.  A parent that is
