@@ -93,8 +93,9 @@ std::string TextTable(const std::vector<HistoryRow>& rows) {
   return out;
 }
 
-/// The filter the options ask for.  @return 0 or -4 (said).
-ExitCode MakeFilter(const VxromOptions& options, HistoryFilter* filter) {
+/// The filter the options ask for.  @return kExitOk or kExitCommandLine
+/// (said).
+ExitCode MakeFilter(const HistoryOptions& options, HistoryFilter* filter) {
   std::string why;
   if (options.has_eui) {
     uint64_t value = 0;
@@ -140,11 +141,11 @@ void TellUnknownNumber(Store& store, const std::string& eui) {
 
 }  // namespace
 
-ExitCode HistoryCommand(const VxromOptions& options) {
+ExitCode HistoryCommand(const CommonOptions& common, const HistoryOptions& options) {
   HistoryFilter filter;
   const ExitCode result = MakeFilter(options, &filter);
-  if (result != 0) return result;
-  std::unique_ptr<Store> store = OpenOptionsStore(options);
+  if (result != kExitOk) return result;
+  std::unique_ptr<Store> store = OpenOptionsStore(common);
   if (!store) return kExitDatabase;
   std::vector<HistoryRow> rows;
   std::string reason;
@@ -152,7 +153,7 @@ ExitCode HistoryCommand(const VxromOptions& options) {
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   if (rows.empty() && filter.eui64) TellUnknownNumber(*store, *filter.eui64);
   std::string out;
-  switch (options.history_format) {
+  switch (options.format) {
     case HistoryFormat::kJson: {
       Json all = Json::array();
       for (const HistoryRow& row : rows) all.push_back(RowJson(row));
@@ -179,8 +180,8 @@ ExitCode HistoryCommand(const VxromOptions& options) {
   return kExitOk;
 }
 
-ExitCode HistoryVerifyCommand(const VxromOptions& options) {
-  std::unique_ptr<Store> store = OpenOptionsStore(options);
+ExitCode HistoryVerifyCommand(const CommonOptions& common) {
+  std::unique_ptr<Store> store = OpenOptionsStore(common);
   if (!store) return kExitDatabase;
   ChainCheck check;
   std::string reason;

@@ -6,9 +6,9 @@
 #include "vxrom/options.h"
 
 /// Writes the records the options select.  @return the exit code.
-device::ExitCode HistoryCommand(const VxromOptions& options);
+device::ExitCode HistoryCommand(const CommonOptions& common, const HistoryOptions& options);
 
 /// history verify: walks the chain; says where it breaks (-27).
-device::ExitCode HistoryVerifyCommand(const VxromOptions& options);
+device::ExitCode HistoryVerifyCommand(const CommonOptions& common);
 
 #endif  // VXROM_HISTORY_H_

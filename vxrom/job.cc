@@ -48,7 +48,7 @@ bool ReadJobFile(const std::wstring& path, std::string* name, std::string* bytes
 /// The chip revision the files are for, as the controller library reads
 /// them: files it refuses are no job.  @return 0, or the exit code after
 /// the library's reason.
-ExitCode FirmwareRevision(const VxromOptions& options, uint8_t* revision) {
+ExitCode FirmwareRevision(const JobOptions& options, uint8_t* revision) {
   const Console console(nullptr, L"vxrom");
   ConsoleReporter reporter(console, L"--address", L"--no-revision-check");
   DeviceSession session(&reporter);
@@ -80,9 +80,9 @@ Json JobJson(const Job& j) {
           {"retired", j.retired}};
 }
 
-ExitCode Release(const VxromOptions& options, Store& store) {
+ExitCode Release(const JobOptions& options, Store& store) {
   Job job;
-  job.name = options.job;
+  job.name = options.name;
   if (job.name.empty() || job.name.find('@') != std::string::npos) {
     Reason("job release " + job.name + ": a job's name is not empty and has no @");
     return kExitCommandLine;
@@ -113,7 +113,7 @@ ExitCode Release(const VxromOptions& options, Store& store) {
   return kExitOk;
 }
 
-ExitCode List(const VxromOptions& options, Store& store) {
+ExitCode List(const CommonOptions& common, Store& store) {
   std::vector<Job> jobs;
   std::string reason;
   const StoreStatus status = ListJobs(store, &jobs, &reason);
@@ -125,23 +125,22 @@ ExitCode List(const VxromOptions& options, Store& store) {
     text += JobLabel(j) + "  " + j.released_at + "  " + j.released_by + "  " + j.firmware_name +
             (j.config_name ? " " + *j.config_name : "") + (j.retired ? "  retired" : "") + "\n";
   }
-  WriteResult(options.json ? all.dump(2) + "\n" : text);
+  WriteResult(common.json ? all.dump(2) + "\n" : text);
   return kExitOk;
 }
 
-ExitCode ShowOrRetire(const VxromOptions& options, Store& store) {
+ExitCode ShowOrRetire(bool retire, const CommonOptions& common, const JobOptions& options, Store& store) {
   std::string name, reason;
   int64_t version = 0;
-  if (!ParseJobLabel(options.job, &name, &version) ||
-      (options.command == Command::kJobRetire && version == 0)) {
-    Reason(options.job + ": not a job, NAME" + (options.command == Command::kJobRetire ? "@VERSION" : "[@VERSION]"));
+  if (!ParseJobLabel(options.name, &name, &version) || (retire && version == 0)) {
+    Reason(options.name + ": not a job, NAME" + (retire ? "@VERSION" : "[@VERSION]"));
     return kExitCommandLine;
   }
   Job job;
-  StoreStatus status = options.command == Command::kJobRetire ? RetireJob(store, name, version, &reason)
-                                                              : FindJob(store, name, version, &job, &reason);
+  StoreStatus status = retire ? RetireJob(store, name, version, &reason)
+                              : FindJob(store, name, version, &job, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
-  if (options.command == Command::kJobRetire) {
+  if (retire) {
     WriteResult("retired " + name + "@" + std::to_string(version) + "\n");
     return kExitOk;
   }
@@ -150,21 +149,21 @@ ExitCode ShowOrRetire(const VxromOptions& options, Store& store) {
   for (auto it = j.begin(); it != j.end(); ++it)
     text += it.key() + std::string(it.key().size() < 14 ? 14 - it.key().size() : 1, ' ') +
             (it->is_string() ? it->get<std::string>() : it->dump()) + "\n";
-  WriteResult(options.json ? j.dump(2) + "\n" : text);
+  WriteResult(common.json ? j.dump(2) + "\n" : text);
   return kExitOk;
 }
 
 }  // namespace
 
-ExitCode JobCommand(const VxromOptions& options) {
-  std::unique_ptr<Store> store = OpenOptionsStore(options);
+ExitCode JobCommand(Command command, const CommonOptions& common, const JobOptions& options) {
+  std::unique_ptr<Store> store = OpenOptionsStore(common);
   if (!store) return kExitDatabase;
-  switch (options.command) {
+  switch (command) {
     case Command::kJobRelease:
       return Release(options, *store);
     case Command::kJobList:
-      return List(options, *store);
+      return List(common, *store);
     default:
-      return ShowOrRetire(options, *store);
+      return ShowOrRetire(command == Command::kJobRetire, common, options, *store);
   }
 }

@@ -5,7 +5,7 @@
 #include "device/exit_codes.h"
 #include "vxrom/options.h"
 
-/// Runs the job subcommand the options name.
-device::ExitCode JobCommand(const VxromOptions& options);
+/// Runs command, one of job's subcommands.
+device::ExitCode JobCommand(Command command, const CommonOptions& common, const JobOptions& options);
 
 #endif  // VXROM_JOB_H_

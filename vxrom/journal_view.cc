@@ -37,7 +37,7 @@ std::string EntryLine(const JournalEntry& e) {
 
 }  // namespace
 
-ExitCode JournalCommand(const VxromOptions& options) {
+ExitCode JournalCommand(const CommonOptions& common) {
   const std::string path = Journal::DefaultPath();
   std::string reason;
   std::unique_ptr<Journal> journal = Journal::Open(path, true, &reason);
@@ -46,7 +46,7 @@ ExitCode JournalCommand(const VxromOptions& options) {
     VxromReasons().Reason(L"%ls", platform::WideFromUtf8(reason).c_str());
     return kExitDatabase;
   }
-  if (options.json) {
+  if (common.json) {
     Json all = Json::array();
     for (const JournalEntry& e : entries) all.push_back(EntryJson(e));
     WriteResult(JsonText(all, 2) + "\n");

@@ -7,6 +7,6 @@
 #include "vxrom/options.h"
 
 /// Lists the station journal's entries not on their store.  @return the exit code.
-device::ExitCode JournalCommand(const VxromOptions& options);
+device::ExitCode JournalCommand(const CommonOptions& common);
 
 #endif  // VXROM_JOURNAL_VIEW_H_

@@ -355,84 +355,127 @@ bool TakeAddress(const std::string& word, PciAddress* address) {
   return false;
 }
 
-/// The words of the line's commands into options.
-void TranslateLine(const Words& words, VxromOptions* options) {
-  options->db_url = words.db;
-  options->first = words.first;
-  options->last = words.last;
-  options->eui = words.eui;
-  options->has_eui = !words.eui.empty();
-  options->serial = words.serial;
-  options->station = words.station;
-  options->has_station = !words.station.empty();
-  options->since = words.since;
-  options->has_since = !words.since.empty();
-  options->until = words.until;
-  options->result = words.result;
-  options->run_id = words.run_id;
-  options->state = words.state;
-  options->host = words.host;
-  options->force = words.force;
-  options->csv = words.csv;
-  options->job = words.job.empty() ? words.name : words.job;
-  options->output_path = platform::WideFromUtf8(words.output);
-  options->note = words.note;
-  if (!words.low_water.empty() && words.low_water != "none") options->low_water = std::stoull(words.low_water);
-  options->history_format = words.csv    ? HistoryFormat::kCsv
-                            : words.json ? HistoryFormat::kJson
-                                         : HistoryFormat::kText;
+/// A --low-water or low-water count as typed; none for "none" or nothing.
+std::optional<uint64_t> LowWater(const std::string& word) {
+  if (word.empty() || word == "none") return std::nullopt;
+  return std::stoull(word);
 }
 
-/// The words of provision into options.
-void TranslateProvision(const Words& words, VxromOptions* options) {
-  options->firmware_path = platform::WideFromUtf8(words.firmware);
-  options->config_path = platform::WideFromUtf8(words.config);
-  options->jobs = words.jobs;
-  options->board_timeout = words.board_timeout;
-  options->no_eui = words.no_eui;
-  options->scan = words.scan;
-  options->rework = words.rework;
-  options->serials = words.serials;
-  for (const std::string& a : words.addresses) {
-    options->addresses.push_back(kNoAddress);
-    ParsePciAddress(a, &options->addresses.back());
-  }
-  options->expect = words.expect;
-  options->serial_pattern = words.serial_pattern;
-  options->slots_path = platform::WideFromUtf8(words.slots);
+/// The words of pool's subcommands.
+PoolOptions PoolWords(const Words& words) {
+  PoolOptions pool;
+  pool.first = words.first;
+  pool.last = words.last;
+  pool.file_path = platform::WideFromUtf8(words.file);
+  pool.state = words.state;
+  pool.csv = words.csv;
+  pool.run_id = words.run_id;
+  pool.station = words.station;
+  pool.host = words.host;
+  pool.force = words.force;
+  pool.low_water = LowWater(words.low_water);
+  return pool;
 }
 
-/// The words into options.  @return false after a mistake, said.
-bool Translate(const Words& words, const Parsed& parsed, VxromOptions* options) {
-  for (const auto& [command, name] : parsed.commands)
-    if (command->parsed()) options->command = name;
-  options->json = words.json;
-  options->quiet = words.quiet;
-  options->progress = words.progress;
-  options->image_path = platform::WideFromUtf8(options->command == Command::kPoolImport ? words.file : words.image);
-  TranslateLine(words, options);
-  TranslateProvision(words, options);
-  options->has_serial = parsed.history->count("--serial") > 0;
-  if (options->command == Command::kProvision && words.firmware.empty() && words.job.empty()) {
+/// The words of history.  @return false after a mistake, said.
+bool HistoryWords(const Words& words, const Parsed& parsed, HistoryOptions* history) {
+  history->format = words.csv    ? HistoryFormat::kCsv
+                    : words.json ? HistoryFormat::kJson
+                                 : HistoryFormat::kText;
+  history->eui = words.eui;
+  history->has_eui = !words.eui.empty();
+  history->serial = words.serial;
+  history->has_serial = parsed.history->count("--serial") > 0;
+  history->station = words.station;
+  history->has_station = !words.station.empty();
+  history->since = words.since;
+  history->until = words.until;
+  history->result = words.result;
+  history->run_id = words.run_id;
+  history->has_address = !words.address.empty();
+  return !history->has_address || TakeAddress(words.address, &history->address);
+}
+
+/// The words of provision.  @return false after a mistake, said.
+bool ProvisionWords(const Words& words, ProvisionOptions* p) {
+  if (words.firmware.empty() && words.job.empty()) {
     VxromReasons().Reason(L"provision: FIRMWARE or --job JOB is required");
     return false;
   }
-  if (options->command == Command::kHistory && !words.address.empty()) {
-    options->has_address = true;
-    if (!TakeAddress(words.address, &options->address)) return false;
+  p->firmware_path = platform::WideFromUtf8(words.firmware);
+  p->config_path = platform::WideFromUtf8(words.config);
+  p->job = words.job;
+  p->station = words.station;
+  p->jobs = words.jobs;
+  p->board_timeout = words.board_timeout;
+  p->no_eui = words.no_eui;
+  p->scan = words.scan;
+  p->rework = words.rework;
+  p->serials = words.serials;
+  for (const std::string& a : words.addresses) {
+    p->addresses.push_back(kNoAddress);
+    ParsePciAddress(a, &p->addresses.back());
   }
-  if (options->command != Command::kRestore) return true;
-  options->check_revision = !words.no_revision_check;
-  options->clone_eui = words.clone_eui;
-  options->has_log = parsed.restore->count("--log") > 0;
-  options->log_path = platform::WideFromUtf8(words.log);
-  options->has_address = parsed.restore->count("--address") > 0;
-  if (options->has_address && !TakeAddress(words.address, &options->address)) return false;
-  if (!RomTypeRow(words.srom, &options->rom_type_selector)) {
+  p->expect = words.expect;
+  p->serial_pattern = words.serial_pattern;
+  p->slots_path = platform::WideFromUtf8(words.slots);
+  p->low_water = LowWater(words.low_water);
+  return true;
+}
+
+/// The words of job's subcommands.
+JobOptions JobWords(const Words& words) {
+  JobOptions job;
+  job.name = words.name;
+  job.firmware_path = platform::WideFromUtf8(words.firmware);
+  job.config_path = platform::WideFromUtf8(words.config);
+  job.no_eui = words.no_eui;
+  job.note = words.note;
+  return job;
+}
+
+/// The words of report.
+ReportOptions ReportWords(const Words& words) {
+  ReportOptions report;
+  report.output_path = platform::WideFromUtf8(words.output);
+  report.since = words.since;
+  report.until = words.until;
+  report.has_station = !words.station.empty();
+  report.station = words.station;
+  report.job = words.job;
+  return report;
+}
+
+/// The words of restore (list and info take only the image and --json).
+/// @return false after a mistake, said.
+bool RomWords(const Words& words, const Parsed& parsed, RomOptions* rom) {
+  rom->image_path = platform::WideFromUtf8(words.image);
+  if (!parsed.restore->parsed()) return true;
+  rom->check_revision = !words.no_revision_check;
+  rom->clone_eui = words.clone_eui;
+  rom->has_log = parsed.restore->count("--log") > 0;
+  rom->log_path = platform::WideFromUtf8(words.log);
+  rom->has_address = parsed.restore->count("--address") > 0;
+  if (rom->has_address && !TakeAddress(words.address, &rom->address)) return false;
+  if (!RomTypeRow(words.srom, &rom->rom_type_selector)) {
     VxromReasons().Reason(L"--srom %u: the ROM types are %ls", words.srom, kRomTypes);
     return false;
   }
   return true;
+}
+
+/// The words into the options of the command they chose.  @return false
+/// after a mistake, said.
+bool Translate(const Words& words, const Parsed& parsed, VxromOptions* options) {
+  for (const auto& [command, name] : parsed.commands)
+    if (command->parsed()) options->command = name;
+  options->common = {words.json, words.quiet, words.progress, words.db};
+  options->pool = PoolWords(words);
+  options->job = JobWords(words);
+  options->report = ReportWords(words);
+  if (options->command == Command::kHistory && !HistoryWords(words, parsed, &options->history)) return false;
+  if (options->command == Command::kProvision && !ProvisionWords(words, &options->provision)) return false;
+  return RomWords(words, parsed, &options->rom);
 }
 
 /// False, said, when the first word names no command: CLI11 alone would

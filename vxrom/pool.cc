@@ -83,7 +83,7 @@ ExitCode AddRanges(Store& store, const std::vector<Range>& ranges, const char* a
 }
 
 /// pool add's words as a range.  @return 0 or -4.
-ExitCode ReadRange(const VxromOptions& options, std::vector<Range>* ranges) {
+ExitCode ReadRange(const PoolOptions& options, std::vector<Range>* ranges) {
   Range range;
   if (!ReadNumber("FIRST", options.first, &range.first)) return kExitCommandLine;
   range.second = range.first;
@@ -128,15 +128,15 @@ ExitCode ReadImportLine(const std::string& name, size_t line_number,
 /// pool import's file as ranges of consecutive numbers, read as it
 /// streams in: whatever its size, memory holds the numbers only.
 /// @return 0, -4, -12 or -25.
-ExitCode ReadImport(const VxromOptions& options, std::vector<Range>* ranges) {
+ExitCode ReadImport(const PoolOptions& options, std::vector<Range>* ranges) {
   std::wstring why;
-  std::unique_ptr<FILE, int (*)(FILE*)> file(platform::OpenRegularFile(options.image_path, &why), fclose);
+  std::unique_ptr<FILE, int (*)(FILE*)> file(platform::OpenRegularFile(options.file_path, &why), fclose);
   if (!file) {
     VxromReasons().Reason(L"cannot read \"%ls\": %ls: nothing added",
-                          options.image_path.c_str(), why.c_str());
+                          options.file_path.c_str(), why.c_str());
     return kExitFile;
   }
-  const std::string name = platform::Utf8FromWide(options.image_path);
+  const std::string name = platform::Utf8FromWide(options.file_path);
   std::vector<uint64_t> numbers;
   std::string line;
   size_t line_number = 1;
@@ -160,7 +160,7 @@ ExitCode ReadImport(const VxromOptions& options, std::vector<Range>* ranges) {
     }
   }
   if (ferror(file.get())) {
-    VxromReasons().Reason(L"cannot read \"%ls\": %ls: nothing added", options.image_path.c_str(),
+    VxromReasons().Reason(L"cannot read \"%ls\": %ls: nothing added", options.file_path.c_str(),
                           platform::ErrorNumberText(errno).c_str());
     return kExitFile;
   }
@@ -185,7 +185,7 @@ ExitCode ReadImport(const VxromOptions& options, std::vector<Range>* ranges) {
   return kExitOk;
 }
 
-ExitCode Status(const VxromOptions& options, Store& store) {
+ExitCode Status(bool json, const PoolOptions& options, Store& store) {
   const uint64_t waiting = JournalWaiting(store);
   PoolCounts counts;
   std::string reason;
@@ -193,9 +193,9 @@ ExitCode Status(const VxromOptions& options, Store& store) {
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   const std::string next = counts.next ? FormatEui64Value(*counts.next) : "";
   std::optional<uint64_t> low;
-  if ((status = Watermark(options, store, counts.free, &low, &reason)) != StoreStatus::kOk)
+  if ((status = Watermark(options.low_water, store, counts.free, &low, &reason)) != StoreStatus::kOk)
     return StoreFailure(status, reason);
-  if (options.json) {
+  if (json) {
     nlohmann::ordered_json json = {{"free", counts.free},
                                    {"reserved", counts.reserved},
                                    {"programmed", counts.programmed},
@@ -230,7 +230,7 @@ ExitCode Retire(Store& store, const Range& range) {
 }
 
 /// pool log.
-ExitCode Log(const VxromOptions& options, Store& store) {
+ExitCode Log(bool json, Store& store) {
   std::vector<PoolChange> changes;
   std::string reason;
   const StoreStatus status = PoolLog(store, &changes, &reason);
@@ -241,12 +241,12 @@ ExitCode Log(const VxromOptions& options, Store& store) {
     all.push_back({{"at", c.at}, {"who", c.who}, {"action", c.action}, {"subject", c.subject}, {"detail", c.detail ? nlohmann::ordered_json(*c.detail) : nullptr}});
     text += c.at + "  " + c.who + "  " + c.action + "  " + c.subject + (c.detail ? "  (" + *c.detail + ")" : "") + "\n";
   }
-  WriteResult(options.json ? all.dump(2) + "\n" : text);
+  WriteResult(json ? all.dump(2) + "\n" : text);
   return kExitOk;
 }
 
 /// pool low-water.
-ExitCode SetWatermark(const VxromOptions& options, Store& store) {
+ExitCode SetWatermark(const PoolOptions& options, Store& store) {
   std::string reason;
   const StoreStatus status = SetLowWater(store, options.low_water, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
@@ -255,7 +255,7 @@ ExitCode SetWatermark(const VxromOptions& options, Store& store) {
 }
 
 /// pool list.
-ExitCode List(const VxromOptions& options, Store& store) {
+ExitCode List(bool json, const PoolOptions& options, Store& store) {
   std::vector<PoolSpan> spans;
   std::string reason;
   const StoreStatus status =
@@ -271,7 +271,7 @@ ExitCode List(const VxromOptions& options, Store& store) {
     j["run_id"] = reserved ? Json(s.run_id) : Json(nullptr);
     all.push_back(j);
   }
-  if (options.json) {
+  if (json) {
     WriteResult(JsonText(all, 2) + "\n");
     return kExitOk;
   }
@@ -299,7 +299,7 @@ ExitCode List(const VxromOptions& options, Store& store) {
 
 /// pool release: the run's reservations spoiled, each with a record,
 /// once the run is known not to be alive.
-ExitCode Release(const VxromOptions& options, Store& store) {
+ExitCode Release(const PoolOptions& options, Store& store) {
   ReservationQuery query;
   if (!options.run_id.empty()) query.run_id = options.run_id;
   if (!options.station.empty() && !options.host.empty()) query = {std::nullopt, options.station, options.host};
@@ -342,30 +342,29 @@ ExitCode Release(const VxromOptions& options, Store& store) {
 
 }  // namespace
 
-ExitCode PoolCommand(const VxromOptions& options) {
+ExitCode PoolCommand(Command command, const CommonOptions& common, const PoolOptions& options) {
   // The numbers are checked before the database is asked anything.
   std::vector<Range> ranges;
   ExitCode result = kExitOk;
-  if (options.command == Command::kPoolAdd || options.command == Command::kPoolRetire)
-    result = ReadRange(options, &ranges);
-  if (options.command == Command::kPoolImport) result = ReadImport(options, &ranges);
-  if (result != 0) return result;
-  std::unique_ptr<Store> store = OpenOptionsStore(options);
+  if (command == Command::kPoolAdd || command == Command::kPoolRetire) result = ReadRange(options, &ranges);
+  if (command == Command::kPoolImport) result = ReadImport(options, &ranges);
+  if (result != kExitOk) return result;
+  std::unique_ptr<Store> store = OpenOptionsStore(common);
   if (!store) return kExitDatabase;
-  switch (options.command) {
+  switch (command) {
     case Command::kPoolList:
-      return List(options, *store);
+      return List(common.json, options, *store);
     case Command::kPoolRelease:
       return Release(options, *store);
     case Command::kPoolRetire:
       return Retire(*store, ranges[0]);
     case Command::kPoolLog:
-      return Log(options, *store);
+      return Log(common.json, *store);
     case Command::kPoolLowWater:
       return SetWatermark(options, *store);
     case Command::kPoolStatus:
-      return Status(options, *store);
+      return Status(common.json, options, *store);
     default:
-      return AddRanges(*store, ranges, options.command == Command::kPoolAdd ? "pool add" : "pool import");
+      return AddRanges(*store, ranges, command == Command::kPoolAdd ? "pool add" : "pool import");
   }
 }

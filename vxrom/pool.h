@@ -9,7 +9,7 @@
 #include "vxrom/options.h"
 #include "vxrom/store_access.h"
 
-/// pool add, pool import, pool status.  @return the exit code.
-device::ExitCode PoolCommand(const VxromOptions& options);
+/// Runs command, one of pool's subcommands.  @return the exit code.
+device::ExitCode PoolCommand(Command command, const CommonOptions& common, const PoolOptions& options);
 
 #endif  // VXROM_POOL_H_

@@ -209,8 +209,9 @@ Json PoolJson(const PoolFigures& p) {
   return {{"free", p.counts.free}, {"reserved", p.counts.reserved}, {"programmed", p.counts.programmed}, {"spoiled", p.counts.spoiled}, {"used", p.used}, {"window_days", p.window_days}, {"per_day", Maybe(p.per_day)}, {"days_left", Maybe(p.days_left)}, {"low_water", p.low_water ? Json(*p.low_water) : Json(nullptr)}, {"below_low_water", p.below_low_water}, {"days", days}};
 }
 
-/// The window the options ask for.  @return 0 or -4 (said).
-int MakeWindow(const VxromOptions& options, ReportWindow* window) {
+/// The window the options ask for.  @return kExitOk or kExitCommandLine
+/// (said).
+ExitCode MakeWindow(const ReportOptions& options, ReportWindow* window) {
   std::string why, utc;
   bool exclusive = false;
   for (const auto& [text, bound] : {std::make_pair(&options.since, TimeBound::kStart),
@@ -226,17 +227,17 @@ int MakeWindow(const VxromOptions& options, ReportWindow* window) {
   }
   if (options.has_station) window->station = options.station;
   if (!options.job.empty()) window->job = options.job;
-  return 0;
+  return kExitOk;
 }
 
 /// Puts text at path whole, or leaves what was there.  @return the exit code.
-int WriteFile(const std::wstring& path, const std::string& text) {
+ExitCode WriteFile(const std::wstring& path, const std::string& text) {
   std::unique_ptr<platform::OutputFile> file;
   int error_number = 0;
   std::wstring why;
   if (platform::OutputFile::Open(path, &file, &error_number, &why) &&
       file->Write(text.data(), text.size()) && file->Commit())
-    return 0;
+    return kExitOk;
   VxromReasons().Reason(L"cannot write the report \"%ls\": %ls", path.c_str(),
                         (file ? file->reason() : why).c_str());
   return kExitFile;
@@ -268,25 +269,25 @@ Json ReportJson(const LineReport& r) {
   return j;
 }
 
-int ReportCommand(const VxromOptions& options) {
+ExitCode ReportCommand(const CommonOptions& common, const ReportOptions& options) {
   ReportWindow window;
-  int result = MakeWindow(options, &window);
-  if (result != 0) return result;
-  if (!options.json && options.output_path.empty()) {
+  const ExitCode result = MakeWindow(options, &window);
+  if (result != kExitOk) return result;
+  if (!common.json && options.output_path.empty()) {
     VxromReasons().Reason(L"report: -o FILE names the page to write (with --json, standard output serves)");
     return kExitCommandLine;
   }
-  std::unique_ptr<Store> store = OpenOptionsStore(options);
+  std::unique_ptr<Store> store = OpenOptionsStore(common);
   if (!store) return kExitDatabase;
   ReportData data;
   std::string reason;
   const StoreStatus status = ReadReport(*store, window, &data, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   const LineReport report = MakeReport(data, window, UtcTimestamp());
-  const std::string text = options.json ? JsonText(ReportJson(report), 2) + "\n" : ReportHtml(report);
+  const std::string text = common.json ? JsonText(ReportJson(report), 2) + "\n" : ReportHtml(report);
   if (options.output_path.empty()) {
     WriteResult(text);
-    return 0;
+    return kExitOk;
   }
   return WriteFile(options.output_path, text);
 }

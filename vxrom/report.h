@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "device/exit_codes.h"
 #include "line/record_json.h"
 #include "store/report.h"
 #include "vxrom/options.h"
@@ -92,6 +93,6 @@ std::string ReportHtml(const LineReport& report);
 std::string HtmlEscape(const std::string& text);
 
 /// Writes the report the options ask for.  @return the exit code.
-int ReportCommand(const VxromOptions& options);
+device::ExitCode ReportCommand(const CommonOptions& common, const ReportOptions& options);
 
 #endif  // VXROM_REPORT_H_

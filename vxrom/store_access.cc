@@ -20,8 +20,8 @@ void Reason(const std::string& text) {
 
 }  // namespace
 
-std::string StoreUrl(const VxromOptions& options) {
-  std::string url = options.db_url;
+std::string StoreUrl(const CommonOptions& common) {
+  std::string url = common.db_url;
   if (url.empty()) platform::GetEnvironment("VXROM_DB", &url);
   if (!url.empty()) return url;
   // The state folder's database; the current folder's without one.
@@ -52,8 +52,8 @@ void DeliverAtStart(Store& store, Journal& journal) {
            journal.path() + ", not yet on the store: " + tally.reason);
 }
 
-std::unique_ptr<Store> OpenOptionsStore(const VxromOptions& options) {
-  std::unique_ptr<Store> store = OpenStore(StoreUrl(options));
+std::unique_ptr<Store> OpenOptionsStore(const CommonOptions& common) {
+  std::unique_ptr<Store> store = OpenStore(StoreUrl(common));
   if (!store) return store;
   std::string reason;
   std::unique_ptr<Journal> journal = Journal::Open(Journal::DefaultPath(), true, &reason);
@@ -92,9 +92,9 @@ ExitCode StoreFailure(StoreStatus status, const std::string& reason) {
   return kExitDatabase;
 }
 
-StoreStatus Watermark(const VxromOptions& options, Store& store, uint64_t free,
+StoreStatus Watermark(std::optional<uint64_t> given, Store& store, uint64_t free,
                       std::optional<uint64_t>* low, std::string* reason) {
-  *low = options.low_water;
+  *low = given;
   if (!*low) {
     const StoreStatus status = LowWater(store, low, reason);
     if (status != StoreStatus::kOk) return status;

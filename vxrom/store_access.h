@@ -16,14 +16,14 @@
 #include "vxrom/options.h"
 
 /// The store's URL: --db, else VXROM_DB, else vxrom.db in the state folder.
-std::string StoreUrl(const VxromOptions& options);
+std::string StoreUrl(const CommonOptions& common);
 
 /// Opens the store at url; says why not.  @return null when unavailable.
 std::unique_ptr<store::Store> OpenStore(const std::string& url);
 
 /// Opens the store the options name, then delivers what the station's
 /// journal holds for it.  @return null when unavailable (said).
-std::unique_ptr<store::Store> OpenOptionsStore(const VxromOptions& options);
+std::unique_ptr<store::Store> OpenOptionsStore(const CommonOptions& common);
 
 /// Delivers the journal's waiting settlements for store; says how many
 /// still wait, and why.
@@ -32,9 +32,9 @@ void DeliverAtStart(store::Store& store, store::Journal& journal);
 /// How many settlements for store wait in the station's journal.
 uint64_t JournalWaiting(const store::Store& store);
 
-/// The watermark in force, --low-water else the pool's own, in *low;
-/// warns on standard error when free is below it.
-store::StoreStatus Watermark(const VxromOptions& options, store::Store& store, uint64_t free,
+/// The watermark in force, given (--low-water) else the pool's own, in
+/// *low; warns on standard error when free is below it.
+store::StoreStatus Watermark(std::optional<uint64_t> given, store::Store& store, uint64_t free,
                              std::optional<uint64_t>* low, std::string* reason);
 /// The exit code of a store call that did not succeed, after its reason.
 device::ExitCode StoreFailure(store::StoreStatus status, const std::string& reason);

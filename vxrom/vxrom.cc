@@ -45,9 +45,9 @@ const size_t kLargestImageFile = 1u << 20;
 /// output for its results.  A terminal shows the progress on stderr; a
 /// file or pipe would only collect the carriage returns of its redrawn
 /// line.
-FILE* MessageStream(const VxromOptions& options) {
-  if (options.quiet) return nullptr;
-  if (options.progress || platform::IsTerminal(stderr)) return stderr;
+FILE* MessageStream(const CommonOptions& common) {
+  if (common.quiet) return nullptr;
+  if (common.progress || platform::IsTerminal(stderr)) return stderr;
   return nullptr;
 }
 
@@ -73,20 +73,20 @@ ExitCode RunCommand(const VxromOptions& options, DeviceSession& session,
     return result;
   // list --db: the store's word on each board's number.
   std::unique_ptr<Store> store;
-  if (options.command == Command::kList && !options.db_url.empty() &&
-      !(store = OpenOptionsStore(options)))
+  if (options.command == Command::kList && !options.common.db_url.empty() &&
+      !(store = OpenOptionsStore(options.common)))
     return kExitDatabase;
   StartedLibrary library;
   if ((result = library.Start(session)) != 0) return result;
   switch (options.command) {
     case Command::kList:
-      result = ListCommand(session, options.json, store.get());
+      result = ListCommand(session, options.common.json, store.get());
       break;
     case Command::kInfo:
-      result = InfoCommand(session, job.image_path, image, options.json);
+      result = InfoCommand(session, job.image_path, image, options.common.json);
       break;
     default:
-      result = RestoreCommand(job, image, options.clone_eui);
+      result = RestoreCommand(job, image, options.rom.clone_eui);
       if (result == 0) {
         WriteResult(platform::Utf8FromWide(
             platform::WideFromUtf8(FormatPciAddress(session.devices.open_address)) +
@@ -119,40 +119,39 @@ int Run(const std::vector<std::wstring>& args) {
     case Command::kPoolRetire:
     case Command::kPoolLog:
     case Command::kPoolLowWater:
-      return PoolCommand(options);
+      return PoolCommand(options.command, options.common, options.pool);
     case Command::kHistoryVerify:
-      return HistoryVerifyCommand(options);
+      return HistoryVerifyCommand(options.common);
     case Command::kJobRelease:
     case Command::kJobList:
     case Command::kJobShow:
     case Command::kJobRetire:
-      return JobCommand(options);
+      return JobCommand(options.command, options.common, options.job);
     case Command::kHistory:
-      return HistoryCommand(options);
+      return HistoryCommand(options.common, options.history);
     case Command::kProvision:
-      return ProvisionCommand(options);
+      return ProvisionCommand(options.common, options.provision);
     case Command::kJournal:
-      return JournalCommand(options);
+      return JournalCommand(options.common);
     case Command::kReport:
-      return ReportCommand(options);
+      return ReportCommand(options.common, options.report);
     default:
       break;
   }
-  const Console console(MessageStream(options), L"vxrom");
+  const Console console(MessageStream(options.common), L"vxrom");
+  const RomOptions& rom = options.rom;
   ConsoleReporter reporter(console, L"--address", L"--no-revision-check",
                            L"--srom");
   DeviceSession session(&reporter);
-  session.Choose(options.rom_type_selector,
-                 options.has_address, options.address,
-                 options.check_revision);
+  session.Choose(rom.rom_type_selector, rom.has_address, rom.address, rom.check_revision);
   RomJob job(session);
-  job.image_path = options.image_path;
+  job.image_path = rom.image_path;
   RunLog log;
   int error_number = 0;
-  if (options.has_log && !log.Open(options.log_path, &error_number)) {
+  if (rom.has_log && !log.Open(rom.log_path, &error_number)) {
     // As vxsrom does, the run goes on without its record.
     VxromReasons().Reason(L"cannot open the run log \"%ls\": %ls",
-                          options.log_path.c_str(),
+                          rom.log_path.c_str(),
                           platform::ErrorNumberText(error_number).c_str());
   }
   exit_code = RunCommand(options, session, job);

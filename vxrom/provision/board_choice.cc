@@ -33,7 +33,7 @@ std::string Model(uint8_t revision) {
 
 /// The chosen boards among the controllers found, each with what its ROM
 /// holds.  @return 0 or -6.
-ExitCode TakeBoards(const VxromOptions& options, DeviceSession& session, uint8_t revision,
+ExitCode TakeBoards(const ProvisionOptions& options, DeviceSession& session, uint8_t revision,
                     std::vector<BoardState>* boards) {
   const std::vector<PciAddress>& named = options.addresses;
   for (uint32_t i = 0; i < session.devices.count; ++i) {
@@ -82,7 +82,7 @@ ExitCode TakeBoards(const VxromOptions& options, DeviceSession& session, uint8_t
 }
 
 /// True when --rework names the board (or all).
-bool Reworked(const VxromOptions& options, PciAddress address) {
+bool Reworked(const ProvisionOptions& options, PciAddress address) {
   for (const std::string& word : options.rework) {
     PciAddress named = kNoAddress;
     if (word == "all" || (ParsePciAddress(word, &named) && named == address)) return true;
@@ -92,7 +92,7 @@ bool Reworked(const VxromOptions& options, PciAddress address) {
 
 }  // namespace
 
-ExitCode ChooseBoards(const VxromOptions& options, std::vector<BoardState>* boards) {
+ExitCode ChooseBoards(const ProvisionOptions& options, std::vector<BoardState>* boards) {
   const Console console(nullptr, L"vxrom");
   ConsoleReporter reporter(console, L"--address", L"--no-revision-check");
   DeviceSession session(&reporter);
@@ -110,7 +110,7 @@ ExitCode ChooseBoards(const VxromOptions& options, std::vector<BoardState>* boar
   return library.Stop(session, result);
 }
 
-ExitCode SkipProgrammed(const VxromOptions& options, Store& store, std::vector<BoardState>* boards) {
+ExitCode SkipProgrammed(const ProvisionOptions& options, Store& store, std::vector<BoardState>* boards) {
   for (const std::string& word : options.rework) {
     PciAddress named = kNoAddress;
     if (word != "all" && (!ParsePciAddress(word, &named) ||

@@ -18,13 +18,13 @@
 /// @return 0, -6 (none, or --address names none of them, or not as many as
 ///         --expect), or what starting the library or reading the
 ///         firmware gave.
-device::ExitCode ChooseBoards(const VxromOptions& options, std::vector<BoardState>* boards);
+device::ExitCode ChooseBoards(const ProvisionOptions& options, std::vector<BoardState>* boards);
 
 /// Marks the boards whose ROM holds a number this store has programmed
 /// (skipped, with why) unless --rework names them; a reworked board's
 /// number, and the number its serial is programmed with, are to be
 /// retired.  @return 0, -4 (--rework names no chosen board) or a store
 /// failure's code.
-device::ExitCode SkipProgrammed(const VxromOptions& options, store::Store& store, std::vector<BoardState>* boards);
+device::ExitCode SkipProgrammed(const ProvisionOptions& options, store::Store& store, std::vector<BoardState>* boards);
 
 #endif  // VXROM_BOARD_CHOICE_H_

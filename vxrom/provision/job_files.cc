@@ -71,7 +71,7 @@ bool RunFolder::Make() {
   return false;
 }
 
-ExitCode TakeJob(Store& store, RunFolder& folder, VxromOptions* options, std::string* label) {
+ExitCode TakeJob(Store& store, RunFolder& folder, ProvisionOptions* options, std::string* label) {
   label->clear();
   if (options->job.empty()) return kExitOk;
   std::string name, reason;

@@ -30,6 +30,6 @@ class RunFolder {
 /// options name differ from its own (the digests in the reason), and
 /// writes its files into folder; *options then names them, and the job's
 /// label ("NAME@VERSION") is in *label.  Without --job: nothing.
-device::ExitCode TakeJob(store::Store& store, RunFolder& folder, VxromOptions* options, std::string* label);
+device::ExitCode TakeJob(store::Store& store, RunFolder& folder, ProvisionOptions* options, std::string* label);
 
 #endif  // VXROM_PROVISION_JOB_FILES_H_

@@ -43,7 +43,7 @@ void Reason(const std::string& text) {
 
 /// Refuses the run before any prompt when the pool cannot cover the
 /// boards to program.  @return 0, -21 or a store failure's code.
-ExitCode CheckPoolCovers(const VxromOptions& options, Store& store, const std::vector<BoardState>& boards) {
+ExitCode CheckPoolCovers(const ProvisionOptions& options, Store& store, const std::vector<BoardState>& boards) {
   if (options.no_eui) return kExitOk;
   // A board that keeps its number takes none from the pool.
   const size_t wanted = static_cast<size_t>(std::count_if(
@@ -53,7 +53,7 @@ ExitCode CheckPoolCovers(const VxromOptions& options, Store& store, const std::v
   StoreStatus status = store.Counts(&counts, &reason);
   std::optional<uint64_t> low;
   if (status == StoreStatus::kOk)
-    status = Watermark(options, store, counts.free >= wanted ? counts.free - wanted : 0, &low, &reason);
+    status = Watermark(options.low_water, store, counts.free >= wanted ? counts.free - wanted : 0, &low, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   if (counts.free >= wanted) return kExitOk;
   Reason("the pool has " + std::to_string(counts.free) + " free EUI-64" + (counts.free == 1 ? "" : "s") +
@@ -63,7 +63,7 @@ ExitCode CheckPoolCovers(const VxromOptions& options, Store& store, const std::v
 }
 
 /// The serials of the boards to program: from --serial, or scanned.
-ExitCode BindSerials(const VxromOptions& options, Store& store, std::vector<BoardState>* boards) {
+ExitCode BindSerials(const ProvisionOptions& options, Store& store, std::vector<BoardState>* boards) {
   SerialRules rules;
   SlotLabels slots;
   std::string why;
@@ -85,7 +85,7 @@ ExitCode BindSerials(const VxromOptions& options, Store& store, std::vector<Boar
   return AssignSerials(options, rules, slots, programmed, read, boards);
 }
 
-RunIdentity NewRun(const VxromOptions& options) {
+RunIdentity NewRun(const ProvisionOptions& options) {
   RunIdentity run;
   run.host = platform::HostName();
   // The host's name as Linux gives it, in lower case: Windows gives the
@@ -98,7 +98,7 @@ RunIdentity NewRun(const VxromOptions& options) {
 }
 
 /// What every board's worker is handed.
-std::vector<WorkerTask> Tasks(const VxromOptions& options, const RunIdentity& run,
+std::vector<WorkerTask> Tasks(const ProvisionOptions& options, const RunIdentity& run,
                               const StoreName& store, const std::string& journal,
                               const std::string& folder, const std::string& job,
                               const std::vector<BoardState>& boards) {
@@ -126,8 +126,8 @@ std::vector<WorkerTask> Tasks(const VxromOptions& options, const RunIdentity& ru
   return tasks;
 }
 
-ViewMode ChooseMode(const VxromOptions& options) {
-  if (options.json) return ViewMode::kJson;
+ViewMode ChooseMode(const CommonOptions& common) {
+  if (common.json) return ViewMode::kJson;
   if (platform::IsTerminal(stdout) && platform::EnableTerminalSequences(stdout)) return ViewMode::kTerminal;
   return ViewMode::kLines;
 }
@@ -217,8 +217,8 @@ ExitCode RunOutcome(const ProvisionTally& tally, size_t boards, bool delivered) 
 
 }  // namespace
 
-ExitCode ProvisionCommand(const VxromOptions& given) {
-  const std::string url = StoreUrl(given);
+ExitCode ProvisionCommand(const CommonOptions& common, const ProvisionOptions& given) {
+  const std::string url = StoreUrl(common);
   std::unique_ptr<Store> store = OpenStore(url);
   if (!store) return kExitDatabase;
   const StoreName name = {store->store_id(), MaskCredentials(url)};
@@ -227,7 +227,7 @@ ExitCode ProvisionCommand(const VxromOptions& given) {
   std::unique_ptr<Journal> journal = PrepareStation(*store, name, run, &result);
   if (!journal) return result;
   // With a released job, its files stand in for the operator's.
-  VxromOptions options = given;
+  ProvisionOptions options = given;
   RunFolder folder;
   std::string job;
   std::vector<BoardState> boards;
@@ -249,7 +249,7 @@ ExitCode ProvisionCommand(const VxromOptions& given) {
   setup.store = name;
   std::string no_colour;
   const bool colour = !platform::GetEnvironment("NO_COLOR", &no_colour) || no_colour.empty();
-  ProvisionView view(ChooseMode(options), colour, boards);
+  ProvisionView view(ChooseMode(common), colour, boards);
   view.Begin();
   DeliveryThread delivery(url, name.id, run.run_id, journal->path());
   std::unique_ptr<LineHost> host = SystemLineHost();

@@ -10,6 +10,6 @@
 
 /// Runs a provision.  @return 0 when every chosen board was programmed
 /// and verified; else a code of vxrom/exit_codes.h, -4 or -6.
-device::ExitCode ProvisionCommand(const VxromOptions& options);
+device::ExitCode ProvisionCommand(const CommonOptions& common, const ProvisionOptions& options);
 
 #endif  // VXROM_PROVISION_H_

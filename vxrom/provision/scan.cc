@@ -71,7 +71,7 @@ StoreStatus Refusal(const std::string& serial, BoardState& board,
 }
 
 /// The serials of --serial words.
-ExitCode SerialWords(const VxromOptions& options, const SerialRules& rules,
+ExitCode SerialWords(const ProvisionOptions& options, const SerialRules& rules,
                      const ProgrammedLookup& programmed, std::vector<BoardState>* boards) {
   for (const std::string& word : options.serials) {
     const size_t equals = word.find('=');
@@ -149,7 +149,7 @@ bool ReadSlots(const std::wstring& path, SlotLabels* slots, std::string* why) {
   return ParseSlots(std::string(data.begin(), data.end()), name, slots, why);
 }
 
-ExitCode AssignSerials(const VxromOptions& options, const SerialRules& rules, const SlotLabels& slots,
+ExitCode AssignSerials(const ProvisionOptions& options, const SerialRules& rules, const SlotLabels& slots,
                        const ProgrammedLookup& programmed, const LineReader& read,
                        std::vector<BoardState>* boards) {
   const ExitCode result = SerialWords(options, rules, programmed, boards);

@@ -34,7 +34,7 @@ typedef std::function<bool(const std::string& prompt, std::string* line)> LineRe
 /// already goes to a board --rework names, whose number it retires.
 /// @return 0, -4 (a word malformed or twice, the input's end), -24 (a
 ///         --serial programmed already) or a store failure's code.
-device::ExitCode AssignSerials(const VxromOptions& options, const line::SerialRules& rules, const line::SlotLabels& slots,
+device::ExitCode AssignSerials(const ProvisionOptions& options, const line::SerialRules& rules, const line::SlotLabels& slots,
                                const ProgrammedLookup& programmed, const LineReader& read,
                                std::vector<BoardState>* boards);
 

@@ -211,7 +211,7 @@ bool Journaled(const WorkerTask& task, Journal* journal, const std::vector<Settl
 
 }  // namespace
 
-int WorkerCommand(const std::vector<std::wstring>& words) {
+ExitCode WorkerCommand(const std::vector<std::wstring>& words) {
   const auto start = std::chrono::steady_clock::now();
   HistoryRecord record;
   record.started = UtcTimestamp();
@@ -259,5 +259,5 @@ int WorkerCommand(const std::vector<std::wstring>& words) {
   done.result = static_cast<int32_t>(record.result);
   done.journaled = Journaled(task, journal.get(), done.settlements);
   SendToParent(done);
-  return done.result;
+  return static_cast<ExitCode>(done.result);
 }
