@@ -196,14 +196,14 @@ ExitCode Status(bool json, const PoolOptions& options, Store& store) {
   if ((status = Watermark(options.low_water, store, counts.free, &low, &reason)) != StoreStatus::kOk)
     return StoreFailure(status, reason);
   if (json) {
-    nlohmann::ordered_json json = {{"free", counts.free},
-                                   {"reserved", counts.reserved},
-                                   {"programmed", counts.programmed},
-                                   {"spoiled", counts.spoiled}};
-    json["next"] = counts.next ? nlohmann::ordered_json(next) : nullptr;
-    json["journal_waiting"] = waiting;
-    json["low_water"] = low ? nlohmann::ordered_json(*low) : nullptr;
-    WriteResult(json.dump() + "\n");
+    nlohmann::ordered_json doc = {{"free", counts.free},
+                                  {"reserved", counts.reserved},
+                                  {"programmed", counts.programmed},
+                                  {"spoiled", counts.spoiled}};
+    doc["next"] = counts.next ? nlohmann::ordered_json(next) : nullptr;
+    doc["journal_waiting"] = waiting;
+    doc["low_water"] = low ? nlohmann::ordered_json(*low) : nullptr;
+    WriteResult(doc.dump() + "\n");
     return kExitOk;
   }
   WriteResult("free        " + std::to_string(counts.free) + "\n" +
