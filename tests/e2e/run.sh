@@ -34,8 +34,11 @@ limit=${E2E_CASE_TIMEOUT:-120}
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine}"
 
 # Under wine, keep one wine server for all the cases: starting it anew for
-# each command costs a second.
-case "$VXSROM" in *.exe*) wineserver -p60 > /dev/null 2>&1 || true ;; esac
+# each command costs a second.  A server started here gets its session's
+# programs at once, on no pipe (tests/support/wine-server.sh says why).
+case "$VXSROM" in
+  *.exe*) if wineserver -p60 > /dev/null 2>&1; then wine cmd /c exit > /dev/null 2>&1 || true; fi ;;
+esac
 
 root=$(mktemp -d "${TMPDIR:-/tmp}/vxsrom-e2e.XXXXXX")
 passed=0
