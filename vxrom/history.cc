@@ -133,10 +133,8 @@ void TellUnknownNumber(Store& store, const std::string& eui) {
   std::optional<std::string> state;
   std::string reason;
   if (!ParseEui64(eui, &value) || store.NumberState(value, &state, &reason) != StoreStatus::kOk) return;
-  VxromReasons().Reason(L"%ls", platform::WideFromUtf8("no record of " + eui + ": " +
-                                                       (state ? "it is " + *state + " in this store's pool"
-                                                              : std::string("it is not in this store's pool")))
-                                    .c_str());
+  VxromReason("no record of " + eui + ": " +
+              (state ? "it is " + *state + " in this store's pool" : std::string("it is not in this store's pool")));
 }
 
 }  // namespace

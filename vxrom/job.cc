@@ -23,10 +23,6 @@ namespace {
 
 typedef nlohmann::ordered_json Json;
 
-void Reason(const std::string& text) {
-  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
-}
-
 /// Larger files are no firmware or configuration.
 const size_t kLargestFile = 16u << 20;
 
@@ -35,8 +31,8 @@ bool ReadJobFile(const std::wstring& path, std::string* name, std::string* bytes
   std::wstring why;
   std::vector<uint8_t> data;
   if (!platform::ReadInputFile(path, kLargestFile + 1, &data, &why) || data.size() > kLargestFile) {
-    Reason("cannot read \"" + platform::Utf8FromWide(path) + "\": " +
-           (why.empty() ? std::string("larger than 16 MiB") : platform::Utf8FromWide(why)) + ": nothing released");
+    VxromReason("cannot read \"" + platform::Utf8FromWide(path) + "\": " +
+                (why.empty() ? std::string("larger than 16 MiB") : platform::Utf8FromWide(why)) + ": nothing released");
     return false;
   }
   bytes->assign(data.begin(), data.end());
@@ -84,7 +80,7 @@ ExitCode Release(const JobOptions& options, Store& store) {
   Job job;
   job.name = options.name;
   if (job.name.empty() || job.name.find('@') != std::string::npos) {
-    Reason("job release " + job.name + ": a job's name is not empty and has no @");
+    VxromReason("job release " + job.name + ": a job's name is not empty and has no @");
     return kExitCommandLine;
   }
   job.eui = !options.no_eui;
@@ -133,7 +129,7 @@ ExitCode ShowOrRetire(bool retire, const CommonOptions& common, const JobOptions
   std::string name, reason;
   int64_t version = 0;
   if (!ParseJobLabel(options.name, &name, &version) || (retire && version == 0)) {
-    Reason(options.name + ": not a job, NAME" + (retire ? "@VERSION" : "[@VERSION]"));
+    VxromReason(options.name + ": not a job, NAME" + (retire ? "@VERSION" : "[@VERSION]"));
     return kExitCommandLine;
   }
   Job job;

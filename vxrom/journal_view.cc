@@ -43,7 +43,7 @@ ExitCode JournalCommand(const CommonOptions& common) {
   std::unique_ptr<Journal> journal = Journal::Open(path, true, &reason);
   std::vector<JournalEntry> entries;
   if (!reason.empty() || (journal && !journal->Waiting("", &entries, &reason))) {
-    VxromReasons().Reason(L"%ls", platform::WideFromUtf8(reason).c_str());
+    VxromReason(reason);
     return kExitDatabase;
   }
   if (common.json) {

@@ -446,8 +446,8 @@ ReportOptions ReportWords(const Words& words) {
   return report;
 }
 
-/// The words of restore (list and info take only the image and --json).
-/// @return false after a mistake, said.
+/// The words of list, info and restore.  @return false after a mistake,
+/// said.
 bool RomWords(const Words& words, const Parsed& parsed, RomOptions* rom) {
   rom->image_path = platform::WideFromUtf8(words.image);
   if (!parsed.restore->parsed()) return true;
@@ -470,12 +470,39 @@ bool Translate(const Words& words, const Parsed& parsed, VxromOptions* options) 
   for (const auto& [command, name] : parsed.commands)
     if (command->parsed()) options->command = name;
   options->common = {words.json, words.quiet, words.progress, words.db};
-  options->pool = PoolWords(words);
-  options->job = JobWords(words);
-  options->report = ReportWords(words);
-  if (options->command == Command::kHistory && !HistoryWords(words, parsed, &options->history)) return false;
-  if (options->command == Command::kProvision && !ProvisionWords(words, &options->provision)) return false;
-  return RomWords(words, parsed, &options->rom);
+  switch (options->command) {
+    case Command::kList:
+    case Command::kRestore:
+    case Command::kInfo:
+      return RomWords(words, parsed, &options->rom);
+    case Command::kPoolAdd:
+    case Command::kPoolImport:
+    case Command::kPoolRetire:
+    case Command::kPoolLowWater:
+    case Command::kPoolStatus:
+    case Command::kPoolList:
+    case Command::kPoolLog:
+    case Command::kPoolRelease:
+      options->pool = PoolWords(words);
+      return true;
+    case Command::kHistory:
+      return HistoryWords(words, parsed, &options->history);
+    case Command::kProvision:
+      return ProvisionWords(words, &options->provision);
+    case Command::kJobRelease:
+    case Command::kJobList:
+    case Command::kJobShow:
+    case Command::kJobRetire:
+      options->job = JobWords(words);
+      return true;
+    case Command::kReport:
+      options->report = ReportWords(words);
+      return true;
+    case Command::kHistoryVerify:
+    case Command::kJournal:
+      return true;
+  }
+  return true;
 }
 
 /// False, said, when the first word names no command: CLI11 alone would

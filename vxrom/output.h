@@ -11,6 +11,9 @@
 /// vxrom's reasons on standard error ("vxrom: ...").
 const Console& VxromReasons();
 
+/// Says utf8_text as one of vxrom's reasons on standard error.
+void VxromReason(const std::string& utf8_text);
+
 /// Writes text to standard output in the console's encoding: results
 /// only, since the library's messages never go there.
 void WriteResult(const std::string& utf8_text);

@@ -32,10 +32,6 @@ const size_t kQuoted = 24;
 
 typedef std::pair<uint64_t, uint64_t> Range;
 
-void Reason(const std::string& text) {
-  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
-}
-
 /// At most kQuoted bytes of text, whole UTF-8 characters, "..." when cut.
 std::string Quoted(const std::string& text) {
   if (text.size() <= kQuoted) return text;
@@ -48,9 +44,9 @@ std::string Quoted(const std::string& text) {
 bool ReadNumber(const std::string& what, const std::string& text,
                 uint64_t* value) {
   if (ParseEui64(text, value)) return true;
-  Reason(what + " \"" + Quoted(text) +
-         "\": not an EUI-64: eight hexadecimal pairs joined by '-', as in "
-         "an .eui file (02-56-58-FF-FE-00-00-01): nothing added");
+  VxromReason(what + " \"" + Quoted(text) +
+              "\": not an EUI-64: eight hexadecimal pairs joined by '-', as in "
+              "an .eui file (02-56-58-FF-FE-00-00-01): nothing added");
   return false;
 }
 
@@ -62,9 +58,9 @@ bool CheckIndividual(const std::string& what, const Range& range) {
   if (IndividualNumbers(range.first, range.second, &first)) return true;
   char octet[8];
   snprintf(octet, sizeof octet, "%02X", first);
-  Reason(what + " takes in first octet " + octet +
-         ", whose group (I/G) bit is set: such numbers name no single "
-         "board: nothing added");
+  VxromReason(what + " takes in first octet " + octet +
+              ", whose group (I/G) bit is set: such numbers name no single "
+              "board: nothing added");
   return false;
 }
 
@@ -90,8 +86,8 @@ ExitCode ReadRange(const PoolOptions& options, std::vector<Range>* ranges) {
   if (!options.last.empty() && !ReadNumber("LAST", options.last, &range.second))
     return kExitCommandLine;
   if (range.second < range.first) {
-    Reason("LAST " + options.last + " comes before FIRST " + options.first +
-           ": nothing added");
+    VxromReason("LAST " + options.last + " comes before FIRST " + options.first +
+                ": nothing added");
     return kExitCommandLine;
   }
   if (!CheckIndividual("the range", range)) return kExitCommandLine;
@@ -152,9 +148,9 @@ ExitCode ReadImport(const PoolOptions& options, std::vector<Range>* ranges) {
       } else if (line.size() < kLongestLine) {
         line += buffer[i];
       } else {
-        Reason(name + " line " + std::to_string(line_number) + " is longer than " +
-               std::to_string(kLongestLine) + " characters (\"" + Quoted(line) +
-               "\"): not one EUI-64 a line: nothing added");
+        VxromReason(name + " line " + std::to_string(line_number) + " is longer than " +
+                    std::to_string(kLongestLine) + " characters (\"" + Quoted(line) +
+                    "\"): not one EUI-64 a line: nothing added");
         return kExitCommandLine;
       }
     }
@@ -167,14 +163,14 @@ ExitCode ReadImport(const PoolOptions& options, std::vector<Range>* ranges) {
   const ExitCode result = ReadImportLine(name, line_number, line, &numbers);
   if (result != 0) return result;
   if (numbers.empty()) {
-    Reason(name + " holds no EUI-64: nothing added");
+    VxromReason(name + " holds no EUI-64: nothing added");
     return kExitCommandLine;
   }
   std::sort(numbers.begin(), numbers.end());
   for (size_t i = 0; i < numbers.size(); ++i) {
     if (i > 0 && numbers[i] == numbers[i - 1]) {
-      Reason(name + " lists " + FormatEui64Value(numbers[i]) +
-             " more than once: nothing added");
+      VxromReason(name + " lists " + FormatEui64Value(numbers[i]) +
+                  " more than once: nothing added");
       return kExitRangeRefused;
     }
     if (!ranges->empty() && ranges->back().second + 1 == numbers[i])
@@ -304,7 +300,7 @@ ExitCode Release(const PoolOptions& options, Store& store) {
   if (!options.run_id.empty()) query.run_id = options.run_id;
   if (!options.station.empty() && !options.host.empty()) query = {std::nullopt, options.station, options.host};
   if (!query.run_id && !query.station) {
-    Reason("pool release needs --run RUN, or --station NAME with --host HOST");
+    VxromReason("pool release needs --run RUN, or --station NAME with --host HOST");
     return kExitCommandLine;
   }
   std::vector<Reservation> reservations;
@@ -316,14 +312,14 @@ ExitCode Release(const PoolOptions& options, Store& store) {
   for (const Reservation& r : reservations) {
     const auto alive = [](const RunProcess& p) { return platform::ProcessAlive(p.pid, p.start); };
     if (r.host == here && RunAlive(journal.get(), r.run_id, r, alive)) {
-      Reason("run " + r.run_id + " is alive (process " + std::to_string(r.pid) + " on " + r.host +
-             "): nothing released");
+      VxromReason("run " + r.run_id + " is alive (process " + std::to_string(r.pid) + " on " + r.host +
+                  "): nothing released");
       return kExitCommandLine;
     }
     if (r.host != here && !options.force) {
-      Reason("run " + r.run_id + " is on " + r.host +
-             ", whose processes this PC cannot see: if it "
-             "will not come back, --force releases its numbers; nothing released");
+      VxromReason("run " + r.run_id + " is on " + r.host +
+                  ", whose processes this PC cannot see: if it "
+                  "will not come back, --force releases its numbers; nothing released");
       return kExitCommandLine;
     }
   }

@@ -12,14 +12,6 @@ using namespace device;
 using namespace store;
 using namespace line;
 
-namespace {
-
-void Reason(const std::string& text) {
-  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
-}
-
-}  // namespace
-
 std::string StoreUrl(const CommonOptions& common) {
   std::string url = common.db_url;
   if (url.empty()) platform::GetEnvironment("VXROM_DB", &url);
@@ -33,23 +25,23 @@ std::string StoreUrl(const CommonOptions& common) {
 std::unique_ptr<Store> OpenStore(const std::string& url) {
   std::string reason;
   if (!DatabaseUrlKeeps(url, &reason)) {
-    Reason("VXROM_DB=" + reason);
+    VxromReason("VXROM_DB=" + reason);
     return nullptr;
   }
   std::unique_ptr<Store> store = Store::Open(url, &reason);
-  if (!store) Reason(reason);
+  if (!store) VxromReason(reason);
   return store;
 }
 
 void DeliverAtStart(Store& store, Journal& journal) {
   const DeliveryTally tally = DeliverWaiting(store, journal);
   if (tally.refused > 0)
-    Reason(std::to_string(tally.refused) + " board records of the station's journal " +
-           journal.path() + " were refused by the store (" + tally.reason +
-           "): vxrom journal lists them");
+    VxromReason(std::to_string(tally.refused) + " board records of the station's journal " +
+                journal.path() + " were refused by the store (" + tally.reason +
+                "): vxrom journal lists them");
   if (tally.waiting > 0)
-    Reason(std::to_string(tally.waiting) + " board records wait in the station's journal " +
-           journal.path() + ", not yet on the store: " + tally.reason);
+    VxromReason(std::to_string(tally.waiting) + " board records wait in the station's journal " +
+                journal.path() + ", not yet on the store: " + tally.reason);
 }
 
 std::unique_ptr<Store> OpenOptionsStore(const CommonOptions& common) {
@@ -60,7 +52,7 @@ std::unique_ptr<Store> OpenOptionsStore(const CommonOptions& common) {
   if (journal)
     DeliverAtStart(*store, *journal);
   else if (!reason.empty())
-    Reason(reason);
+    VxromReason(reason);
   return store;
 }
 
@@ -68,7 +60,7 @@ uint64_t JournalWaiting(const Store& store) {
   std::string reason;
   std::unique_ptr<Journal> journal = Journal::Open(Journal::DefaultPath(), true, &reason);
   uint64_t waiting = 0;
-  if (journal && !journal->CountWaiting(store.store_id(), "", &waiting, &reason)) Reason(reason);
+  if (journal && !journal->CountWaiting(store.store_id(), "", &waiting, &reason)) VxromReason(reason);
   return waiting;
 }
 
@@ -77,18 +69,18 @@ ExitCode StoreFailure(StoreStatus status, const std::string& reason) {
     case StoreStatus::kOk:
       return kExitOk;
     case StoreStatus::kRefused:
-      Reason(reason);
+      VxromReason(reason);
       return kExitRangeRefused;
     case StoreStatus::kTooSmall:
-      Reason(reason);
+      VxromReason(reason);
       return kExitPoolTooSmall;
     case StoreStatus::kSerialTaken:
-      Reason(reason);
+      VxromReason(reason);
       return kExitSerialProgrammed;
     case StoreStatus::kUnavailable:
       break;
   }
-  Reason("the database: " + reason);
+  VxromReason("the database: " + reason);
   return kExitDatabase;
 }
 

@@ -169,7 +169,7 @@ int RunVxrom(const std::vector<std::wstring>& args) {
     VxromReasons().Reason(L"out of memory");
     return kExitNoMemory;
   } catch (const std::exception& e) {
-    VxromReasons().Reason(L"%ls", platform::WideFromUtf8(e.what()).c_str());
+    VxromReason(e.what());
     return kExitFailed;
   }
 }

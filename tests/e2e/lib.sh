@@ -39,10 +39,9 @@ vxsrom() {
 vxrom() { VXSROM=$VXROM vxsrom "$@"; }
 
 # Our programs never end in failure without a word; under wine one that
-# did so was not started (seen about once in a few thousand starts on a
-# loaded machine), and the helpers start it once more.  wine_failed CMD
-# STATUS notes it in the case's log, which run.sh shows even when the
-# case passes.
+# did so was not started (seen, rarely, on a loaded machine), and the
+# helpers start it once more.  wine_failed CMD STATUS notes it in the
+# case's log, which run.sh shows even when the case passes.
 wine_failed() { echo "wine: \"$1\" ended with status $2 and no word: started again" >&2; }
 
 # vxsim ARGS...: runs the simulator's tool; fails the case when it fails.

@@ -21,10 +21,6 @@ using namespace store;
 
 namespace {
 
-void Reason(const std::string& text) {
-  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
-}
-
 /// The chip's model, for a reason.
 std::string Model(uint8_t revision) {
   return revision == kChipVx5130 ? "a VX5130" : revision == kChipVx5130A ? "a VX5130A"
@@ -41,9 +37,9 @@ ExitCode TakeBoards(const ProvisionOptions& options, DeviceSession& session, uin
     const PciAddress address = record.address;
     const bool wanted = named.empty() || std::count(named.begin(), named.end(), address) > 0;
     if (!IsSupportedChip(record.chip_revision) || !RevisionMatches(revision, record.chip_revision)) {
-      Reason(FormatPciAddress(address) + " is " + Model(record.chip_revision) + " (chip revision " +
-             std::to_string(record.chip_revision) + "), not of the firmware's revision " +
-             std::to_string(revision) + ": left alone");
+      VxromReason(FormatPciAddress(address) + " is " + Model(record.chip_revision) + " (chip revision " +
+                  std::to_string(record.chip_revision) + "), not of the firmware's revision " +
+                  std::to_string(revision) + ": left alone");
       if (!named.empty() && wanted) return kExitNoController;
       continue;
     }
@@ -63,19 +59,19 @@ ExitCode TakeBoards(const ProvisionOptions& options, DeviceSession& session, uin
   }
   for (PciAddress a : named) {
     if (std::none_of(boards->begin(), boards->end(), [a](const BoardState& b) { return b.address == a; })) {
-      Reason("--address " + FormatPciAddress(a) + ": no controller there: nothing written");
+      VxromReason("--address " + FormatPciAddress(a) + ": no controller there: nothing written");
       return kExitNoController;
     }
   }
   if (boards->empty()) {
-    Reason("no controller of chip revision " + std::to_string(revision) +
-           ", which the firmware is for: nothing written");
+    VxromReason("no controller of chip revision " + std::to_string(revision) +
+                ", which the firmware is for: nothing written");
     return kExitNoController;
   }
   if (options.expect != 0 && boards->size() != options.expect) {
-    Reason(std::to_string(boards->size()) + " board" + (boards->size() == 1 ? " is" : "s are") +
-           " chosen, --expect " + std::to_string(options.expect) +
-           ": is a board missing, or one too many seated? No board touched");
+    VxromReason(std::to_string(boards->size()) + " board" + (boards->size() == 1 ? " is" : "s are") +
+                " chosen, --expect " + std::to_string(options.expect) +
+                ": is a board missing, or one too many seated? No board touched");
     return kExitNoController;
   }
   return kExitOk;
@@ -116,7 +112,7 @@ ExitCode SkipProgrammed(const ProvisionOptions& options, Store& store, std::vect
     if (word != "all" && (!ParsePciAddress(word, &named) ||
                           std::none_of(boards->begin(), boards->end(),
                                        [named](const BoardState& b) { return b.address == named; }))) {
-      Reason("--rework " + word + ": no chosen board there (an address, BB:DD.F, or all)");
+      VxromReason("--rework " + word + ": no chosen board there (an address, BB:DD.F, or all)");
       return kExitCommandLine;
     }
   }

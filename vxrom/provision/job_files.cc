@@ -18,10 +18,6 @@ using namespace line;
 
 namespace {
 
-void Reason(const std::string& text) {
-  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
-}
-
 /// Refuses a named file that is not the job's.  @return true when path
 /// is empty or its bytes have digest sha256.
 bool SameFile(const std::wstring& path, const std::string& what, const Job& job,
@@ -31,14 +27,14 @@ bool SameFile(const std::wstring& path, const std::string& what, const Job& job,
   std::wstring why;
   const std::string name = platform::Utf8FromWide(path);
   if (!platform::ReadInputFile(path, 64u << 20, &data, &why)) {
-    Reason("cannot read \"" + name + "\": " + platform::Utf8FromWide(why) + ": no board touched");
+    VxromReason("cannot read \"" + name + "\": " + platform::Utf8FromWide(why) + ": no board touched");
     return false;
   }
   const std::string own = platform::Sha256Hex(data.data(), data.size());
   if (sha256 && own == *sha256) return true;
-  Reason("\"" + name + "\" is not the " + what + " of job " + JobLabel(job) + ": its sha256 is " + own +
-         ", the job's " + sha256.value_or("(none: the job has no " + what + ")") +
-         ": no board touched (provision --job " + JobLabel(job) + " needs no files)");
+  VxromReason("\"" + name + "\" is not the " + what + " of job " + JobLabel(job) + ": its sha256 is " + own +
+              ", the job's " + sha256.value_or("(none: the job has no " + what + ")") +
+              ": no board touched (provision --job " + JobLabel(job) + " needs no files)");
   return false;
 }
 
@@ -51,8 +47,8 @@ std::wstring WriteJobFile(const std::string& folder, const std::string& name, co
   if (platform::OutputFile::Open(path, &file, &error_number, &why) && file->Write(bytes.data(), bytes.size()) &&
       file->Commit())
     return path;
-  Reason("cannot write the job's file \"" + platform::Utf8FromWide(path) +
-         "\": " + platform::Utf8FromWide(file ? file->reason() : why) + ": no board touched");
+  VxromReason("cannot write the job's file \"" + platform::Utf8FromWide(path) +
+              "\": " + platform::Utf8FromWide(file ? file->reason() : why) + ": no board touched");
   return L"";
 }
 
@@ -67,7 +63,7 @@ bool RunFolder::Make() {
   std::wstring why;
   if (platform::MakePrivateFolder("vxrom", &path_, &why)) return true;
   path_.clear();
-  Reason(platform::Utf8FromWide(why));
+  VxromReason(platform::Utf8FromWide(why));
   return false;
 }
 
@@ -77,17 +73,17 @@ ExitCode TakeJob(Store& store, RunFolder& folder, ProvisionOptions* options, std
   std::string name, reason;
   int64_t version = 0;
   if (!ParseJobLabel(options->job, &name, &version)) {
-    Reason("--job " + options->job + ": not a job, NAME or NAME@VERSION");
+    VxromReason("--job " + options->job + ": not a job, NAME or NAME@VERSION");
     return kExitCommandLine;
   }
   Job job;
   const StoreStatus status = FindJob(store, name, version, &job, &reason);
   if (status != StoreStatus::kOk) {
-    Reason(reason + ": no board touched");
+    VxromReason(reason + ": no board touched");
     return status == StoreStatus::kRefused ? kExitFirmware : kExitDatabase;
   }
   if (job.retired) {
-    Reason("job " + JobLabel(job) + " is retired: no board touched (vxrom job list tells which are in use)");
+    VxromReason("job " + JobLabel(job) + " is retired: no board touched (vxrom job list tells which are in use)");
     return kExitFirmware;
   }
   if (!SameFile(options->firmware_path, "firmware", job, job.firmware_sha256)) return kExitFirmware;

@@ -17,10 +17,6 @@ namespace {
 /// How often the loop looks at the workers when none writes, ms.
 const uint32_t kWaitMs = 100;
 
-void Reason(const std::string& text) {
-  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
-}
-
 }  // namespace
 
 ProvisionRun::ProvisionRun(LineHost& host, Journal& journal, SettlementSink& sink,
@@ -32,7 +28,7 @@ void ProvisionRun::Keep(const std::vector<Settlement>& settlements) {
   for (const Settlement& s : settlements) {
     std::string why;
     if (!journal_.Keep(s, setup_.store, &why)) {
-      Reason(why);
+      VxromReason(why);
       sink_.NotJournaled(s);
     }
   }
@@ -51,7 +47,7 @@ bool ProvisionRun::StartWorker(size_t i) {
   }
   // Noted before the worker notes itself: a parent killed now leaves a
   // run whose worker still counts as alive.
-  if (!journal_.AddProcess(setup_.tasks[i].run_id, host_.Process(w.id), &why)) Reason(why);
+  if (!journal_.AddProcess(setup_.tasks[i].run_id, host_.Process(w.id), &why)) VxromReason(why);
   w.running = true;
   BoardState& board = boards_[i];
   board.stage = BoardStage::kRunning;

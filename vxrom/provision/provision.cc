@@ -37,10 +37,6 @@ using namespace store;
 
 namespace {
 
-void Reason(const std::string& text) {
-  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
-}
-
 /// Refuses the run before any prompt when the pool cannot cover the
 /// boards to program.  @return 0, -21 or a store failure's code.
 ExitCode CheckPoolCovers(const ProvisionOptions& options, Store& store, const std::vector<BoardState>& boards) {
@@ -56,9 +52,9 @@ ExitCode CheckPoolCovers(const ProvisionOptions& options, Store& store, const st
     status = Watermark(options.low_water, store, counts.free >= wanted ? counts.free - wanted : 0, &low, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   if (counts.free >= wanted) return kExitOk;
-  Reason("the pool has " + std::to_string(counts.free) + " free EUI-64" + (counts.free == 1 ? "" : "s") +
-         " for " + std::to_string(wanted) + " board" + (wanted == 1 ? "" : "s") +
-         ": nothing reserved, no ROM touched (vxrom pool add adds more)");
+  VxromReason("the pool has " + std::to_string(counts.free) + " free EUI-64" + (counts.free == 1 ? "" : "s") +
+              " for " + std::to_string(wanted) + " board" + (wanted == 1 ? "" : "s") +
+              ": nothing reserved, no ROM touched (vxrom pool add adds more)");
   return kExitPoolTooSmall;
 }
 
@@ -69,7 +65,7 @@ ExitCode BindSerials(const ProvisionOptions& options, Store& store, std::vector<
   std::string why;
   if (!MakeSerialRules(options.serial_pattern, &rules, &why) ||
       (!options.slots_path.empty() && !ReadSlots(options.slots_path, &slots, &why))) {
-    Reason(why);
+    VxromReason(why);
     return kExitCommandLine;
   }
   const ProgrammedLookup programmed = [&store](const std::string& serial,
@@ -138,16 +134,16 @@ bool AllDelivered(const DeliveryThread& delivery, const DeliveryTally& tally,
                   const std::string& journal) {
   if (tally.waiting == 0 && tally.lost == 0) return true;
   if (tally.waiting > 0)
-    Reason(std::to_string(tally.waiting) + " board record" + (tally.waiting == 1 ? "" : "s") +
-           " of this station wait in its journal " + journal + ", not yet on the store (" +
-           tally.reason + "): the next vxrom pool, provision or history command delivers them");
+    VxromReason(std::to_string(tally.waiting) + " board record" + (tally.waiting == 1 ? "" : "s") +
+                " of this station wait in its journal " + journal + ", not yet on the store (" +
+                tally.reason + "): the next vxrom pool, provision or history command delivers them");
   // The last resort: neither the journal nor the store took these, so
   // they are told in full, for someone to enter by hand.
   for (const Settlement& s : delivery.lost())
-    Reason("a board record kept nowhere: " +
-           (s.record ? JsonText(RecordJson(*s.record)) : std::string("(no record)")) +
-           ", EUI-64 " + (s.number ? FormatEui64Value(*s.number) : std::string("none")) + " " +
-           OutcomeName(s.outcome));
+    VxromReason("a board record kept nowhere: " +
+                (s.record ? JsonText(RecordJson(*s.record)) : std::string("(no record)")) +
+                ", EUI-64 " + (s.number ? FormatEui64Value(*s.number) : std::string("none")) + " " +
+                OutcomeName(s.outcome));
   return false;
 }
 
@@ -158,13 +154,13 @@ std::unique_ptr<Journal> PrepareStation(Store& store, const StoreName& name, con
   std::string reason;
   std::unique_ptr<Journal> journal = Journal::Open(Journal::DefaultPath(), false, &reason);
   if (!journal) {
-    Reason(reason + ": no board touched");
+    VxromReason(reason + ": no board touched");
     *result = kExitDatabase;
     return nullptr;
   }
   DeliverAtStart(store, *journal);
-  if (!journal->Tidy(&reason)) Reason(reason);
-  if (!journal->AddProcess(run.run_id, {run.pid, run.pid_start}, &reason)) Reason(reason);
+  if (!journal->Tidy(&reason)) VxromReason(reason);
+  if (!journal->AddProcess(run.run_id, {run.pid, run.pid_start}, &reason)) VxromReason(reason);
   RecoveryTally recovered;
   StoreStatus status = RecoverDeadRuns(
       store, *journal, name, run,
@@ -175,8 +171,8 @@ std::unique_ptr<Journal> PrepareStation(Store& store, const StoreName& name, con
     return nullptr;
   }
   if (recovered.spoiled > 0)
-    Reason(std::to_string(recovered.spoiled) + " EUI-64s reserved by an earlier run of station \"" +
-           run.station + "\" that ended without their results are spoiled (vxrom history tells which)");
+    VxromReason(std::to_string(recovered.spoiled) + " EUI-64s reserved by an earlier run of station \"" +
+                run.station + "\" that ended without their results are spoiled (vxrom history tells which)");
   *result = kExitOk;
   return journal;
 }
@@ -197,21 +193,21 @@ ExitCode ReserveNumbers(Store& store, const RunIdentity& run, RunFolder& folder,
   const StoreStatus status = store.Reserve(run, claims, false, &numbers, &reason);
   if (status != StoreStatus::kOk) return StoreFailure(status, reason);
   for (size_t i = 0; i < taking.size(); ++i) taking[i]->eui = numbers[i];
-  if (!folder.Make()) Reason("every board fails before its erase");
+  if (!folder.Make()) VxromReason("every board fails before its erase");
   return kExitOk;
 }
 
 /// The run's exit code, after the words its end needs.
 ExitCode RunOutcome(const ProvisionTally& tally, size_t boards, bool delivered) {
   if (tally.untouched > 0)
-    Reason("a request to stop: the boards in progress were finished, " +
-           std::to_string(tally.untouched) + " left untouched");
+    VxromReason("a request to stop: the boards in progress were finished, " +
+                std::to_string(tally.untouched) + " left untouched");
   if (tally.failed > 0)
-    Reason(std::to_string(tally.failed) + " of " + std::to_string(boards) + " boards failed");
+    VxromReason(std::to_string(tally.failed) + " of " + std::to_string(boards) + " boards failed");
   if (!delivered) return kExitRecordsWaiting;
   if (tally.failed > 0) return kExitBoardsFailed;
   if (tally.programmed == 0 && tally.untouched == 0)
-    Reason("every chosen board is programmed already: nothing written (--rework ADDRESS programs one anew)");
+    VxromReason("every chosen board is programmed already: nothing written (--rework ADDRESS programs one anew)");
   return tally.untouched > 0 ? kExitStopped : kExitOk;
 }
 

@@ -18,10 +18,6 @@ namespace {
 /// Larger than this, a slot map is no slot map.
 const size_t kLargestSlots = 1u << 20;
 
-void Reason(const std::string& text) {
-  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(text).c_str());
-}
-
 /// Why a serial cannot go to a board.
 enum class Refused { kNot,
                      kTwice,
@@ -77,7 +73,7 @@ ExitCode SerialWords(const ProvisionOptions& options, const SerialRules& rules,
     const size_t equals = word.find('=');
     PciAddress address = kNoAddress;
     if (equals == std::string::npos || !ParsePciAddress(word.substr(0, equals), &address)) {
-      Reason("--serial " + word + ": not ADDRESS=TEXT (e.g. 04:00.0=SN1234)");
+      VxromReason("--serial " + word + ": not ADDRESS=TEXT (e.g. 04:00.0=SN1234)");
       return kExitCommandLine;
     }
     auto board = std::find_if(boards->begin(), boards->end(),
@@ -85,21 +81,21 @@ ExitCode SerialWords(const ProvisionOptions& options, const SerialRules& rules,
     std::string serial, why;
     Refused refused = Refused::kNot;
     if (board == boards->end() || board->stage == BoardStage::kSkipped) {
-      Reason("--serial " + word + ": no board at " + FormatPciAddress(address) + " is to be programmed");
+      VxromReason("--serial " + word + ": no board at " + FormatPciAddress(address) + " is to be programmed");
       return kExitCommandLine;
     }
     if (board->serial) {
-      Reason("--serial names " + FormatPciAddress(address) + " twice");
+      VxromReason("--serial names " + FormatPciAddress(address) + " twice");
       return kExitCommandLine;
     }
     if (!CleanSerial(word.substr(equals + 1), rules, &serial, &why)) {
-      Reason("--serial " + word + ": " + why);
+      VxromReason("--serial " + word + ": " + why);
       return kExitCommandLine;
     }
     const StoreStatus status = Refusal(serial, *board, *boards, programmed, &refused, &why);
     if (status != StoreStatus::kOk) return StoreFailure(status, why);
     if (refused != Refused::kNot) {
-      Reason(why + ": no board touched");
+      VxromReason(why + ": no board touched");
       return refused == Refused::kTwice ? kExitCommandLine : kExitSerialProgrammed;
     }
     board->serial = serial;
@@ -117,7 +113,7 @@ ExitCode ScanSerials(const SerialRules& rules, const SlotLabels& slots, const Pr
       std::string line, serial, why;
       Refused refused = Refused::kNot;
       if (!read((slots.count(b.address) ? "board in " : "board at ") + name + ": ", &line)) {
-        Reason("no serial for the board at " + name + ": no board touched");
+        VxromReason("no serial for the board at " + name + ": no board touched");
         return kExitCommandLine;
       }
       if (CleanSerial(line, rules, &serial, &why)) {
@@ -128,7 +124,7 @@ ExitCode ScanSerials(const SerialRules& rules, const SlotLabels& slots, const Pr
           break;
         }
       }
-      Reason(name + ": " + why + ": scan this board's label again");
+      VxromReason(name + ": " + why + ": scan this board's label again");
     }
   }
   return kExitOk;

@@ -132,7 +132,7 @@ ExitCode CheckNumber(const WorkerTask& task, const BoardFacts& facts, HistoryRec
   if (found == own) return kExitOk;
   const std::string why = "the verified ROM holds EUI-64 " + found + ", not its own " + own +
                           ": both are spoiled";
-  VxromReasons().Reason(L"%ls", platform::WideFromUtf8(why).c_str());
+  VxromReason(why);
   record->result = kExitVerifyMismatch;
   record->reason = why;
   uint64_t other = 0;
@@ -202,7 +202,7 @@ bool Journaled(const WorkerTask& task, Journal* journal, const std::vector<Settl
   std::string why;
   for (const Settlement& s : settlements) {
     if (!journal->Keep(s, {task.store_id, task.store_url}, &why)) {
-      VxromReasons().Reason(L"%ls", platform::WideFromUtf8(why).c_str());
+      VxromReason(why);
       return false;
     }
   }
@@ -218,7 +218,7 @@ ExitCode WorkerCommand(const std::vector<std::wstring>& words) {
   WorkerTask task;
   std::string why;
   if (!DecodeTask(words, &task, &why)) {
-    VxromReasons().Reason(L"%ls", platform::WideFromUtf8(why).c_str());
+    VxromReason(why);
     return kExitCommandLine;
   }
   // Noted first, so that the run is not taken for dead while this board
@@ -226,7 +226,7 @@ ExitCode WorkerCommand(const std::vector<std::wstring>& words) {
   std::unique_ptr<Journal> journal = Journal::Open(task.journal, false, &why);
   const uint64_t pid = platform::CurrentProcessId();
   if (!journal || !journal->AddProcess(task.run_id, {pid, platform::ProcessStartTime(pid)}, &why))
-    VxromReasons().Reason(L"%ls", platform::WideFromUtf8(why).c_str());
+    VxromReason(why);
   std::wstring first_reason;
   const Console console(nullptr, L"vxrom", &first_reason);
   WorkerReporter reporter(console);
